@@ -1,0 +1,65 @@
+#pragma once
+// The desktop seam: every modal or platform interaction of the window goes through here,
+// so that tests can answer it from a script. Nothing else shows a message box or a dialog.
+
+#include <QSizeF>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class QMenu;
+class QWidget;
+
+namespace app {
+
+enum class MsgIcon { None, Critical, Exclamation, Information };
+
+inline constexpr const char* kAppTitle = "Tolvane";
+inline constexpr std::uint32_t HELP_CONTEXT = 1;
+inline constexpr std::uint32_t HELP_CONTENTS = 3;
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  // A message box with an OK button. An empty title shows the application's title; a lone
+  // carriage return in the text shows as a line break. Returns when the user closed it.
+  virtual void MsgBox(const std::string& text, MsgIcon icon = MsgIcon::None,
+                      const std::string& title = {}) = 0;
+
+  // A modal Open dialog. `filter` is "Name|*.EXT|Name|*.*"; an extension matches in any
+  // case. Returns the chosen file's full name, or nothing when the user cancelled.
+  virtual std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
+                                              const std::string& initialDir) = 0;
+
+  // The window's mouse pointer: the hourglass while busy, else the default.
+  virtual void SetBusy(bool busy) = 0;
+  virtual bool Busy() const = 0;
+
+  // Shows `menu` as a pop-up at the pointer and returns once it has closed; the handler of
+  // a chosen item has run by then.
+  virtual void PopupMenu(QMenu* menu) = 0;
+
+  // The help viewer: opens `helpFile` at a command (HELP_CONTENTS with data 0, or
+  // HELP_CONTEXT with a topic number) and returns at once.
+  virtual void WinHelp(const std::string& helpFile, std::uint32_t command, std::uint32_t data) = 0;
+
+  // Shows topic `topic` of `helpFile` as a pop-up beside `control`.
+  virtual void ShowWhatsThisTopic(const std::string& helpFile, int topic, QWidget* control) = 0;
+
+  // Whether another copy of the program is running (consulted once, at start-up).
+  virtual bool PreviousInstance() = 0;
+
+  // The folder that holds the program file, without a trailing separator.
+  virtual std::string ProgramFolder() = 0;
+
+  // The screen's size in twips (1440 an inch at the screen's logical DPI), and the
+  // logical DPI itself.
+  virtual QSizeF ScreenSizeTwips() = 0;
+  virtual double LogicalDpi() = 0;
+
+  // Ends the program once the current handler returns.
+  virtual void EndProgram(int exitCode) = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,2 @@
+// Placeholder until the desktop seam lands.
+#include "app/desktop.h"

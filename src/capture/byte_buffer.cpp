@@ -1,0 +1,2 @@
+// Placeholder until the formats land.
+#include "capture/byte_buffer.h"

@@ -1,0 +1,2 @@
+// Placeholder until the formats land.
+#include "capture/field_reader.h"

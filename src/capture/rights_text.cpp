@@ -1,0 +1,2 @@
+// Placeholder until the formats land.
+#include "capture/rights_text.h"

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "netware/file_listing.h"
+
+namespace capture {
+
+// Rebuilds a trustee path as the client returns it ("VOL1:USERS/JSMITH"; ":" and "/" are
+// both separators) into the TrusteePath form "\\FS1\VOL1:\Users\JSmith": the head
+// "\\" + server + "\" + volume + ":" and then each directory component as the listing names
+// it under "\\" + server + "\" + the components up to it. A component the listing does not
+// find keeps its returned name; the volume component never adds itself after the head.
+// Any number of components.
+std::string BuildTrusteePath(std::string_view returnedPath, std::string_view serverName,
+                             std::string_view volumeName, nw::FileListing& listing);
+
+}  // namespace capture

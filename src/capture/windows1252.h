@@ -1,0 +1,24 @@
+#pragma once
+// Text moves between the window (UTF-8) and files and byte buffers (Windows-1252, one byte
+// a character). A character with no Windows-1252 code is refused, never written as garbage.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace capture {
+
+// A value that cannot be carried: no Windows-1252 code, a buffer too small, a value the
+// file format cannot hold. what() names the value and the reason.
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throws FormatError naming the value and the character (as U+XXXX) that has no code;
+// also for malformed UTF-8.
+std::string Utf8ToCp1252(std::string_view utf8);
+// Every byte has a meaning; the five undefined codes map to U+0081 and the like.
+std::string Cp1252ToUtf8(std::string_view cp1252);
+
+}  // namespace capture

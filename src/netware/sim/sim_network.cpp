@@ -1,0 +1,2 @@
+// Placeholder until the simulated network lands.
+#include "netware/sim/sim_network.h"

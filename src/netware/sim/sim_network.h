@@ -1,0 +1,94 @@
+#pragma once
+// The simulated NetWare network: a SQLite store (network.db, WAL mode) plus real volume
+// folders (volumes/SERVER/VOLUME/...), in one network folder. Several processes may use
+// one network at once.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "netware/platform.h"
+
+namespace sim {
+
+// Bad input or a damaged store; what() says what and where.
+class SimError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// $TOLVANE_NETWORK, else $XDG_DATA_HOME/tolvane/network (~/.local/share/tolvane/network).
+std::filesystem::path DefaultNetworkFolder();
+// True when TOLVANE_NETWORK names the folder (then it is never created for the user).
+bool NetworkFolderFromEnvironment();
+
+// The client library and NDS controls over the network in `folder`. Opening never fails:
+// NWCallsInit answers non-zero when the store is missing, unreadable or not a store.
+std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::filesystem::path& folder);
+
+// Creating refuses a folder that already holds a network.db.
+void CreateEmptyNetwork(const std::filesystem::path& folder);
+void CreateDemoNetwork(const std::filesystem::path& folder);
+
+// Loads a JSON description into the network in `folder` (created empty when absent), in one
+// transaction: on any error nothing of it stays. The format is documented in the README:
+//
+// {
+//   "trees": [ { "name": "ACME_TREE", "objects": [
+//       { "name": "ACME", "class": "Organization", "children": [
+//           { "name": "JSMITH", "class": "User" },
+//           { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" } ] } ] } ],
+//   "servers": [ { "name": "FS1", "tree": "ACME_TREE", "major": 4, "minor": 11, "up": true,
+//       "bindery": [ { "name": "GUEST", "type": 256 } ],
+//       "volumes": [ { "name": "SYS", "number": 0,
+//           "directories": [ "PUBLIC", "USERS/JSMITH" ], "files": [ "PUBLIC/LOGIN.EXE" ] } ] } ],
+//   "assignments": [ { "server": "FS1", "volume": "SYS", "directory": "USERS/JSMITH",
+//       "object": "JSMITH.ACME", "rights": "Read-Write-FileScan" } ],
+//   "workstation": { "trees": [ "ACME_TREE" ],
+//       "mappings": [ { "drive": "F:", "server": "FS1", "volume": "SYS" } ] }
+// }
+//
+// Classes: Country, Locality, Organization, Organizational Unit, User, Group,
+// Organizational Role, Volume, NetWare Server. An assignment names its trustee either by
+// "object" (dotted NDS name, leaf first, in the server's tree, or in "tree" when given) or
+// by "bindery" (a bindery name on that server); "rights" is a rights text or a number; a
+// "directory" of "" is the volume root; "/" and "\" separate alike; "missing": true stores
+// the assignment without creating its folder.
+void LoadNetworkJson(const std::filesystem::path& folder, const std::string& json);
+
+// Every assignment of one volume (or of the whole network when server is empty), one line
+// each in the rights file's own form, sorted:
+//   tree,dotted object name,server,VOLUME:\Dir\Sub,rights text
+// (names as stored; the volume root is "VOLUME:"; a bindery trustee's name is its bindery
+// name and its tree the server's tree).
+std::vector<std::string> DumpAssignments(const std::filesystem::path& folder,
+                                         const std::string& server = "",
+                                         const std::string& volume = "");
+
+void ClearAssignments(const std::filesystem::path& folder, const std::string& server,
+                      const std::string& volume);
+void SetServerUp(const std::filesystem::path& folder, const std::string& server, bool up);
+
+struct GenerateOptions {
+  std::string tree = "GEN_TREE";
+  std::string server = "GENFS";  // major version 4
+  std::string volume = "DATA";
+  int users = 1000;
+  int groups = 50;
+  int roles = 10;
+  int units = 20;        // organizational units, nested up to `depth` below the organization
+  int directories = 500;
+  int assignments = 5000;
+  int depth = 5;         // deepest directory level
+  int crowdedTrustees = 0;  // when > 0, one directory with this many trustees
+  std::uint32_t seed = 1;
+};
+// A large network, the same for the same options and seed. No assignment points at a
+// missing directory. The workstation is connected to the tree, with no drive mappings.
+void GenerateNetwork(const std::filesystem::path& folder, const GenerateOptions& options);
+
+}  // namespace sim
