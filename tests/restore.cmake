@@ -1,0 +1,6 @@
+tolvane_add_test(restore_logic_test
+  SOURCES restore/rights_mask_test.cpp
+  LIBS tolvane_restore tolvane_formats)
+tolvane_add_test(write_trustees_test QT
+  SOURCES restore/write_trustees_test.cpp
+  LIBS tolvane_test_support)

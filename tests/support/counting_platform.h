@@ -1,0 +1,122 @@
+#pragma once
+// A platform that passes every client-library call through to another one and counts it by
+// name, so tests can say which calls a command made and benchmarks how many.
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "netware/platform.h"
+
+namespace testing_support {
+
+class CountingClient : public nw::NetWareClient {
+ public:
+  explicit CountingClient(nw::NetWareClient& inner) : inner_(inner) {}
+
+  std::map<std::string, long> calls;
+  long Count(const std::string& name) const {
+    auto it = calls.find(name);
+    return it == calls.end() ? 0 : it->second;
+  }
+  long Total() const {
+    long total = 0;
+    for (const auto& [name, count] : calls) total += count;
+    return total;
+  }
+
+  nw::NWRCODE NWCallsInit(std::uint8_t* r1, std::uint8_t* r2) override {
+    ++calls["NWCallsInit"];
+    return inner_.NWCallsInit(r1, r2);
+  }
+  nw::NWRCODE NWParsePath(const char* path, char* server, std::size_t serverSize,
+                          nw::NWCONN_HANDLE* conn, char* vol, std::size_t volSize, char* dir,
+                          std::size_t dirSize) override {
+    ++calls["NWParsePath"];
+    return inner_.NWParsePath(path, server, serverSize, conn, vol, volSize, dir, dirSize);
+  }
+  nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* vol,
+                                nw::nuint32* num) override {
+    ++calls["NWGetVolumeNumber"];
+    return inner_.NWGetVolumeNumber(conn, vol, num);
+  }
+  nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 obj, nw::nuint32 vol,
+                                       nw::nuint32* iter, std::uint8_t* rights, char* path,
+                                       std::size_t pathSize) override {
+    ++calls["NWScanObjectTrusteePaths"];
+    return inner_.NWScanObjectTrusteePaths(conn, obj, vol, iter, rights, path, pathSize);
+  }
+  nw::NWRCODE NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                          const char* path, nw::nuint32* iter, char* dirName,
+                                          std::size_t dirNameSize, nw::nuint32* dateTime,
+                                          nw::nuint32* owner,
+                                          nw::TrusteeEntry trustees[nw::kTrusteeBatch]) override {
+    ++calls["NWScanDirectoryForTrustees2"];
+    return inner_.NWScanDirectoryForTrustees2(conn, dirHandle, path, iter, dirName, dirNameSize,
+                                              dateTime, owner, trustees);
+  }
+  nw::NWRCODE NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* info,
+                                         std::size_t size) override {
+    ++calls["NWGetFileServerVersionInfo"];
+    return inner_.NWGetFileServerVersionInfo(conn, info, size);
+  }
+  nw::NWRCODE NWGetObjectID(nw::NWCONN_HANDLE conn, const char* name, std::uint16_t type,
+                            nw::nuint32* id) override {
+    ++calls["NWGetObjectID"];
+    return inner_.NWGetObjectID(conn, name, type, id);
+  }
+  nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                           nw::nuint32 id, std::uint16_t mask) override {
+    ++calls["NWAddTrustee"];
+    return inner_.NWAddTrustee(conn, dirHandle, path, id, mask);
+  }
+  nw::NWRCODE NWCCOpenConnByName(nw::NWCONN_HANDLE start, const char* name, nw::nuint32 format,
+                                 nw::nuint32 state, nw::nuint32 tran,
+                                 nw::NWCONN_HANDLE* conn) override {
+    ++calls["NWCCOpenConnByName"];
+    return inner_.NWCCOpenConnByName(start, name, format, state, tran, conn);
+  }
+  nw::NWRCODE NWCCCloseConn(nw::NWCONN_HANDLE conn) override {
+    ++calls["NWCCCloseConn"];
+    return inner_.NWCCCloseConn(conn);
+  }
+  nw::NWRCODE NWDSCreateContextHandle(nw::NWDSContextHandle* context) override {
+    ++calls["NWDSCreateContextHandle"];
+    return inner_.NWDSCreateContextHandle(context);
+  }
+  nw::NWRCODE NWDSSetContext(nw::NWDSContextHandle context, nw::nuint32 key,
+                             const void* value) override {
+    ++calls["NWDSSetContext"];
+    return inner_.NWDSSetContext(context, key, value);
+  }
+  nw::NWRCODE NWDSFreeContext(nw::NWDSContextHandle context) override {
+    ++calls["NWDSFreeContext"];
+    return inner_.NWDSFreeContext(context);
+  }
+  nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
+                              const char* name, nw::nuint32* id) override {
+    ++calls["NWDSMapNameToID"];
+    return inner_.NWDSMapNameToID(context, conn, name, id);
+  }
+
+ private:
+  nw::NetWareClient& inner_;
+};
+
+class CountingPlatform : public nw::NetWarePlatform {
+ public:
+  explicit CountingPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
+      : inner_(std::move(inner)), client_(inner_->Client()) {}
+
+  CountingClient& Counter() { return client_; }
+  nw::NetWareClient& Client() override { return client_; }
+  nw::NWSession& Session() override { return inner_->Session(); }
+  std::unique_ptr<nw::NWDirectory> CreateDirectory() override { return inner_->CreateDirectory(); }
+  nw::FileListing& Files() override { return inner_->Files(); }
+
+ private:
+  std::unique_ptr<nw::NetWarePlatform> inner_;
+  CountingClient client_;
+};
+
+}  // namespace testing_support
