@@ -1,14 +1,27 @@
 #pragma once
 // The reading rule shared by the object list file and the rights file: a field ends at a
-// comma or a line end (CR LF or a bare LF); blanks in front of a field are skipped; a field
-// that begins with a double quote runs to the next double quote.
+// comma or a line end (CR LF or a bare LF); blanks (spaces and tabs) in front of a field are
+// skipped; a field that begins with a double quote runs to the next double quote, and what
+// follows that quote up to the comma or line end is passed over.
+//
+// A line end separates fields as a comma does, with one exception that keeps written files
+// and their readings alike: a line that holds nothing (or only blanks) after a line end is
+// no field and is skipped, as is such a run at the end of the file. A comma always opens a
+// field, so "a,\r\n" is two fields, the second empty, even at the end of the file. A value
+// that must be read as empty on a line of its own is written as "".
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <string_view>
 
 namespace capture {
+
+// The writing side of the rule: `value` (UTF-8) as Windows-1252 bytes, between double quotes
+// when it holds a comma or begins with a blank (or, with `quoteEmpty`, is empty), otherwise
+// exactly as it stands. Throws FormatError naming the value by `label` when it holds a double
+// quote, a line end or a zero byte, or a character with no Windows-1252 code.
+std::string EncodeField(std::string_view value, std::string_view label, bool quoteEmpty = false);
 
 class FieldReader {
  public:
@@ -19,14 +32,27 @@ class FieldReader {
 
   // True once nothing but the end of the file is left.
   bool AtEnd();
-  // The next field as UTF-8. Throws FormatError at the end of the file.
+  // The next field as UTF-8. Throws FormatError at the end of the file, for a quoted field
+  // the file ends in, and for a field that holds a zero byte.
   std::string ReadField();
+
+  // The line (from 1) on which the last field read begins.
+  std::size_t FieldLine() const { return fieldLine_; }
+  // "The file <path>", or "The text" for in-memory text: how messages begin.
+  std::string Describe() const;
 
  private:
   FieldReader() = default;
-  // implementation defined by the formats room
+  // Passes over blanks and, unless a comma has just opened a field, empty lines.
+  void SkipToField();
+  std::string Fail(const std::string& reason) const;
+
+  std::string source_;  // the file's path; empty for in-memory text
   std::string data_;
   std::size_t pos_ = 0;
+  std::size_t line_ = 1;
+  std::size_t fieldLine_ = 0;
+  bool afterComma_ = false;
 };
 
 }  // namespace capture

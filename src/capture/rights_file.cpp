@@ -1,2 +1,108 @@
-// Placeholder until the formats land.
 #include "capture/rights_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#include "capture/windows1252.h"
+
+namespace capture {
+
+std::string RightsFileName(std::string_view server, std::string_view volume) {
+  for (const std::string_view part : {server, volume}) {
+    if (part.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+      throw FormatError("The name " + QuoteForMessage(part) +
+                        " cannot be part of a rights file's name.");
+    }
+  }
+  std::string name;
+  name.reserve(server.size() + volume.size() + 8);
+  name.append(server).append("_").append(volume).append(".RIGHTS");
+  return name;
+}
+
+std::string FormatRightsRecord(const RightsRecord& record) {
+  std::string line;
+  line.reserve(record.tree.size() + record.object.size() + record.server.size() +
+               record.directory.size() + record.rights.size() + 16);
+  line.append(EncodeField(record.tree, "tree name")).append(",");
+  line.append(EncodeField(record.object, "object name")).append(",");
+  line.append(EncodeField(record.server, "server name")).append(",");
+  line.append(EncodeField(record.directory, "directory")).append(",");
+  line.append(EncodeField(record.rights, "rights text")).append("\r\n");
+  return line;
+}
+
+RightsFileWriter::RightsFileWriter(const std::filesystem::path& file)
+    : file_(file), temp_(file.string() + ".tmp") {
+  out_ = std::make_unique<OutputFile>(temp_);
+}
+
+RightsFileWriter::~RightsFileWriter() {
+  if (!committed_) Discard();
+}
+
+void RightsFileWriter::Discard() noexcept {
+  out_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(temp_, ignored);
+}
+
+void RightsFileWriter::Write(const RightsRecord& record) {
+  if (committed_) throw FormatError("The rights file " + file_.string() + " is already complete.");
+  out_->Append(FormatRightsRecord(record));
+}
+
+void RightsFileWriter::Commit() {
+  if (committed_) return;
+  try {
+    // On the disk before the rename, so that no crash leaves a short file under the name.
+    out_->Close(/*sync=*/true);
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  if (std::rename(temp_.c_str(), file_.c_str()) != 0) {
+    const int error = errno;
+    Discard();
+    throw FormatError("Cannot replace the file " + file_.string() + ": " +
+                      std::generic_category().message(error) + ".");
+  }
+  committed_ = true;
+  out_.reset();
+  // The rename itself reaches the disk with its folder; a failure here loses nothing.
+  const std::filesystem::path folder = file_.has_parent_path() ? file_.parent_path() : ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+RightsFileReader::RightsFileReader(const std::filesystem::path& file) : fields_(file) {}
+
+RightsFileReader::RightsFileReader(FieldReader fields) : fields_(std::move(fields)) {}
+
+bool RightsFileReader::AtEnd() { return fields_.AtEnd(); }
+
+RightsRecord RightsFileReader::ReadRecord() {
+  RightsRecord record;
+  std::string* const fields[] = {&record.tree, &record.object, &record.server, &record.directory,
+                                 &record.rights};
+  std::size_t firstLine = 0;
+  for (std::size_t i = 0; i < 5; ++i) {
+    if (i > 0 && fields_.AtEnd()) {
+      throw FormatError(fields_.Describe() + " ends inside the record that begins on line " +
+                        std::to_string(firstLine) + ": it holds " + std::to_string(i) +
+                        " of the five fields (tree, object, server, directory, rights).");
+    }
+    *fields[i] = fields_.ReadField();
+    if (i == 0) firstLine = fields_.FieldLine();
+  }
+  return record;
+}
+
+}  // namespace capture

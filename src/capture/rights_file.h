@@ -3,12 +3,12 @@
 // tree,object,server,VOLUME:\Dir\Sub,rights text — Windows-1252, CR LF.
 
 #include <filesystem>
-#include <fstream>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "capture/field_reader.h"
+#include "capture/text_file.h"
 
 namespace capture {
 
@@ -21,7 +21,8 @@ struct RightsRecord {
   bool operator==(const RightsRecord&) const = default;
 };
 
-// server + "_" + volume + ".RIGHTS"
+// server + "_" + volume + ".RIGHTS". Throws FormatError when either holds a "/" or a zero
+// byte, which would put the file outside its folder.
 std::string RightsFileName(std::string_view server, std::string_view volume);
 
 // One record as a line, CR LF included, in Windows-1252. A value that holds a comma or
@@ -47,9 +48,11 @@ class RightsFileWriter {
   void Commit();
 
  private:
+  void Discard() noexcept;
+
   std::filesystem::path file_;
   std::filesystem::path temp_;
-  std::ofstream out_;
+  std::unique_ptr<OutputFile> out_;
   bool committed_ = false;
 };
 

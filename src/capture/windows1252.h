@@ -18,7 +18,14 @@ class FormatError : public std::runtime_error {
 // Throws FormatError naming the value and the character (as U+XXXX) that has no code;
 // also for malformed UTF-8.
 std::string Utf8ToCp1252(std::string_view utf8);
+// The same, with the message naming the value by `label` ("The directory ..." rather than
+// "The value ...").
+std::string Utf8ToCp1252(std::string_view utf8, std::string_view label);
 // Every byte has a meaning; the five undefined codes map to U+0081 and the like.
 std::string Cp1252ToUtf8(std::string_view cp1252);
+
+// The value in double quotes, fit for a message: control characters and bytes that are not
+// UTF-8 shown as escapes (\r, \n, \0, \xNN), a very long value shortened.
+std::string QuoteForMessage(std::string_view utf8);
 
 }  // namespace capture
