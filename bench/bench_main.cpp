@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
