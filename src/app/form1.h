@@ -156,10 +156,17 @@ class Form1 : public QMainWindow {
   std::vector<std::string> unreadableResults_;
 
   // ---- app room (window, start-up) ----
+  // Closes the window and ends the program with `exitCode`; nothing runs after it.
+  void EndWith(int exitCode);
+  int Pixels(double twips) const;
+  double Twips(int pixels) const;
+  bool IsTabControlPress(QObject* watched, const QMouseEvent& press) const;
+  bool forwardingPress_ = false;  // a tab bar press handed on before the handler runs
 
   // ---- help room ----
 
   // ---- selection room ----
+  friend class SelectionTestAccess;  // tests open and inspect the object list
 
   // ---- capture room ----
 
