@@ -12,7 +12,8 @@ namespace capture {
 // "\\" + server + "\" + volume + ":" and then each directory component as the listing names
 // it under "\\" + server + "\" + the components up to it. A component the listing does not
 // find keeps its returned name; the volume component never adds itself after the head.
-// Any number of components.
+// Any number of components; "\" separates them too; empty components (two separators in a
+// row, one at the end) are passed over, so "VOL1:" gives the head alone.
 std::string BuildTrusteePath(std::string_view returnedPath, std::string_view serverName,
                              std::string_view volumeName, nw::FileListing& listing);
 
