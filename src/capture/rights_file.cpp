@@ -52,12 +52,13 @@ void RightsFileWriter::Discard() noexcept {
 }
 
 void RightsFileWriter::Write(const RightsRecord& record) {
-  if (committed_) throw FormatError("The rights file " + file_.string() + " is already complete.");
+  if (!out_) throw FormatError("The rights file " + file_.string() + " is already closed.");
   out_->Append(FormatRightsRecord(record));
 }
 
 void RightsFileWriter::Commit() {
   if (committed_) return;
+  if (!out_) throw FormatError("The rights file " + file_.string() + " is already closed.");
   try {
     // On the disk before the rename, so that no crash leaves a short file under the name.
     out_->Close(/*sync=*/true);

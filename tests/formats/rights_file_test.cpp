@@ -166,6 +166,8 @@ TEST(RightsFileWriter, AFailedCommitRemovesTheTemporaryFile) {
   RightsFileWriter writer(file);
   writer.Write(kPlain);
   EXPECT_THROW(writer.Commit(), FormatError);
+  EXPECT_THROW(writer.Write(kPlain), FormatError);
+  EXPECT_THROW(writer.Commit(), FormatError);
   EXPECT_TRUE(std::filesystem::is_directory(file));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
