@@ -1,3 +1,9 @@
 tolvane_add_test(capture_setup_test
   SOURCES capture/capture_setup_test.cpp
   LIBS tolvane_formats)
+tolvane_add_test(get_trustees_test QT
+  SOURCES capture/get_trustees_test.cpp
+  LIBS tolvane_test_support)
+tolvane_add_test(capture_round_trip_test QT
+  SOURCES capture/round_trip_test.cpp
+  LIBS tolvane_test_support)
