@@ -4,6 +4,7 @@
 // control's filter. One entry is selectable.
 
 #include <QTreeWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ class NWBrowse : public QTreeWidget {
 
   // The directory control whose DirectoryPath and Filter the browser shows (not owned).
   void SetDirectory(NWDirectory* directory);
+  // Work the user starts by expanding an entry runs through `guard`, which owns the
+  // failures of the directory control; without one a failed expansion shows no children.
+  void SetGuard(std::function<void(const std::function<void()>&)> guard);
   // Rebuilds the view from the bound directory's DirectoryPath (empty: an empty view).
   void Refresh();
   std::vector<NWBrowseEntry> SelectedEntries() const;
@@ -40,10 +44,15 @@ class NWBrowse : public QTreeWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // The keyboard moves the current entry only; a click or Enter selects.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
 
  private:
   void Populate(QTreeWidgetItem* item);
+  void OnExpanded(QTreeWidgetItem* item);
   NWDirectory* directory_ = nullptr;
+  std::function<void(const std::function<void()>&)> guard_;
 };
 
 }  // namespace nw
