@@ -164,6 +164,11 @@ class Form1 : public QMainWindow {
   bool forwardingPress_ = false;  // a tab bar press handed on before the handler runs
 
   // ---- help room ----
+  // F1: the topic of the focused control's help context number, or of the nearest control
+  // around it that has one; the contents when none has.
+  void ContextHelpF1();
+  // What's This mode over a control that carries a What's This help number.
+  bool ContextWhatsThis(QWidget* control, QEvent* event);
 
   // ---- selection room ----
   friend class SelectionTestAccess;  // tests open and inspect the object list
