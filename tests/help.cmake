@@ -11,3 +11,9 @@ tolvane_add_test(help_window_test QT
   LIBS tolvane_test_support Qt6::Test)
 target_compile_definitions(help_window_test PRIVATE
   TOLVANE_HELP_SOURCE="${CMAKE_SOURCE_DIR}/help/Tolvane.HLP")
+
+# Not a test: renders help for the docs under xvfb-run.
+add_executable(help_screenshot EXCLUDE_FROM_ALL help/help_screenshot.cpp)
+target_link_libraries(help_screenshot PRIVATE tolvane_test_support Qt6::Test)
+target_compile_definitions(help_screenshot PRIVATE TOLVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+set_target_properties(help_screenshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
