@@ -27,7 +27,11 @@ std::filesystem::path DefaultNetworkFolder();
 bool NetworkFolderFromEnvironment();
 
 // The client library and NDS controls over the network in `folder`. Opening never fails:
-// NWCallsInit answers non-zero when the store is missing, unreadable or not a store.
+// NWCallsInit answers non-zero when the store is missing, unreadable or not a store, and
+// creates nothing. Any other call opens the store when NWCallsInit has not; a call on a
+// store that cannot be used throws SimError, and a store locked past a short wait makes a
+// client call answer 0x89FF (a control throws SimError). Directory controls must not
+// outlive their platform.
 std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::filesystem::path& folder);
 
 // Creating refuses a folder that already holds a network.db.
@@ -69,8 +73,9 @@ std::vector<std::string> DumpAssignments(const std::filesystem::path& folder,
                                          const std::string& server = "",
                                          const std::string& volume = "");
 
-void ClearAssignments(const std::filesystem::path& folder, const std::string& server,
-                      const std::string& volume);
+// The number of assignments removed.
+std::size_t ClearAssignments(const std::filesystem::path& folder, const std::string& server,
+                             const std::string& volume);
 void SetServerUp(const std::filesystem::path& folder, const std::string& server, bool up);
 
 struct GenerateOptions {
@@ -80,15 +85,26 @@ struct GenerateOptions {
   int users = 1000;
   int groups = 50;
   int roles = 10;
-  int units = 20;        // organizational units, nested up to `depth` below the organization
+  int units = 20;  // organizational units, nested up to `depth` below the organization
   int directories = 500;
   int assignments = 5000;
-  int depth = 5;         // deepest directory level
+  int depth = 5;            // deepest directory level
   int crowdedTrustees = 0;  // when > 0, one directory with this many trustees
   std::uint32_t seed = 1;
 };
-// A large network, the same for the same options and seed. No assignment points at a
-// missing directory. The workstation is connected to the tree, with no drive mappings.
-void GenerateNetwork(const std::filesystem::path& folder, const GenerateOptions& options);
+// What a generated network holds, for benchmarks to check against.
+struct GenerateSummary {
+  int objects = 0;      // users, groups, roles and units: the trustees
+  int directories = 0;  // below the volume root
+  int assignments = 0;
+  std::string crowdedDirectory;  // "DATA:\Shared", empty when none was asked for
+};
+// A large network, the same for the same options and seed, added to the network in
+// `folder` (created when absent; the tree and server must not exist yet). Each object holds
+// about assignments/objects assignments, on distinct directories; crowdedTrustees of them
+// (counted in `assignments`) share one directory. No assignment points at a missing
+// directory. The workstation is connected to the tree, with no drive mappings.
+GenerateSummary GenerateNetwork(const std::filesystem::path& folder,
+                                const GenerateOptions& options);
 
 }  // namespace sim

@@ -1,0 +1,151 @@
+// Whole-network operations for the tool and for tests: dump, clear, servers up and down,
+// drive mappings, removal.
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "netware/sim/controls.h"
+#include "netware/sim/network.h"
+#include "netware/sim/sim_admin.h"
+#include "netware/sim/text.h"
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const VolumeRow& FindVolume(const Catalog& catalog, const std::string& server,
+                            const std::string& volume) {
+  const ServerRow* serverRow = catalog.ServerByName(server);
+  if (serverRow == nullptr) throw SimError("There is no server " + text::Quote(server) + ".");
+  const VolumeRow* volumeRow = catalog.VolumeByName(serverRow->id, volume);
+  if (volumeRow == nullptr) {
+    throw SimError("The server " + serverRow->name + " has no volume " + text::Quote(volume) + ".");
+  }
+  return *volumeRow;
+}
+
+}  // namespace
+
+bool NetworkExists(const fs::path& folder) {
+  std::error_code error;
+  return fs::exists(Store::DatabaseFile(folder), error);
+}
+
+void RemoveNetwork(const fs::path& folder) {
+  if (!NetworkExists(folder)) return;
+  Store::Open(folder);  // throws for a network.db that is no network store
+  std::error_code error;
+  for (const char* name : {"network.db", "network.db-wal", "network.db-shm"}) {
+    fs::remove(folder / name, error);
+    if (error) {
+      throw SimError("The network in " + folder.string() +
+                     " cannot be removed: " + error.message() + ".");
+    }
+  }
+  fs::remove_all(folder / "volumes", error);
+}
+
+void RemoveFreshNetwork(const fs::path& folder, bool folderExisted) {
+  std::error_code error;
+  for (const char* name : {"network.db", "network.db-wal", "network.db-shm"}) {
+    fs::remove(folder / name, error);
+  }
+  fs::remove(folder / "volumes", error);  // only when nothing else is in it
+  if (!folderExisted) fs::remove_all(folder, error);
+}
+
+std::vector<std::string> DumpAssignments(const fs::path& folder, const std::string& server,
+                                         const std::string& volume) {
+  auto store = Store::Open(folder);
+  Catalog catalog;
+  catalog.Load(*store);
+  std::int64_t onlyVolume = 0, onlyServer = 0;
+  if (!server.empty() && !volume.empty()) {
+    onlyVolume = FindVolume(catalog, server, volume).id;
+  } else if (!server.empty()) {
+    const ServerRow* row = catalog.ServerByName(server);
+    if (row == nullptr) throw SimError("There is no server " + text::Quote(server) + ".");
+    onlyServer = row->id;
+  } else if (!volume.empty()) {
+    throw SimError("Name the server of the volume " + text::Quote(volume) + ".");
+  }
+  ObjectIndex objects;
+  objects.Load(*store);
+  struct Bindery {
+    std::int64_t serverId;
+    std::string name;
+  };
+  std::unordered_map<std::int64_t, Bindery> bindery;
+  {
+    auto q = store->Prepare("SELECT id, server_id, name FROM bindery");
+    while (q.Step()) bindery[q.Int(0)] = {q.Int(1), q.Text(2)};
+  }
+  std::unordered_map<std::int64_t, std::string> names;  // object ID -> "tree,dotted name"
+  auto trusteeName = [&](std::int64_t id) -> const std::string& {
+    auto found = names.find(id);
+    if (found != names.end()) return found->second;
+    std::string name;
+    if (const ObjectRow* row = objects.Find(id)) {
+      const TreeRow* tree = catalog.Tree(row->treeId);
+      name = (tree != nullptr ? tree->name : "") + "," + objects.Dotted(id);
+    } else if (auto b = bindery.find(id); b != bindery.end()) {
+      // A bindery trustee: its bindery name, in the tree its server stands in.
+      const ServerRow* owner = catalog.Server(b->second.serverId);
+      const TreeRow* tree = owner != nullptr ? catalog.Tree(owner->treeId) : nullptr;
+      name = (tree != nullptr ? tree->name : "") + "," + b->second.name;
+    } else {
+      name = ",#" + std::to_string(id);  // no such object any more
+    }
+    return names.emplace(id, std::move(name)).first->second;
+  };
+  std::vector<std::string> lines;
+  auto q = store->Prepare(
+      "SELECT volume_id, dir, object_id, rights FROM trustees "
+      "WHERE ?1 = 0 OR volume_id = ?1");
+  q.Bind(1, onlyVolume);
+  while (q.Step()) {
+    const VolumeRow* volumeRow = catalog.Volume(q.Int(0));
+    if (volumeRow == nullptr) continue;
+    if (onlyServer != 0 && volumeRow->serverId != onlyServer) continue;
+    const ServerRow* serverRow = catalog.Server(volumeRow->serverId);
+    std::string dir = q.Text(1);
+    std::replace(dir.begin(), dir.end(), '/', '\\');
+    lines.push_back(trusteeName(q.Int(2)) + "," + serverRow->name + "," + volumeRow->name + ":" +
+                    (dir.empty() ? "" : "\\" + dir) + "," +
+                    text::RightsText(static_cast<std::uint16_t>(q.Int(3))));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::size_t ClearAssignments(const fs::path& folder, const std::string& server,
+                             const std::string& volume) {
+  auto store = Store::Open(folder);
+  Catalog catalog;
+  catalog.Load(*store);
+  const VolumeRow& row = FindVolume(catalog, server, volume);
+  auto q = store->Prepare("DELETE FROM trustees WHERE volume_id = ?1");
+  q.Bind(1, row.id);
+  return static_cast<std::size_t>(q.Run());
+}
+
+void SetServerUp(const fs::path& folder, const std::string& server, bool up) {
+  auto store = Store::Open(folder);
+  auto q = store->Prepare("UPDATE servers SET up = ?1 WHERE name_key = ?2");
+  q.Bind(1, up ? 1 : 0).Bind(2, text::Fold(server));
+  if (q.Run() == 0) throw SimError("There is no server " + text::Quote(server) + ".");
+}
+
+std::string MapDrive(const fs::path& folder, const std::string& drive, const std::string& path) {
+  Network network(folder);
+  return MapDriveIn(network, drive, path, nullptr);
+}
+
+bool UnmapDrive(const fs::path& folder, const std::string& letter) {
+  Network network(folder);
+  return UnmapDriveIn(network, letter);
+}
+
+}  // namespace sim

@@ -1,0 +1,146 @@
+#include "netware/sim/folders.h"
+
+#include <algorithm>
+
+#include "netware/sim/text.h"
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+std::optional<VolumePath> ParseVolumePath(std::string_view path) {
+  auto colon = path.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  VolumePath result;
+  std::string_view head = path.substr(0, colon);
+  auto slash = head.find_last_of("/\\");
+  if (slash != std::string_view::npos) {
+    result.server = std::string(head.substr(0, slash));
+    head = head.substr(slash + 1);
+  }
+  if (head.empty()) return std::nullopt;
+  result.volume = std::string(head);
+  std::string_view rest = path.substr(colon + 1);
+  if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.remove_prefix(1);
+  if (!rest.empty() && (rest.back() == '/' || rest.back() == '\\')) rest.remove_suffix(1);
+  if (rest.empty()) return result;
+  result.directories = text::Split(rest, "/\\");
+  for (const auto& name : result.directories) {
+    if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos) {
+      result.valid = false;
+    }
+  }
+  return result;
+}
+
+std::string DirectoryKey(const std::vector<std::string>& directories) {
+  return text::Fold(text::Join(directories, "/"));
+}
+
+bool ValidComponent(std::string_view name, std::string* why) {
+  auto refuse = [&](const std::string& reason) {
+    if (why != nullptr) *why = reason;
+    return false;
+  };
+  if (name.empty()) return refuse("an empty name");
+  if (name == "." || name == "..") return refuse("the name " + text::Quote(name));
+  if (name.size() > 255) return refuse("a name longer than 255 characters");
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 ||
+        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
+      return refuse("the character " + text::Quote(std::string(1, c)) + " in " + text::Quote(name));
+    }
+  }
+  if (!text::FitsCp1252(name)) return refuse("a character without a Windows-1252 code");
+  return true;
+}
+
+const FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool fresh) {
+  std::string key = folder.string();
+  auto found = listings_.find(key);
+  if (found != listings_.end() && !fresh) return found->second;
+  if (listings_.size() > 200000) listings_.clear();
+  Listing listing;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (name.empty() || name.front() == '.') continue;  // hidden entries are not listed
+    listing[text::Fold(name)].push_back(std::move(name));
+  }
+  for (auto& [k, names] : listing) std::sort(names.begin(), names.end());
+  return listings_[key] = std::move(listing);
+}
+
+const std::string* FolderResolver::Pick(const Listing& listing, const std::string& name) {
+  auto found = listing.find(text::Fold(name));
+  if (found == listing.end()) return nullptr;
+  const auto& names = found->second;
+  auto exact = std::find(names.begin(), names.end(), name);
+  return exact != names.end() ? &*exact : &names.front();
+}
+
+std::optional<std::vector<std::string>> FolderResolver::Resolve(
+    const fs::path& root, const std::vector<std::string>& components, bool wantDirectory) {
+  for (const auto& name : components) {
+    if (name.empty() || name.front() == '.' || name.find_first_of("/\\") != std::string::npos) {
+      return std::nullopt;
+    }
+  }
+  // Listings are cached; one stat of the whole path confirms what they say, and a listing
+  // that no longer holds is read again once.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    bool fresh = attempt > 0;
+    fs::path path = root;
+    std::vector<std::string> names;
+    bool missing = false;
+    for (const auto& name : components) {
+      const std::string* stored = Pick(Read(path, fresh), name);
+      if (stored == nullptr && !fresh) stored = Pick(Read(path, true), name);
+      if (stored == nullptr) {
+        missing = true;
+        break;
+      }
+      names.push_back(*stored);
+      path /= *stored;
+    }
+    if (missing) return std::nullopt;
+    std::error_code error;
+    auto status = fs::status(path, error);
+    bool ok = !error && fs::exists(status) && (!wantDirectory || fs::is_directory(status)) &&
+              (components.empty() ? fs::is_directory(status) : true);
+    if (ok) return names;
+    if (components.empty()) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> FolderResolver::MakeDirectories(const fs::path& root,
+                                                         const std::vector<std::string>& components,
+                                                         std::vector<fs::path>* created) {
+  std::vector<std::string> names;
+  fs::path path = root;
+  if (!fs::exists(path)) {
+    fs::create_directories(path);
+    if (created != nullptr) created->push_back(path);
+  }
+  for (const auto& name : components) {
+    const std::string* stored = Pick(Read(path, false), name);
+    if (stored != nullptr && !fs::is_directory(path / *stored)) {
+      stored = Pick(Read(path, true), name);
+    }
+    if (stored != nullptr) {
+      names.push_back(*stored);
+      path /= *stored;
+      continue;
+    }
+    fs::path next = path / name;
+    fs::create_directory(next);
+    if (created != nullptr) created->push_back(next);
+    listings_.erase(path.string());
+    names.push_back(name);
+    path = next;
+  }
+  return names;
+}
+
+}  // namespace sim

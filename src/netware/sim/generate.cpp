@@ -1,0 +1,267 @@
+// Large networks for benchmarks: deterministic from the seed, written in one transaction.
+
+#include <algorithm>
+#include <random>
+#include <unordered_set>
+
+#include "netware/sim/network.h"
+#include "netware/sim/sim_admin.h"
+#include "netware/sim/text.h"
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDepartments[] = {"Sales",   "Finance",  "Marketing",  "Support",
+                                        "Legal",   "Research", "Logistics",  "Purchasing",
+                                        "Quality", "Training", "Facilities", "Design"};
+constexpr const char* kSurnames[] = {
+    "Smith",  "Brown",   "Larsson", "Nguyen", "Berg",   "Okafor", "Rossi", "Patel",
+    "Kim",    "Walsh",   "Sato",    "Garcia", "Dubois", "Holm",   "Lind",  "Ek",
+    "Novak",  "Meyer",   "Silva",   "Khan",   "Jensen", "Moreau", "Costa", "Fischer",
+    "Wright", "Tanaka",  "Lopez",   "Olsen",  "Becker", "Russo",  "Ahmed", "Keller",
+    "Murphy", "Nielsen", "Bianchi", "Kowal",  "Hughes", "Varga",  "Weber", "Clarke"};
+constexpr const char* kFolders[] = {"Reports", "Archive",  "Contracts", "Drafts",
+                                    "Budget",  "Projects", "Invoices",  "Templates",
+                                    "Minutes", "Scans",    "Orders",    "Manuals"};
+constexpr std::uint16_t kMasks[] = {0x0041, 0x0041, 0x0041, 0x0043, 0x004B, 0x00DB,
+                                    0x00DB, 0x0040, 0x0100, 0x01FB, 0x00FB, 0x0001};
+
+template <std::size_t N>
+const char* Pick(const char* const (&list)[N], std::size_t i) {
+  return list[i % N];
+}
+
+// The standard engines are the same everywhere; the distributions are not, so none is used.
+class Random {
+ public:
+  explicit Random(std::uint32_t seed) : engine_(seed) {}
+  std::size_t Below(std::size_t n) { return n == 0 ? 0 : engine_() % n; }
+
+ private:
+  std::mt19937 engine_;
+};
+
+struct Container {
+  std::int64_t id;
+  int level;
+  std::vector<std::string> path;
+};
+
+struct Directory {
+  std::string display;  // "Reports12/Drafts40"
+  int level;
+};
+
+void Check(bool ok, const std::string& message) {
+  if (!ok) throw SimError(message);
+}
+
+}  // namespace
+
+GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& options) {
+  Check(options.users >= 0 && options.groups >= 0 && options.roles >= 0 && options.units >= 0,
+        "The numbers of users, groups, roles and units cannot be negative.");
+  Check(options.directories >= 0 && options.assignments >= 0 && options.crowdedTrustees >= 0,
+        "The numbers of directories, assignments and crowded trustees cannot be negative.");
+  Check(options.depth >= 1 && options.depth <= 25, "The depth must be between 1 and 25.");
+  const int objectCount = options.users + options.groups + options.roles + options.units;
+  Check(options.crowdedTrustees <= objectCount,
+        "There are fewer objects than crowded trustees asked for.");
+  Check(options.crowdedTrustees <= options.assignments,
+        "The crowded trustees are part of the assignments: ask for at least as many "
+        "assignments.");
+  const int spread = options.assignments - options.crowdedTrustees;
+  Check(spread == 0 || objectCount > 0, "Assignments need objects to hold them.");
+  const int perObject = objectCount > 0 ? (spread + objectCount - 1) / objectCount : 0;
+  Check(perObject <= options.directories + 1,
+        "Too few directories: each object would need " + std::to_string(perObject) +
+            " distinct directories, and there are " + std::to_string(options.directories + 1) +
+            " with the volume root.");
+
+  std::error_code error;
+  bool folderExisted = fs::exists(folder, error);
+  bool fresh = !NetworkExists(folder);
+  std::vector<fs::path> created;
+  GenerateSummary summary;
+  try {
+    auto store = fresh ? Store::Create(folder) : Store::Open(folder);
+    Transaction transaction(*store);
+    Catalog catalog;
+    catalog.Load(*store);
+    Check(catalog.TreeByName(options.tree) == nullptr,
+          "The tree " + options.tree + " exists already.");
+    Check(catalog.ServerByName(options.server) == nullptr,
+          "The server " + options.server + " exists already.");
+    Random random(options.seed);
+    IdAllocator ids(*store);
+
+    store->Prepare("INSERT INTO trees(name, name_key) VALUES(?1, ?2)")
+        .Bind(1, options.tree)
+        .Bind(2, text::Fold(options.tree))
+        .Run();
+    std::int64_t treeId = 0;
+    {
+      auto q = store->Prepare("SELECT id FROM trees WHERE name_key = ?1");
+      q.Bind(1, text::Fold(options.tree));
+      q.Step();
+      treeId = q.Int(0);
+    }
+    store
+        ->Prepare(
+            "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
+            "VALUES(?1, ?2, ?3, 4, 11, 1)")
+        .Bind(1, options.server)
+        .Bind(2, text::Fold(options.server))
+        .Bind(3, treeId)
+        .Run();
+    catalog.Load(*store);
+    const std::int64_t serverId = catalog.ServerByName(options.server)->id;
+    store->Prepare("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1, ?2, ?3, 0)")
+        .Bind(1, serverId)
+        .Bind(2, options.volume)
+        .Bind(3, text::Fold(options.volume))
+        .Run();
+    catalog.Load(*store);
+    const std::int64_t volumeId = catalog.VolumeByName(serverId, options.volume)->id;
+    store
+        ->Prepare(
+            "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
+            "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)")
+        .Bind(1, treeId)
+        .Run();
+
+    auto addObject = [&](const Container& parent, const std::string& name, const char* objectClass,
+                         std::int64_t volume = 0) {
+      std::vector<std::string> path = parent.path;
+      path.push_back(name);
+      std::uint32_t id = ids.Allocate(NdsIdentity(options.tree, path));
+      auto q = store->Prepare(
+          "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
+          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+      q.Bind(1, id).Bind(2, treeId).Bind(3, parent.id).Bind(4, name).Bind(5, text::Fold(name));
+      q.Bind(6, objectClass);
+      if (volume != 0) {
+        q.Bind(7, volume);
+      } else {
+        q.BindNull(7);
+      }
+      q.Run();
+      return Container{id, parent.level + 1, std::move(path)};
+    };
+
+    // The organization, its server and volume, and units nested up to `depth` below it.
+    Container root{0, -1, {}};
+    Container organization = addObject(root, "GEN", "Organization");
+    addObject(organization, options.server, "NetWare Server");
+    addObject(organization, options.server + "_" + options.volume, "Volume", volumeId);
+    std::vector<Container> containers{organization};
+    std::vector<std::uint32_t> trustees;  // in the order they get assignments
+    std::vector<std::uint32_t> unitIds;
+    for (int i = 0; i < options.units; ++i) {
+      std::size_t pick = random.Below(containers.size());
+      if (containers[pick].level >= options.depth) pick = 0;
+      std::string name = std::string(Pick(kDepartments, static_cast<std::size_t>(i)));
+      if (i >= static_cast<int>(std::size(kDepartments))) {
+        name += std::to_string(i / static_cast<int>(std::size(kDepartments)) + 1);
+      }
+      Container unit = addObject(containers[pick], name, "Organizational Unit");
+      unitIds.push_back(static_cast<std::uint32_t>(unit.id));
+      containers.push_back(std::move(unit));
+    }
+    auto placeIn = [&]() -> const Container& {
+      return containers.size() == 1 ? containers[0]
+                                    : containers[1 + random.Below(containers.size() - 1)];
+    };
+    const std::size_t combos = std::size(kSurnames) * 26;
+    for (int i = 0; i < options.users; ++i) {
+      auto n = static_cast<std::size_t>(i);
+      std::string name = std::string(1, static_cast<char>('A' + n % 26)) + Pick(kSurnames, n / 26);
+      if (n >= combos) name += std::to_string(n / combos + 1);
+      trustees.push_back(static_cast<std::uint32_t>(addObject(placeIn(), name, "User").id));
+    }
+    for (int i = 0; i < options.groups; ++i) {
+      std::string name = std::string(Pick(kDepartments, static_cast<std::size_t>(i))) + "Team" +
+                         std::to_string(i + 1);
+      trustees.push_back(static_cast<std::uint32_t>(addObject(placeIn(), name, "Group").id));
+    }
+    for (int i = 0; i < options.roles; ++i) {
+      std::string name = std::string(Pick(kDepartments, static_cast<std::size_t>(i))) + "Manager" +
+                         std::to_string(i + 1);
+      trustees.push_back(
+          static_cast<std::uint32_t>(addObject(placeIn(), name, "Organizational Role").id));
+    }
+    trustees.insert(trustees.end(), unitIds.begin(), unitIds.end());
+
+    // Directories, each below the root or an earlier one, never past `depth`.
+    fs::path volumeRoot = store->VolumeFolder(options.server, options.volume);
+    fs::create_directories(volumeRoot);
+    created.push_back(fs::path(folder) / "volumes" / options.server);
+    std::vector<Directory> directories;
+    for (int i = 0; i < options.directories; ++i) {
+      std::size_t pick = random.Below(directories.size() + 1);
+      std::string name =
+          std::string(Pick(kFolders, random.Below(std::size(kFolders)))) + std::to_string(i + 1);
+      Directory directory{name, 1};
+      if (pick > 0 && directories[pick - 1].level < options.depth) {
+        directory = {directories[pick - 1].display + "/" + name, directories[pick - 1].level + 1};
+      }
+      fs::create_directory(volumeRoot / directory.display);
+      directories.push_back(std::move(directory));
+    }
+    std::string shared;
+    if (options.crowdedTrustees > 0) {
+      shared = "Shared";
+      fs::create_directory(volumeRoot / shared);
+    }
+
+    auto insert = store->Prepare(
+        "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
+        "VALUES(?1, ?2, ?3, ?4, ?5)");
+    auto assign = [&](const std::string& display, std::uint32_t object) {
+      insert.Bind(1, volumeId)
+          .Bind(2, text::Fold(display))
+          .Bind(3, display)
+          .Bind(4, object)
+          .Bind(5, kMasks[random.Below(std::size(kMasks))]);
+      insert.Run();
+      ++summary.assignments;
+    };
+    // Each object's directories are distinct: a crowded trustee's share and its spread ones
+    // never meet, since the shared directory is not among the spread ones.
+    std::vector<int> chosen;
+    std::unordered_set<int> taken;
+    for (int k = 0; k < objectCount; ++k) {
+      auto object = trustees[static_cast<std::size_t>(k)];
+      if (k < options.crowdedTrustees) assign(shared, object);
+      int count = spread / objectCount + (k < spread % objectCount ? 1 : 0);
+      chosen.clear();
+      taken.clear();
+      while (static_cast<int>(chosen.size()) < count) {
+        int candidate = static_cast<int>(random.Below(directories.size() + 1)) - 1;  // -1: root
+        if (taken.insert(candidate).second) chosen.push_back(candidate);
+      }
+      for (int candidate : chosen) {
+        assign(candidate < 0 ? std::string() : directories[candidate].display, object);
+      }
+    }
+    transaction.Commit();
+    store->NoteWrite();
+    summary.objects = objectCount;
+    summary.directories = options.directories + (shared.empty() ? 0 : 1);
+    if (!shared.empty()) summary.crowdedDirectory = options.volume + ":\\" + shared;
+  } catch (const fs::filesystem_error& fsError) {
+    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
+    if (fresh) RemoveFreshNetwork(folder, folderExisted);
+    throw SimError(std::string("A folder of the network cannot be made: ") + fsError.what());
+  } catch (...) {
+    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
+    if (fresh) RemoveFreshNetwork(folder, folderExisted);
+    throw;
+  }
+  return summary;
+}
+
+}  // namespace sim

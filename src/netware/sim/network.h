@@ -1,0 +1,150 @@
+#pragma once
+// What one opened network shares between its client, session, directories and listing:
+// the store (opened on first use), a cache of trees, servers and volumes that follows the
+// store's changes, and the real folders of the volumes.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "netware/sim/folders.h"
+#include "netware/sim/store.h"
+
+namespace sim {
+
+struct TreeRow {
+  std::int64_t id = 0;
+  std::string name;
+};
+
+struct ServerRow {
+  std::int64_t id = 0;
+  std::string name;
+  std::int64_t treeId = 0;  // 0: in no tree
+  int major = 0;
+  int minor = 0;
+  bool up = true;
+};
+
+struct VolumeRow {
+  std::int64_t id = 0;
+  std::int64_t serverId = 0;
+  std::string name;
+  std::uint32_t number = 0;
+};
+
+class ObjectIndex;
+
+// Trees, servers and volumes: few rows, read on every call, so kept in memory.
+class Catalog {
+ public:
+  void Load(Store& store);
+  const TreeRow* Tree(std::int64_t id) const;
+  const TreeRow* TreeByName(std::string_view name) const;
+  const ServerRow* Server(std::int64_t id) const;
+  const ServerRow* ServerByName(std::string_view name) const;
+  const VolumeRow* Volume(std::int64_t id) const;
+  const VolumeRow* VolumeByName(std::int64_t serverId, std::string_view name) const;
+  const VolumeRow* VolumeByNumber(std::int64_t serverId, std::uint32_t number) const;
+  const std::vector<TreeRow>& Trees() const { return trees_; }
+  const std::vector<ServerRow>& Servers() const { return servers_; }
+  const std::vector<VolumeRow>& Volumes() const { return volumes_; }
+
+ private:
+  std::vector<TreeRow> trees_;
+  std::vector<ServerRow> servers_;
+  std::vector<VolumeRow> volumes_;
+};
+
+class Network {
+ public:
+  explicit Network(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+  const std::filesystem::path& Folder() const { return folder_; }
+  // Opens the store on first use; throws SimError when it cannot be opened.
+  Store& GetStore();
+  // "" when the store is open or opens now, else what is wrong.
+  std::string TryOpen();
+  // The catalog as the store holds it now.
+  const Catalog& Sync();
+  // The catalog as of the last Sync(), without looking again: what one call goes on using.
+  const Catalog& Cached() const { return catalog_; }
+  FolderResolver& Folders() { return folders_; }
+  std::filesystem::path VolumeRoot(const VolumeRow& volume);
+  // Every object of one tree, kept while the store is unchanged.
+  const ObjectIndex& Objects(std::int64_t treeId);
+
+ private:
+  std::filesystem::path folder_;
+  std::unique_ptr<Store> store_;
+  Catalog catalog_;
+  std::uint64_t catalogGeneration_ = 0;
+  bool catalogLoaded_ = false;
+  FolderResolver folders_;
+  std::unique_ptr<ObjectIndex> objects_;
+  std::int64_t objectsTree_ = -1;
+  std::uint64_t objectsGeneration_ = 0;
+};
+
+// Undoes a network created by a load or generation that was refused: the store's files,
+// an emptied volumes/ folder, and the folder itself when it was made for the network.
+void RemoveFreshNetwork(const std::filesystem::path& folder, bool folderExisted);
+
+// ---- NDS objects and bindery objects ----
+
+struct ObjectRow {
+  std::int64_t id = 0;
+  std::int64_t treeId = 0;
+  std::int64_t parentId = 0;  // 0: directly below [Root]
+  std::string name;
+  std::string objectClass;
+};
+
+// The object reached from the root through `rootFirst` (names in any case); 0 when none.
+std::int64_t FindObject(Store& store, std::int64_t treeId,
+                        const std::vector<std::string>& rootFirst);
+std::optional<ObjectRow> GetObject(Store& store, std::int64_t id);
+// Server of a bindery object, or 0 when `id` is no bindery object.
+std::int64_t BinderyServer(Store& store, std::int64_t id);
+
+// Every object of a tree, with the names of the way to it, for searches and dumps.
+class ObjectIndex {
+ public:
+  void Load(Store& store, std::int64_t treeId = 0);  // 0: every tree
+  const ObjectRow* Find(std::int64_t id) const;
+  // Leaf first, joined by "." ("JSMITH.SALES.ACME").
+  std::string Dotted(std::int64_t id) const;
+  // Root first.
+  std::vector<std::string> Path(std::int64_t id) const;
+  // Children of `parentId` in `treeId`, by name (folded, then as stored).
+  const std::vector<std::int64_t>& Children(std::int64_t treeId, std::int64_t parentId) const;
+  const std::vector<ObjectRow>& All() const { return rows_; }
+
+ private:
+  std::vector<ObjectRow> rows_;
+  std::unordered_map<std::int64_t, std::size_t> byId_;
+  std::unordered_map<std::string, std::vector<std::int64_t>> children_;
+};
+
+// Stable object IDs: the hash of what names the object, moved on past any ID in use;
+// never 0 and never 0xFFFFFFFF.
+class IdAllocator {
+ public:
+  explicit IdAllocator(Store& store);
+  std::uint32_t Allocate(std::string_view identity);
+  bool Take(std::uint32_t id);  // false when in use
+  bool InUse(std::uint32_t id) const { return used_.count(id) > 0; }
+
+ private:
+  std::unordered_set<std::uint32_t> used_;
+};
+std::string NdsIdentity(std::string_view tree, const std::vector<std::string>& rootFirst);
+std::string BinderyIdentity(std::string_view server, std::string_view name, int type);
+
+}  // namespace sim

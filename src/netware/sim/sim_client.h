@@ -1,0 +1,87 @@
+#pragma once
+// The NetWare client library over the simulated network.
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "netware/nw_client.h"
+#include "netware/sim/network.h"
+
+namespace sim {
+
+// Codes of ours beyond the shared ones.
+inline constexpr nw::NWRCODE kInvalidParameter = 0x8836;
+inline constexpr nw::NWRCODE kBufferTooSmall = 0x8877;
+inline constexpr nw::NWRCODE kBadDirectoryHandle = 0x899B;
+inline constexpr nw::NWRCODE kStoreFailure = 0x89FF;  // the store stayed locked too long
+inline constexpr nw::NWRCODE kDsBadKey = -302;
+inline constexpr nw::NWRCODE kDsBadContext = -303;
+
+class SimClient : public nw::NetWareClient {
+ public:
+  explicit SimClient(Network& network) : network_(network) {}
+
+  nw::NWRCODE NWCallsInit(std::uint8_t* reserved1, std::uint8_t* reserved2) override;
+  nw::NWRCODE NWParsePath(const char* path, char* serverName, std::size_t serverNameSize,
+                          nw::NWCONN_HANDLE* conn, char* volName, std::size_t volNameSize,
+                          char* dirPath, std::size_t dirPathSize) override;
+  nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* volName,
+                                nw::nuint32* volNum) override;
+  nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 objID,
+                                       nw::nuint32 volNum, nw::nuint32* iterHandle,
+                                       std::uint8_t* accessRights, char* path,
+                                       std::size_t pathSize) override;
+  nw::NWRCODE NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                          const char* path, nw::nuint32* iterHandle, char* dirName,
+                                          std::size_t dirNameSize, nw::nuint32* dirDateTime,
+                                          nw::nuint32* ownerID,
+                                          nw::TrusteeEntry trustees[nw::kTrusteeBatch]) override;
+  nw::NWRCODE NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* versionInfo,
+                                         std::size_t versionInfoSize) override;
+  nw::NWRCODE NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, std::uint16_t objType,
+                            nw::nuint32* objID) override;
+  nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                           nw::nuint32 objID, std::uint16_t rightsMask) override;
+  nw::NWRCODE NWCCOpenConnByName(nw::NWCONN_HANDLE startConnHandle, const char* name,
+                                 nw::nuint32 nameFormat, nw::nuint32 openState,
+                                 nw::nuint32 tranType, nw::NWCONN_HANDLE* conn) override;
+  nw::NWRCODE NWCCCloseConn(nw::NWCONN_HANDLE conn) override;
+  nw::NWRCODE NWDSCreateContextHandle(nw::NWDSContextHandle* context) override;
+  nw::NWRCODE NWDSSetContext(nw::NWDSContextHandle context, nw::nuint32 key,
+                             const void* value) override;
+  nw::NWRCODE NWDSFreeContext(nw::NWDSContextHandle context) override;
+  nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
+                              const char* objectName, nw::nuint32* objectID) override;
+
+ private:
+  struct Context {
+    std::string tree;         // UTF-8; empty: the connection's tree
+    std::string nameContext;  // UTF-8; "[Root]" or a dotted container name
+  };
+  // The last directory's trustee list, served in batches while the store is unchanged.
+  struct TrusteeList {
+    std::uint64_t generation = 0;
+    std::int64_t serverId = 0;
+    std::string rawPath;  // as the caller passed it
+    bool found = false;
+    std::string dirName;
+    std::vector<nw::TrusteeEntry> entries;
+  };
+
+  // The connection's server when it is open and up; else the code to answer.
+  nw::NWRCODE Connection(nw::NWCONN_HANDLE conn, const ServerRow** server);
+  nw::NWCONN_HANDLE NewHandle(std::int64_t serverId);
+  const TrusteeList& DirectoryTrustees(const ServerRow& server, const char* path);
+
+  Network& network_;
+  std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server
+  std::unordered_map<std::int64_t, nw::NWCONN_HANDLE> attachments_;  // server -> handle
+  nw::NWCONN_HANDLE nextHandle_ = 1;
+  std::unordered_map<nw::NWDSContextHandle, Context> contexts_;
+  nw::NWDSContextHandle nextContext_ = 1;
+  TrusteeList trusteeList_;
+};
+
+}  // namespace sim

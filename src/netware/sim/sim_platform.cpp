@@ -1,0 +1,58 @@
+#include <cstdlib>
+
+#include "netware/sim/controls.h"
+#include "netware/sim/sim_client.h"
+#include "netware/sim/sim_network.h"
+
+namespace sim {
+
+namespace {
+
+class SimPlatform : public nw::NetWarePlatform {
+ public:
+  explicit SimPlatform(const std::filesystem::path& folder)
+      : network_(folder), client_(network_), session_(network_), files_(network_) {}
+
+  nw::NetWareClient& Client() override { return client_; }
+  nw::NWSession& Session() override { return session_; }
+  // A directory control works on this platform's network and must not outlive it.
+  std::unique_ptr<nw::NWDirectory> CreateDirectory() override {
+    return std::make_unique<SimDirectory>(network_);
+  }
+  nw::FileListing& Files() override { return files_; }
+
+ private:
+  Network network_;
+  SimClient client_;
+  SimSession session_;
+  SimFiles files_;
+};
+
+const char* NonEmpty(const char* value) {
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+}  // namespace
+
+std::filesystem::path DefaultNetworkFolder() {
+  if (const char* folder = NonEmpty(std::getenv("TOLVANE_NETWORK"))) return folder;
+  if (const char* data = NonEmpty(std::getenv("XDG_DATA_HOME"))) {
+    std::filesystem::path base(data);
+    if (base.is_absolute()) return base / "tolvane" / "network";
+  }
+  const char* home = NonEmpty(std::getenv("HOME"));
+  if (home == nullptr) {
+    throw SimError("Cannot tell where the network lives: neither TOLVANE_NETWORK nor HOME is set.");
+  }
+  return std::filesystem::path(home) / ".local" / "share" / "tolvane" / "network";
+}
+
+bool NetworkFolderFromEnvironment() { return NonEmpty(std::getenv("TOLVANE_NETWORK")) != nullptr; }
+
+std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::filesystem::path& folder) {
+  return std::make_unique<SimPlatform>(folder);
+}
+
+void CreateEmptyNetwork(const std::filesystem::path& folder) { Store::Create(folder); }
+
+}  // namespace sim

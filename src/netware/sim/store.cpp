@@ -1,0 +1,268 @@
+#include "netware/sim/store.h"
+
+#include <system_error>
+
+namespace sim {
+namespace {
+
+constexpr int kBusyWaitMs = 2000;
+
+// Names keep their stored spelling in `name`; `name_key` is the folded form every lookup
+// uses. Object IDs are the objects' own 32-bit IDs, shared by NDS and bindery objects.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE trees(
+  id INTEGER PRIMARY KEY, name TEXT NOT NULL, name_key TEXT NOT NULL UNIQUE);
+CREATE TABLE servers(
+  id INTEGER PRIMARY KEY, name TEXT NOT NULL, name_key TEXT NOT NULL UNIQUE,
+  tree_id INTEGER REFERENCES trees(id), major INTEGER NOT NULL, minor INTEGER NOT NULL,
+  up INTEGER NOT NULL DEFAULT 1);
+CREATE TABLE volumes(
+  id INTEGER PRIMARY KEY, server_id INTEGER NOT NULL REFERENCES servers(id),
+  name TEXT NOT NULL, name_key TEXT NOT NULL, number INTEGER NOT NULL,
+  UNIQUE(server_id, name_key), UNIQUE(server_id, number));
+CREATE TABLE objects(
+  id INTEGER PRIMARY KEY, tree_id INTEGER NOT NULL REFERENCES trees(id),
+  parent_id INTEGER NOT NULL, name TEXT NOT NULL, name_key TEXT NOT NULL,
+  class TEXT NOT NULL, volume_id INTEGER REFERENCES volumes(id),
+  UNIQUE(tree_id, parent_id, name_key));
+CREATE TABLE bindery(
+  id INTEGER PRIMARY KEY, server_id INTEGER NOT NULL REFERENCES servers(id),
+  name TEXT NOT NULL, name_key TEXT NOT NULL, type INTEGER NOT NULL,
+  UNIQUE(server_id, name_key, type));
+CREATE TABLE trustees(
+  id INTEGER PRIMARY KEY, volume_id INTEGER NOT NULL REFERENCES volumes(id),
+  dir_key TEXT NOT NULL, dir TEXT NOT NULL, object_id INTEGER NOT NULL,
+  rights INTEGER NOT NULL, UNIQUE(volume_id, dir_key, object_id));
+CREATE INDEX trustees_by_object ON trustees(object_id, volume_id, id);
+CREATE TABLE workstation_trees(position INTEGER PRIMARY KEY, tree_id INTEGER NOT NULL UNIQUE);
+CREATE TABLE drive_mappings(
+  drive TEXT PRIMARY KEY, volume_id INTEGER NOT NULL REFERENCES volumes(id),
+  path TEXT NOT NULL);
+)sql";
+
+std::string Describe(const std::filesystem::path& file) { return file.string(); }
+
+}  // namespace
+
+Query::Query(Store& store, sqlite3_stmt* stmt) : store_(store), stmt_(stmt) {}
+
+Query::~Query() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+Query& Query::Bind(int index, std::int64_t value) {
+  sqlite3_bind_int64(stmt_, index, value);
+  return *this;
+}
+
+Query& Query::Bind(int index, std::string_view value) {
+  sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+
+Query& Query::BindNull(int index) {
+  sqlite3_bind_null(stmt_, index);
+  return *this;
+}
+
+bool Query::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  store_.Fail(rc, sqlite3_sql(stmt_));  // the destructor resets the statement
+}
+
+int Query::Run() {
+  while (Step()) {
+  }
+  int changed = sqlite3_changes(sqlite3_db_handle(stmt_));
+  sqlite3_reset(stmt_);  // ready to be bound and run again
+  return changed;
+}
+
+std::int64_t Query::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string Query::Text(int column) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+  return text == nullptr ? std::string() : std::string(text, sqlite3_column_bytes(stmt_, column));
+}
+
+bool Query::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+std::filesystem::path Store::DatabaseFile(const std::filesystem::path& folder) {
+  return folder / "network.db";
+}
+
+Store::Store(std::filesystem::path folder, sqlite3* db) : folder_(std::move(folder)), db_(db) {}
+
+Store::~Store() {
+  for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+  sqlite3_finalize(dataVersion_);
+  sqlite3_close(db_);
+}
+
+std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw SimError("There is no network folder " + Describe(folder) + ".");
+  }
+  auto file = DatabaseFile(folder);
+  if (!std::filesystem::exists(file, error)) {
+    throw SimError("The network folder " + Describe(folder) +
+                   " holds no network store (network.db is missing).");
+  }
+  if (!std::filesystem::is_regular_file(file, error)) {
+    throw SimError(Describe(file) + " is not a network store.");
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    throw SimError("The network store " + Describe(file) + " cannot be opened: " + why + ".");
+  }
+  std::unique_ptr<Store> store(new Store(folder, db));
+  sqlite3_busy_timeout(db, kBusyWaitMs);
+  sqlite3_int64 appId = 0, version = 0;
+  try {
+    {
+      auto q = store->Prepare("PRAGMA application_id");
+      if (q.Step()) appId = q.Int(0);
+    }
+    auto q = store->Prepare("PRAGMA user_version");
+    if (q.Step()) version = q.Int(0);
+  } catch (const StoreBusy&) {
+    throw;
+  } catch (const SimError&) {
+    throw SimError(Describe(file) + " is not a network store (it cannot be read as one).");
+  }
+  if (appId != kApplicationId) {
+    throw SimError(Describe(file) + " is not a network store.");
+  }
+  if (version != kSchemaVersion) {
+    throw SimError(Describe(file) + " is a network store of another version (" +
+                   std::to_string(version) + ").");
+  }
+  store->Configure();
+  return store;
+}
+
+std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
+  auto file = DatabaseFile(folder);
+  std::error_code error;
+  if (std::filesystem::exists(file, error)) {
+    throw SimError("A network already exists in " + Describe(folder) + ".");
+  }
+  std::filesystem::create_directories(folder / "volumes", error);
+  if (error) {
+    throw SimError("The network folder " + Describe(folder) +
+                   " cannot be created: " + error.message() + ".");
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(
+      file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    throw SimError("The network store " + Describe(file) + " cannot be created: " + why + ".");
+  }
+  std::unique_ptr<Store> store(new Store(folder, db));
+  sqlite3_busy_timeout(db, kBusyWaitMs);
+  store->Exec("PRAGMA journal_mode=WAL");
+  store->Configure();
+  {
+    Transaction transaction(*store);
+    store->Exec(kSchema);
+    store->Exec(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
+    store->Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+    transaction.Commit();
+  }
+  return store;
+}
+
+void Store::Configure() {
+  // WAL with synchronous=NORMAL: a commit survives the crash of any process; only a power
+  // loss may take back the last commits, never corrupt the store.
+  Exec("PRAGMA synchronous=NORMAL");
+  Exec("PRAGMA foreign_keys=ON");
+}
+
+std::filesystem::path Store::VolumeFolder(const std::string& server,
+                                          const std::string& volume) const {
+  return folder_ / "volumes" / server / volume;
+}
+
+Query Store::Prepare(std::string_view sql) {
+  std::string key(sql);
+  auto found = statements_.find(key);
+  if (found == statements_.end()) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v3(db_, key.c_str(), static_cast<int>(key.size()),
+                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) Fail(rc, key);
+    found = statements_.emplace(std::move(key), stmt).first;
+  }
+  return Query(*this, found->second);
+}
+
+void Store::Exec(const char* sql) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+}
+
+std::uint64_t Store::Generation() {
+  if (dataVersion_ == nullptr) {
+    int rc = sqlite3_prepare_v3(db_, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                &dataVersion_, nullptr);
+    if (rc != SQLITE_OK) Fail(rc, "PRAGMA data_version");
+  }
+  int rc = sqlite3_step(dataVersion_);
+  std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersion_, 0) : -1;
+  sqlite3_reset(dataVersion_);
+  if (rc != SQLITE_ROW) Fail(rc, "PRAGMA data_version");
+  if (version != lastDataVersion_) {
+    lastDataVersion_ = version;
+    ++generation_;
+  }
+  return generation_;
+}
+
+void Store::Fail(int code, std::string_view what) {
+  std::string file = Describe(DatabaseFile(folder_));
+  int primary = code & 0xFF;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+    throw StoreBusy("The network store " + file +
+                    " is locked by another program; nothing was changed. Try again.");
+  }
+  if (primary == SQLITE_READONLY) {
+    throw SimError("The network store " + file + " cannot be written (it is read-only).");
+  }
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    throw SimError("The network store " + file + " is damaged: " + sqlite3_errstr(code) + ".");
+  }
+  std::string detail = sqlite3_errmsg(db_);
+  (void)what;
+  throw SimError("The network store " + file + " failed: " + detail + ".");
+}
+
+Transaction::Transaction(Store& store) : store_(store) { store_.Exec("BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() {
+  if (open_) {
+    try {
+      store_.Exec("ROLLBACK");
+    } catch (const SimError&) {
+      // Nothing more to undo: SQLite rolls back by itself when it cannot.
+    }
+  }
+}
+
+void Transaction::Commit() {
+  store_.Exec("COMMIT");
+  open_ = false;
+}
+
+}  // namespace sim

@@ -1,0 +1,111 @@
+#pragma once
+// The network store: one SQLite connection to network.db in WAL mode, with its statements
+// prepared once and reused. A store is either opened as it is (checked to be a network
+// store, never created or changed by opening) or created new.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "netware/sim/sim_network.h"
+
+namespace sim {
+
+// The store stayed locked by another program past the wait; nothing was changed.
+class StoreBusy : public SimError {
+ public:
+  using SimError::SimError;
+};
+
+class Store;
+
+// One use of a cached statement: bindings in, rows out, reset when it goes out of scope so
+// that no read transaction outlives it.
+class Query {
+ public:
+  Query(Store& store, sqlite3_stmt* stmt);
+  ~Query();
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  Query& Bind(int index, std::int64_t value);
+  Query& Bind(int index, std::string_view value);
+  Query& BindNull(int index);
+  // True while there is a row.
+  bool Step();
+  // Runs to completion; the number of rows it changed.
+  int Run();
+  std::int64_t Int(int column) const;
+  std::string Text(int column) const;
+  bool IsNull(int column) const;
+
+ private:
+  Store& store_;
+  sqlite3_stmt* stmt_;
+};
+
+class Store {
+ public:
+  static constexpr std::int32_t kApplicationId = 0x544C564E;  // "TLVN"
+  static constexpr int kSchemaVersion = 1;
+
+  // Opens the store of an existing network. Throws SimError saying what is wrong when the
+  // folder or network.db is missing, unreadable or not a network store.
+  static std::unique_ptr<Store> Open(const std::filesystem::path& folder);
+  // Creates network.db (and the folder) with an empty network; refuses an existing one.
+  static std::unique_ptr<Store> Create(const std::filesystem::path& folder);
+  static std::filesystem::path DatabaseFile(const std::filesystem::path& folder);
+
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  const std::filesystem::path& Folder() const { return folder_; }
+  std::filesystem::path VolumeFolder(const std::string& server, const std::string& volume) const;
+
+  Query Prepare(std::string_view sql);
+  void Exec(const char* sql);
+
+  // Changes whenever the store changed since the last look: another connection committed
+  // (PRAGMA data_version), or this one wrote through NoteWrite.
+  std::uint64_t Generation();
+  // Own writes: a trustee write only stales what depends on trustees.
+  void NoteWrite() { ++generation_; }
+  void NoteTrusteeWrite() { ++trusteeGeneration_; }
+  // As of the last Generation() call, which the caller makes first.
+  std::uint64_t TrusteeGeneration() const { return generation_ + trusteeGeneration_; }
+
+  // Throws StoreBusy for a lock that outlasted the wait, SimError for anything else.
+  [[noreturn]] void Fail(int code, std::string_view what);
+
+ private:
+  Store(std::filesystem::path folder, sqlite3* db);
+  void Configure();
+
+  std::filesystem::path folder_;
+  sqlite3* db_;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  sqlite3_stmt* dataVersion_ = nullptr;
+  std::int64_t lastDataVersion_ = -1;
+  std::uint64_t generation_ = 0;
+  std::uint64_t trusteeGeneration_ = 0;
+};
+
+// BEGIN IMMEDIATE ... COMMIT, rolled back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(Store& store);
+  ~Transaction();
+  void Commit();
+
+ private:
+  Store& store_;
+  bool open_ = true;
+};
+
+}  // namespace sim
