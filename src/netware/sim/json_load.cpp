@@ -343,14 +343,14 @@ class Loader {
       }
     }
     fs::path serverFolder = store_.Folder() / "volumes" / name;
+    if (!fs::exists(serverFolder)) {
+      fs::create_directories(serverFolder);
+      created_.push_back(serverFolder);
+    }
     if (const json* volumes = Array(node, "volumes", place)) {
       for (std::size_t i = 0; i < volumes->size(); ++i) {
         LoadVolume((*volumes)[i], Index(Field(place, "volumes"), i), serverId, name, i);
       }
-    }
-    if (!fs::exists(serverFolder)) {
-      fs::create_directories(serverFolder);
-      created_.push_back(serverFolder);
     }
   }
 
