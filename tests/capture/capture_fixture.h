@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,22 +93,43 @@ class ScriptedSession : public nw::NWSession {
   nw::NWSession& inner_;
 };
 
+// The volume's listing, with chosen paths answering a chosen name.
+class ScriptedFiles : public nw::FileListing {
+ public:
+  explicit ScriptedFiles(nw::FileListing& inner) : inner_(inner) {}
+
+  std::map<std::string, std::string> names;  // path as the capture asks for it -> name
+
+  std::string Dir(const std::string& path) override {
+    auto it = names.find(path);
+    return it != names.end() ? it->second : inner_.Dir(path);
+  }
+
+ private:
+  nw::FileListing& inner_;
+};
+
 class ScriptedPlatform : public nw::NetWarePlatform {
  public:
   explicit ScriptedPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
-      : inner_(std::move(inner)), client_(inner_->Client()), session_(inner_->Session()) {}
+      : inner_(std::move(inner)),
+        client_(inner_->Client()),
+        session_(inner_->Session()),
+        files_(inner_->Files()) {}
 
   ScriptedClient& Scripted() { return client_; }
   ScriptedSession& Sess() { return session_; }
+  ScriptedFiles& Listing() { return files_; }
   nw::NetWareClient& Client() override { return client_; }
   nw::NWSession& Session() override { return session_; }
   std::unique_ptr<nw::NWDirectory> CreateDirectory() override { return inner_->CreateDirectory(); }
-  nw::FileListing& Files() override { return inner_->Files(); }
+  nw::FileListing& Files() override { return files_; }
 
  private:
   std::unique_ptr<nw::NetWarePlatform> inner_;
   ScriptedClient client_;
   ScriptedSession session_;
+  ScriptedFiles files_;
 };
 
 // The rights file's lines without their CR LF, sorted.
