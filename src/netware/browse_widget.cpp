@@ -167,6 +167,19 @@ void NWBrowse::mousePressEvent(QMouseEvent* event) {
   if (item != nullptr && item->isSelected()) emit EntrySelected();
 }
 
+void NWBrowse::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPointF at = event->position();
+  emit MouseButton(ButtonValue(event->button()), ShiftValue(event->modifiers()),
+                   static_cast<float>(at.x()), static_cast<float>(at.y()));
+  event->accept();
+  // The first press has selected the entry; the second opens or closes it.
+  QTreeWidgetItem* item = itemAt(at.toPoint());
+  if (event->button() == Qt::LeftButton && item != nullptr &&
+      visualItemRect(item).contains(at.toPoint())) {
+    item->setExpanded(!item->isExpanded());
+  }
+}
+
 void NWBrowse::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
       currentIndex().isValid()) {

@@ -43,6 +43,8 @@ class NWBrowse : public QTreeWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  // The second press of a double click is a press too; a left one opens or closes the entry.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // The keyboard moves the current entry only; a click or Enter selects.
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

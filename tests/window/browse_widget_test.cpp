@@ -153,6 +153,27 @@ TEST_F(BrowseTest, OtherButtonsReportWithoutMovingTheSelection) {
   EXPECT_EQ(selected.count(), 0);
 }
 
+TEST_F(BrowseTest, ADoubleClickOpensAContainerAndReportsBothPresses) {
+  browse.Refresh();
+  QTreeWidgetItem* acme = browse.topLevelItem(0)->child(0);
+  QSignalSpy selected(&browse, &nw::NWBrowse::EntrySelected);
+  QSignalSpy buttons(&browse, &nw::NWBrowse::MouseButton);
+  // What the platform delivers for a double click: a press, then a double-click press.
+  auto doubleClick = [&] {
+    const QPoint at = browse.visualItemRect(acme).center();
+    QTest::mouseClick(browse.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(browse.viewport(), Qt::LeftButton, {}, at);
+  };
+  doubleClick();
+  EXPECT_TRUE(acme->isExpanded());
+  EXPECT_EQ(acme->childCount(), 3);
+  EXPECT_EQ(Selected(), std::vector<std::string>{"ACME"});
+  EXPECT_EQ(selected.count(), 1);
+  EXPECT_EQ(buttons.count(), 2);
+  doubleClick();
+  EXPECT_FALSE(acme->isExpanded());
+}
+
 TEST_F(BrowseTest, TheKeyboardMovesAndEnterSelects) {
   browse.Refresh();
   QTreeWidgetItem* sys = browse.ItemFor(kSys);
