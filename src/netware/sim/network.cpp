@@ -12,19 +12,32 @@ void Catalog::Load(Store& store) {
   volumes_.clear();
   {
     auto q = store.Prepare("SELECT id, name FROM trees ORDER BY id");
-    while (q.Step()) trees_.push_back({q.Int(0), q.Text(1)});
+    while (q.Step()) trees_.push_back({q.Int(0), q.Text(1), {}});
   }
   {
     auto q = store.Prepare(
         "SELECT id, name, IFNULL(tree_id, 0), major, minor, up FROM servers ORDER BY id");
     while (q.Step()) {
-      servers_.push_back({q.Int(0), q.Text(1), q.Int(2), static_cast<int>(q.Int(3)),
-                          static_cast<int>(q.Int(4)), q.Int(5) != 0});
+      servers_.push_back({q.Int(0),
+                          q.Text(1),
+                          q.Int(2),
+                          static_cast<int>(q.Int(3)),
+                          static_cast<int>(q.Int(4)),
+                          q.Int(5) != 0,
+                          {}});
     }
   }
   auto q = store.Prepare("SELECT id, server_id, name, number FROM volumes ORDER BY id");
   while (q.Step()) {
-    volumes_.push_back({q.Int(0), q.Int(1), q.Text(2), static_cast<std::uint32_t>(q.Int(3))});
+    volumes_.push_back(
+        {q.Int(0), q.Int(1), q.Text(2), static_cast<std::uint32_t>(q.Int(3)), {}, {}});
+  }
+  for (auto& tree : trees_) tree.key = text::Fold(tree.name);
+  for (auto& server : servers_) server.key = text::Fold(server.name);
+  for (auto& volume : volumes_) {
+    volume.key = text::Fold(volume.name);
+    const ServerRow* server = Server(volume.serverId);
+    volume.root = store.VolumeFolder(server != nullptr ? server->name : "", volume.name);
   }
 }
 
@@ -38,7 +51,7 @@ const TreeRow* Catalog::Tree(std::int64_t id) const {
 const TreeRow* Catalog::TreeByName(std::string_view name) const {
   auto key = text::Fold(name);
   for (const auto& tree : trees_) {
-    if (text::Fold(tree.name) == key) return &tree;
+    if (tree.key == key) return &tree;
   }
   return nullptr;
 }
@@ -53,7 +66,7 @@ const ServerRow* Catalog::Server(std::int64_t id) const {
 const ServerRow* Catalog::ServerByName(std::string_view name) const {
   auto key = text::Fold(name);
   for (const auto& server : servers_) {
-    if (text::Fold(server.name) == key) return &server;
+    if (server.key == key) return &server;
   }
   return nullptr;
 }
@@ -68,7 +81,7 @@ const VolumeRow* Catalog::Volume(std::int64_t id) const {
 const VolumeRow* Catalog::VolumeByName(std::int64_t serverId, std::string_view name) const {
   auto key = text::Fold(name);
   for (const auto& volume : volumes_) {
-    if (volume.serverId == serverId && text::Fold(volume.name) == key) return &volume;
+    if (volume.serverId == serverId && volume.key == key) return &volume;
   }
   return nullptr;
 }
@@ -105,10 +118,7 @@ const Catalog& Network::Sync() {
   return catalog_;
 }
 
-std::filesystem::path Network::VolumeRoot(const VolumeRow& volume) {
-  const ServerRow* server = catalog_.Server(volume.serverId);
-  return GetStore().VolumeFolder(server != nullptr ? server->name : "", volume.name);
-}
+std::filesystem::path Network::VolumeRoot(const VolumeRow& volume) { return volume.root; }
 
 const ObjectIndex& Network::Objects(std::int64_t treeId) {
   Store& store = GetStore();

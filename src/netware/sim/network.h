@@ -21,6 +21,7 @@ namespace sim {
 struct TreeRow {
   std::int64_t id = 0;
   std::string name;
+  std::string key;  // folded name
 };
 
 struct ServerRow {
@@ -30,6 +31,7 @@ struct ServerRow {
   int major = 0;
   int minor = 0;
   bool up = true;
+  std::string key;
 };
 
 struct VolumeRow {
@@ -37,6 +39,8 @@ struct VolumeRow {
   std::int64_t serverId = 0;
   std::string name;
   std::uint32_t number = 0;
+  std::string key;
+  std::filesystem::path root;  // the volume's real folder
 };
 
 class ObjectIndex;
@@ -75,6 +79,8 @@ class Network {
   const Catalog& Sync();
   // The catalog as of the last Sync(), without looking again: what one call goes on using.
   const Catalog& Cached() const { return catalog_; }
+  // The store's generation as of the last Sync(): caches keyed to it hold while it stays.
+  std::uint64_t SyncedGeneration() const { return catalogGeneration_; }
   FolderResolver& Folders() { return folders_; }
   std::filesystem::path VolumeRoot(const VolumeRow& volume);
   // Every object of one tree, kept while the store is unchanged.

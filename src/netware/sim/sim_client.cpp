@@ -162,41 +162,50 @@ NWRCODE SimClient::NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 
   });
 }
 
-const SimClient::TrusteeList& SimClient::DirectoryTrustees(const ServerRow& server,
-                                                           const char* path) {
+std::shared_ptr<const SimClient::TrusteeList> SimClient::DirectoryTrustees(const ServerRow& server,
+                                                                           const char* path) {
   Store& store = network_.GetStore();
   std::uint64_t generation = store.TrusteeGeneration();
-  if (trusteeList_.generation == generation && trusteeList_.serverId == server.id &&
-      trusteeList_.rawPath == path) {
-    return trusteeList_;
+  if (generation != trusteeListsGeneration_) {
+    trusteeLists_.clear();
+    trusteeListEntries_ = 0;
+    trusteeListsGeneration_ = generation;
   }
-  trusteeList_ = TrusteeList{generation, server.id, path, false, "", {}};
+  std::string key = std::to_string(server.id) + "|" + path;
+  auto cached = trusteeLists_.find(key);
+  if (cached != trusteeLists_.end()) return cached->second;
+  if (trusteeListEntries_ > 4'000'000 || trusteeLists_.size() > 200'000) {
+    trusteeLists_.clear();
+    trusteeListEntries_ = 0;
+  }
+  auto built = std::make_shared<TrusteeList>();
+  trusteeLists_[key] = built;
+  TrusteeList& list = *built;
   auto parsed = ParseVolumePath(In(path));
-  if (!parsed || !parsed->valid) return trusteeList_;
+  if (!parsed || !parsed->valid) return built;
   const Catalog& catalog = network_.Cached();
-  if (!parsed->server.empty() && catalog.ServerByName(parsed->server) != &server) {
-    return trusteeList_;
-  }
+  if (!parsed->server.empty() && catalog.ServerByName(parsed->server) != &server) return built;
   const VolumeRow* volume = catalog.VolumeByName(server.id, parsed->volume);
-  if (volume == nullptr) return trusteeList_;
+  if (volume == nullptr) return built;
   auto q = store.Prepare(
       "SELECT object_id, rights, dir FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 "
       "ORDER BY id");
   q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed->directories));
   std::string stored;
   while (q.Step()) {
-    trusteeList_.entries.push_back(
+    list.entries.push_back(
         {static_cast<std::uint32_t>(q.Int(0)), static_cast<std::uint16_t>(q.Int(1)), 0});
     if (stored.empty()) stored = q.Text(2);
   }
-  trusteeList_.found = true;
+  trusteeListEntries_ += list.entries.size();
+  list.found = true;
   if (parsed->directories.empty()) {
-    trusteeList_.dirName = volume->name;
+    list.dirName = volume->name;
   } else {
     auto names = text::Split(stored, "/");
-    trusteeList_.dirName = stored.empty() ? parsed->directories.back() : names.back();
+    list.dirName = stored.empty() ? parsed->directories.back() : names.back();
   }
-  return trusteeList_;
+  return built;
 }
 
 NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -205,19 +214,27 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
                                                nw::nuint32* dirDateTime, nw::nuint32* ownerID,
                                                nw::TrusteeEntry trustees[nw::kTrusteeBatch]) {
   return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
     if (path == nullptr || iterHandle == nullptr || trustees == nullptr) {
       return kInvalidParameter;
     }
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    const TrusteeList& list = DirectoryTrustees(*server, path);
+    std::shared_ptr<const TrusteeList> listed;
+    if (*iterHandle != 0 && iteration_.list && iteration_.conn == conn &&
+        iteration_.next == *iterHandle && iteration_.path == path && connections_.count(conn) > 0) {
+      listed = iteration_.list;
+    } else {
+      const ServerRow* server = nullptr;
+      if (NWRCODE code = Connection(conn, &server)) return code;
+      if (dirHandle != 0) return kBadDirectoryHandle;
+      listed = DirectoryTrustees(*server, path);
+    }
+    const TrusteeList& list = *listed;
     std::size_t start = *iterHandle;
     if (!list.found || start >= list.entries.size()) return nw::kNoMoreEntries;
     std::size_t count = std::min<std::size_t>(nw::kTrusteeBatch, list.entries.size() - start);
     std::memset(static_cast<void*>(trustees), 0, sizeof(nw::TrusteeEntry) * nw::kTrusteeBatch);
     std::copy_n(list.entries.begin() + static_cast<std::ptrdiff_t>(start), count, trustees);
     *iterHandle = static_cast<nw::nuint32>(start + count);
+    iteration_ = {conn, path, *iterHandle, listed};
     if (dirName != nullptr && !Put(list.dirName, dirName, dirNameSize)) {
       Clear(dirName, dirNameSize);
     }
@@ -395,8 +412,19 @@ NWRCODE SimClient::NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HAN
     }
     if (tree == nullptr) return nw::kDsNoSuchEntry;
     std::reverse(components.begin(), components.end());
+    if (nameIdsGeneration_ != network_.SyncedGeneration()) {
+      nameIds_.clear();
+      nameIdsGeneration_ = network_.SyncedGeneration();
+    }
+    std::string key = std::to_string(tree->id) + "|" + text::Fold(text::Join(components, "\\"));
+    if (auto known = nameIds_.find(key); known != nameIds_.end()) {
+      *objectID = known->second;
+      return nw::kSuccess;
+    }
     std::int64_t id = FindObject(network_.GetStore(), tree->id, components);
     if (id == 0) return nw::kDsNoSuchEntry;
+    if (nameIds_.size() > 1'000'000) nameIds_.clear();
+    nameIds_[key] = static_cast<std::uint32_t>(id);
     *objectID = static_cast<nw::nuint32>(id);
     return nw::kSuccess;
   });

@@ -2,6 +2,7 @@
 // The NetWare client library over the simulated network.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -60,11 +61,9 @@ class SimClient : public nw::NetWareClient {
     std::string tree;         // UTF-8; empty: the connection's tree
     std::string nameContext;  // UTF-8; "[Root]" or a dotted container name
   };
-  // The last directory's trustee list, served in batches while the store is unchanged.
+  // A directory's trustee list, served in batches while the store's trustees are unchanged:
+  // a capture reads a crowded directory once for each of its trustees.
   struct TrusteeList {
-    std::uint64_t generation = 0;
-    std::int64_t serverId = 0;
-    std::string rawPath;  // as the caller passed it
     bool found = false;
     std::string dirName;
     std::vector<nw::TrusteeEntry> entries;
@@ -73,7 +72,7 @@ class SimClient : public nw::NetWareClient {
   // The connection's server when it is open and up; else the code to answer.
   nw::NWRCODE Connection(nw::NWCONN_HANDLE conn, const ServerRow** server);
   nw::NWCONN_HANDLE NewHandle(std::int64_t serverId);
-  const TrusteeList& DirectoryTrustees(const ServerRow& server, const char* path);
+  std::shared_ptr<const TrusteeList> DirectoryTrustees(const ServerRow& server, const char* path);
 
   Network& network_;
   std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server
@@ -81,7 +80,20 @@ class SimClient : public nw::NetWareClient {
   nw::NWCONN_HANDLE nextHandle_ = 1;
   std::unordered_map<nw::NWDSContextHandle, Context> contexts_;
   nw::NWDSContextHandle nextContext_ = 1;
-  TrusteeList trusteeList_;
+  std::unordered_map<std::string, std::shared_ptr<const TrusteeList>> trusteeLists_;
+  std::uint64_t trusteeListsGeneration_ = 0;
+  // The iteration under way: its next batch comes from the list it started on, so that one
+  // pass over a directory sees one consistent list.
+  struct Iteration {
+    nw::NWCONN_HANDLE conn = 0;
+    std::string path;
+    nw::nuint32 next = 0;
+    std::shared_ptr<const TrusteeList> list;
+  } iteration_;
+  std::size_t trusteeListEntries_ = 0;
+  // Names already mapped to IDs (tree ID|folded name, root first), while objects stay.
+  std::unordered_map<std::string, std::uint32_t> nameIds_;
+  std::uint64_t nameIdsGeneration_ = 0;
 };
 
 }  // namespace sim
