@@ -39,7 +39,6 @@ std::string Count(std::int64_t n, const char* one, const char* many) {
 }  // namespace
 
 void Form1::ReadTrusteeRights() {
-  const std::string baseName = ServerName + "_" + VolumeName;
   SetStatus("Reading Trustee Rights");
 
   const std::string folder = desktop_.ProgramFolder();
@@ -82,7 +81,7 @@ void Form1::ReadTrusteeRights() {
         volumePath.c_str(), serverBuffer.data(), serverBuffer.size(), &conn, volumeBuffer.data(),
         volumeBuffer.size(), dirPathBuffer.data(), dirPathBuffer.size());
     if (rc != 0) {
-      throw std::runtime_error("the path " + ServerName + "\\" + VolumeName +
+      throw std::runtime_error("the network path \\\\" + ServerName + "\\" + VolumeName +
                                " cannot be reached (E=" + CodeText(rc) + ").");
     }
 
