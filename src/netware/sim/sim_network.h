@@ -57,7 +57,9 @@ void CreateDemoNetwork(const std::filesystem::path& folder);
 // }
 //
 // Classes: Country, Locality, Organization, Organizational Unit, User, Group,
-// Organizational Role, Volume, NetWare Server. An assignment names its trustee either by
+// Organizational Role, Volume, NetWare Server. An object may give its "id"; an entry of a
+// tree's "objects" may name an existing "container" (dotted) instead of standing below
+// [Root]. An assignment names its trustee either by
 // "object" (dotted NDS name, leaf first, in the server's tree, or in "tree" when given) or
 // by "bindery" (a bindery name on that server); "rights" is a rights text or a number; a
 // "directory" of "" is the volume root; "/" and "\" separate alike; "missing": true stores

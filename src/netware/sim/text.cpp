@@ -122,9 +122,9 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
 bool FitsCp1252(std::string_view utf8) { return Utf8ToCp1252(utf8).has_value(); }
 
 bool CopyOut(std::string_view bytes, char* out, std::size_t size) {
-  if (out == nullptr || size == 0) return bytes.empty() && out == nullptr;
+  if (out == nullptr) return true;  // the caller asked for nothing
   if (bytes.size() + 1 > size) {
-    out[0] = '\0';
+    if (size > 0) out[0] = '\0';
     return false;
   }
   std::copy(bytes.begin(), bytes.end(), out);

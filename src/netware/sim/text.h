@@ -23,7 +23,8 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8);
 bool FitsCp1252(std::string_view utf8);
 
 // Copies `bytes` and a terminating zero into `out`; false (and nothing written but an empty
-// string, when there is room for it) when it does not fit in `size`.
+// string, when there is room for it) when it does not fit in `size`. A null `out` asks for
+// nothing.
 bool CopyOut(std::string_view bytes, char* out, std::size_t size);
 
 // Splits at any of `separators`, keeping empty pieces.
