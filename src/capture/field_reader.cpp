@@ -1,5 +1,7 @@
 #include "capture/field_reader.h"
 
+#include <algorithm>
+
 #include "capture/text_file.h"
 #include "capture/windows1252.h"
 
@@ -7,6 +9,8 @@ namespace capture {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+constexpr std::size_t kChunk = 64 * 1024;
 
 }  // namespace
 
@@ -29,7 +33,7 @@ std::string EncodeField(std::string_view value, std::string_view label, bool quo
 }
 
 FieldReader::FieldReader(const std::filesystem::path& file)
-    : source_(file.string()), data_(ReadWholeFile(file)) {}
+    : source_(file.string()), input_(InputFile(file)) {}
 
 FieldReader FieldReader::FromBytes(std::string bytes) {
   FieldReader reader;
@@ -37,10 +41,35 @@ FieldReader FieldReader::FromBytes(std::string bytes) {
   return reader;
 }
 
+void FieldReader::Ensure(std::size_t count) {
+  while (input_ && data_.size() - pos_ < count) {
+    // What has been passed over goes before more is read, so memory stays at a chunk or two.
+    data_.erase(0, pos_);
+    pos_ = 0;
+    const std::size_t had = data_.size();
+    data_.resize(had + kChunk);
+    const std::size_t got = input_->Read(data_.data() + had, kChunk);
+    data_.resize(had + got);
+    if (got == 0) input_.reset();
+  }
+}
+
+std::size_t FieldReader::Find(std::string_view chars, std::size_t from) {
+  while (true) {
+    const std::size_t offset = from - pos_;
+    const std::size_t found = data_.find_first_of(chars, from);
+    if (found != std::string::npos || !input_) return found;
+    const std::size_t scanned = data_.size() - pos_;
+    Ensure(scanned + 1);
+    from = pos_ + std::max(offset, scanned);
+  }
+}
+
 void FieldReader::SkipToField() {
   while (true) {
-    while (pos_ < data_.size() && IsBlank(data_[pos_])) ++pos_;
+    while (!Exhausted() && IsBlank(data_[pos_])) ++pos_;
     if (afterComma_) return;
+    Ensure(2);
     if (pos_ < data_.size() && data_[pos_] == '\n') {
       ++pos_;
       ++line_;
@@ -55,35 +84,36 @@ void FieldReader::SkipToField() {
 
 bool FieldReader::AtEnd() {
   SkipToField();
-  return !afterComma_ && pos_ == data_.size();
+  return !afterComma_ && Exhausted();
 }
 
 std::string FieldReader::ReadField() {
   SkipToField();
-  if (!afterComma_ && pos_ == data_.size()) {
+  if (!afterComma_ && Exhausted()) {
     throw FormatError(Fail("has no more fields"));
   }
   fieldLine_ = line_;
-  const bool quoted = pos_ < data_.size() && data_[pos_] == '"';
-  std::string_view value;
+  const bool quoted = !Exhausted() && data_[pos_] == '"';
+  // Reading on may move the buffer, so the value is copied out before the next read.
+  std::string value;
   if (quoted) {
-    const std::size_t close = data_.find('"', pos_ + 1);
+    const std::size_t close = Find("\"", pos_ + 1);
     if (close == std::string::npos) {
       throw FormatError(
           Fail("ends inside the quoted field that begins on line " + std::to_string(fieldLine_)));
     }
-    value = std::string_view(data_).substr(pos_ + 1, close - pos_ - 1);
+    value.assign(data_, pos_ + 1, close - pos_ - 1);
     for (const char c : value) line_ += c == '\n' ? 1 : 0;
     pos_ = close + 1;
   }
-  const std::size_t end = data_.find_first_of(",\n", pos_);
+  const std::size_t end = Find(",\n", pos_);
   if (!quoted) {
     std::size_t valueEnd = end == std::string::npos ? data_.size() : end;
     if (end != std::string::npos && data_[end] == '\n' && valueEnd > pos_ &&
         data_[valueEnd - 1] == '\r') {
       --valueEnd;
     }
-    value = std::string_view(data_).substr(pos_, valueEnd - pos_);
+    value.assign(data_, pos_, valueEnd - pos_);
   }
   if (end == std::string::npos) {
     pos_ = data_.size();
@@ -93,7 +123,7 @@ std::string FieldReader::ReadField() {
     line_ += afterComma_ ? 0 : 1;
     pos_ = end + 1;
   }
-  if (value.find('\0') != std::string_view::npos) {
+  if (value.find('\0') != std::string::npos) {
     throw FormatError(Fail("holds a zero byte in the field on line " + std::to_string(fieldLine_)));
   }
   return Cp1252ToUtf8(value);

@@ -12,8 +12,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "capture/text_file.h"
 
 namespace capture {
 
@@ -46,9 +49,15 @@ class FieldReader {
   // Passes over blanks and, unless a comma has just opened a field, empty lines.
   void SkipToField();
   std::string Fail(const std::string& reason) const;
+  // Reads on until at least `count` bytes follow pos_ or the file has ended.
+  void Ensure(std::size_t count);
+  // The first of `chars` at or after `from`, reading on as needed; npos at the end.
+  std::size_t Find(std::string_view chars, std::size_t from);
+  bool Exhausted() { return Ensure(1), pos_ == data_.size(); }
 
-  std::string source_;  // the file's path; empty for in-memory text
-  std::string data_;
+  std::string source_;              // the file's path; empty for in-memory text
+  std::optional<InputFile> input_;  // absent once the file has been read to its end
+  std::string data_;                // what has been read and not yet passed over, from pos_
   std::size_t pos_ = 0;
   std::size_t line_ = 1;
   std::size_t fieldLine_ = 0;

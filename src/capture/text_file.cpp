@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 #include "capture/windows1252.h"
 
@@ -21,28 +22,33 @@ std::string FileFailure(std::string_view what, const std::filesystem::path& file
          std::generic_category().message(error) + ".";
 }
 
-std::string ReadWholeFile(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FormatError(FileFailure("read", file, errno));
-  std::string data;
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    data.reserve(static_cast<std::size_t>(info.st_size));
+InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
+  fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw FormatError(FileFailure("read", file, errno));
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : file_(std::move(other.file_)), fd_(std::exchange(other.fd_, -1)) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    file_ = std::move(other.file_);
+    fd_ = std::exchange(other.fd_, -1);
   }
-  char chunk[64 * 1024];
+  return *this;
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t InputFile::Read(char* buffer, std::size_t size) {
   while (true) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw FormatError(FileFailure("read", file, error));
-    }
-    data.append(chunk, static_cast<std::size_t>(got));
+    const ssize_t got = ::read(fd_, buffer, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw FormatError(FileFailure("read", file_, errno));
   }
-  ::close(fd);
-  return data;
 }
 
 OutputFile::OutputFile(const std::filesystem::path& file) : file_(file) {

@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file reading and buffered writing for the two text files, with every failure
+// Chunked reading and buffered writing for the two text files, with every failure
 // reported as a FormatError that names the file and the system's reason.
 
 #include <filesystem>
@@ -8,8 +8,22 @@
 
 namespace capture {
 
-// The file's bytes. Throws FormatError when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& file);
+// A file read in chunks, so that a large file never has to fit in memory.
+class InputFile {
+ public:
+  // Throws FormatError when the file cannot be opened.
+  explicit InputFile(const std::filesystem::path& file);
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+  ~InputFile();
+
+  // Up to `size` bytes into `buffer`; 0 at the end. Throws FormatError when reading fails.
+  std::size_t Read(char* buffer, std::size_t size);
+
+ private:
+  std::filesystem::path file_;
+  int fd_ = -1;
+};
 
 class OutputFile {
  public:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,28 @@ TEST(FieldReader, MissingFileNamesTheFileAndTheReason) {
     EXPECT_NE(what.find("/nonexistent/folder/users.txt"), std::string::npos) << what;
     EXPECT_NE(what.find("No such file"), std::string::npos) << what;
   }
+}
+
+// A file is read in chunks: fields, quoted values and line ends that straddle a chunk's edge
+// read exactly as the same bytes held in memory do.
+TEST(FieldReader, AFileReadsAsTheSameBytesInMemory) {
+  std::string bytes;
+  for (int i = 0; bytes.size() < 300 * 1024; ++i) {
+    const std::string value(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+    bytes += (i % 5 == 0 ? "\"" + value + ",\r\n" + value + "\"" : "  " + value);
+    bytes += i % 7 == 0 ? "\r\n\r\n" : i % 3 == 0 ? "\n" : ",";
+  }
+  const std::string file = testing::TempDir() + "/chunked.txt";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+  }
+  FieldReader reader{std::filesystem::path(file)};
+  std::vector<std::string> fields;
+  while (!reader.AtEnd()) fields.push_back(reader.ReadField());
+  EXPECT_EQ(fields, AllFields(bytes));
+  EXPECT_GT(fields.size(), 4000u);
+  std::filesystem::remove(file);
 }
 
 }  // namespace
