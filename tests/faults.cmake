@@ -1,0 +1,5 @@
+# Faults: servers going down, a locked or damaged store, a program folder that cannot be
+# written, a write cut short, rights files of random bytes.
+tolvane_add_test(restore_faults_test QT
+  SOURCES faults/restore_faults_test.cpp faults/fault_harness.cpp
+  LIBS tolvane_test_support tolvane_restore tolvane_formats)
