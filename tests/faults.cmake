@@ -3,3 +3,6 @@
 tolvane_add_test(restore_faults_test QT
   SOURCES faults/restore_faults_test.cpp faults/fault_harness.cpp
   LIBS tolvane_test_support tolvane_restore tolvane_formats)
+tolvane_add_test(capture_faults_test QT
+  SOURCES faults/capture_faults_test.cpp faults/fault_harness.cpp
+  LIBS tolvane_test_support)

@@ -136,8 +136,8 @@ void OpenToEveryone(const std::filesystem::path& folder) {
   }
 }
 
-std::string EncodeShown(const testing_support::FakeDesktop& desktop) {
-  std::string report = desktop.Busy() ? "busy\n" : "idle\n";
+std::string EncodeShown(const testing_support::FakeDesktop& desktop, const std::string& extra) {
+  std::string report = (desktop.Busy() ? "busy\n" : "idle\n") + OneLine(extra) + "\n";
   for (const auto& message : desktop.messages) {
     report += std::to_string(static_cast<int>(message.icon)) + "\n" + OneLine(message.title) +
               "\n" + OneLine(message.text) + "\n";
@@ -154,6 +154,7 @@ Shown DecodeShown(const std::string& report) {
     return shown;
   }
   shown.busy = line == "busy";
+  std::getline(in, shown.extra);
   std::string icon, title, text;
   while (std::getline(in, icon) && std::getline(in, title) && std::getline(in, text)) {
     shown.messages.push_back({text, static_cast<app::MsgIcon>(std::stoi(icon)), title});

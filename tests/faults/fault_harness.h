@@ -90,12 +90,13 @@ void DropPrivileges();
 // privileges.
 void OpenToEveryone(const std::filesystem::path& folder);
 
-// The messages and pointer of a window as a child reports them, and back.
-std::string EncodeShown(const testing_support::FakeDesktop& desktop);
+// The messages and pointer of a window as a child reports them, with a line of the caller's
+// own, and back.
+std::string EncodeShown(const testing_support::FakeDesktop& desktop, const std::string& extra);
 struct Shown {
   std::vector<testing_support::ShownMessage> messages;
   bool busy = true;
-  std::string extra;    // the caller's own line, if any
+  std::string extra;
   std::string failure;  // the child's own failure, when it had one
 };
 Shown DecodeShown(const std::string& report);
