@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -72,32 +73,40 @@ sim::GenerateOptions OptionsFor(long objects) {
   return options;
 }
 
-// One size, in this process.
-Result RunOne(long objects, const fs::path& work) {
+std::string Serialize(const Result& r);
+
+fs::path NetworkOf(const fs::path& work) { return work / "network"; }
+fs::path ProgramOf(const fs::path& work) { return work / "program"; }
+fs::path RightsOf(const fs::path& work, const sim::GenerateOptions& options) {
+  return ProgramOf(work) / (options.server + "_" + options.volume + ".RIGHTS");
+}
+
+// Writes every assignment of the generated volume to `file`, as one query.
+double DumpTo(const fs::path& work, const sim::GenerateOptions& options, const fs::path& file) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto dump = sim::DumpAssignments(NetworkOf(work), options.server, options.volume);
+  std::ofstream out(file, std::ios::binary);
+  for (const auto& line : dump) out << line << "\r\n";
+  out.close();
+  return Seconds(start);
+}
+
+// The capture and the restore, in a process of their own so that its peak memory is theirs.
+Result CaptureAndRestore(long objects, const fs::path& work) {
   Result result;
   result.objects = objects;
-  fs::remove_all(work);
-  const fs::path network = work / "network";
-  const fs::path program = work / "program";
-  fs::create_directories(program);
-
   const auto options = OptionsFor(objects);
-  auto start = std::chrono::steady_clock::now();
-  sim::GenerateNetwork(network, options);
-  result.generateSeconds = Seconds(start);
-
-  testing_support::CountingPlatform platform(sim::OpenNetwork(network));
+  testing_support::CountingPlatform platform(sim::OpenNetwork(NetworkOf(work)));
   testing_support::FakeDesktop desktop;
-  desktop.programFolder = program.string();
+  desktop.programFolder = ProgramOf(work).string();
   app::Form1 form(platform, desktop);
   if (!form.Form_Load()) throw std::runtime_error("start-up failed");
   form.Combo2->setCurrentIndex(form.Combo2->findText(QString::fromStdString(options.tree)));
   form.SelectedVolume = options.server + "_" + options.volume;
   form.Command1->setEnabled(true);
 
-  const fs::path rights = program / (options.server + "_" + options.volume + ".RIGHTS");
   long before = platform.Counter().Total();
-  start = std::chrono::steady_clock::now();
+  auto start = std::chrono::steady_clock::now();
   form.Command1_Click();
   result.captureSeconds = Seconds(start);
   const long captureCalls = platform.Counter().Total() - before;
@@ -105,40 +114,55 @@ Result RunOne(long objects, const fs::path& work) {
     throw std::runtime_error("capture did not complete: " +
                              (desktop.messages.empty() ? "" : desktop.messages.back().text));
   }
-
-  // The floor: one query over the same store writing the same records to a file.
-  start = std::chrono::steady_clock::now();
-  const auto dump = sim::DumpAssignments(network, options.server, options.volume);
   {
-    std::ofstream out(work / "floor.txt", std::ios::binary);
-    for (const auto& line : dump) out << line << "\r\n";
+    std::ifstream rights(RightsOf(work, options), std::ios::binary);
+    result.assignments = std::count(std::istreambuf_iterator<char>(rights),
+                                    std::istreambuf_iterator<char>(), '\n');
   }
-  result.floorSeconds = Seconds(start);
 
-  const auto captured = SortedLines(rights);
-  result.assignments = static_cast<long>(captured.size());
-  result.exact = captured == dump;
-  result.captureCallsPerAssignment =
-      result.assignments ? double(captureCalls) / double(result.assignments) : 0;
-
-  sim::ClearAssignments(network, options.server, options.volume);
+  sim::ClearAssignments(NetworkOf(work), options.server, options.volume);
   desktop.messages.clear();
-  desktop.openFileAnswers.push_back(rights.string());
+  desktop.openFileAnswers.push_back(RightsOf(work, options).string());
   before = platform.Counter().Total();
   start = std::chrono::steady_clock::now();
   form.Command4_Click();
   result.restoreSeconds = Seconds(start);
-  result.restoreCallsPerAssignment =
-      result.assignments ? double(platform.Counter().Total() - before) / result.assignments : 0;
   if (desktop.messages.empty() || desktop.messages.back().text != "All trustees have been added.")
     throw std::runtime_error("restore did not complete");
-  result.exact =
-      result.exact && sim::DumpAssignments(network, options.server, options.volume) == dump;
-
+  if (result.assignments > 0) {
+    result.captureCallsPerAssignment = double(captureCalls) / double(result.assignments);
+    result.restoreCallsPerAssignment =
+        double(platform.Counter().Total() - before) / double(result.assignments);
+  }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   result.peakKiB = usage.ru_maxrss;
   return result;
+}
+
+// One step of one size, in this process; prints its part of the result.
+void RunStep(const std::string& step, long objects, const fs::path& work) {
+  const auto options = OptionsFor(objects);
+  Result result;
+  if (step == "generate") {
+    fs::remove_all(work);
+    fs::create_directories(ProgramOf(work));
+    const auto start = std::chrono::steady_clock::now();
+    sim::GenerateNetwork(NetworkOf(work), options);
+    result.generateSeconds = Seconds(start);
+  } else if (step == "floor") {
+    result.floorSeconds = DumpTo(work, options, work / "before.txt");
+  } else if (step == "run") {
+    result = CaptureAndRestore(objects, work);
+  } else if (step == "verify") {
+    DumpTo(work, options, work / "after.txt");
+    const auto before = SortedLines(work / "before.txt");
+    result.exact =
+        before == SortedLines(RightsOf(work, options)) && before == SortedLines(work / "after.txt");
+  } else {
+    throw std::runtime_error("unknown step " + step);
+  }
+  std::cout << Serialize(result) << std::endl;
 }
 
 std::string Serialize(const Result& r) {
@@ -205,6 +229,7 @@ int main(int argc, char** argv) {
   fs::path work = fs::temp_directory_path() / "tolvane-bench";
   fs::path results;
   long childSize = 0;
+  std::string step;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -219,7 +244,8 @@ int main(int argc, char** argv) {
       work = value();
     } else if (arg == "--results") {
       results = value();
-    } else if (arg == "--child") {
+    } else if (arg == "--step") {
+      step = value();
       childSize = std::stol(value());
     } else {
       std::cerr << "usage: tolvane-bench [--sizes 2000,20000,50000] [--work DIR] "
@@ -232,7 +258,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     try {
-      std::cout << Serialize(RunOne(childSize, work / std::to_string(childSize))) << std::endl;
+      RunStep(step, childSize, work / std::to_string(childSize));
       return 0;
     } catch (const std::exception& e) {
       std::cerr << "size " << childSize << ": " << e.what() << '\n';
@@ -243,18 +269,36 @@ int main(int argc, char** argv) {
   std::vector<Result> all;
   for (long size : sizes) {
     std::cerr << "running " << size << " objects..." << std::endl;
-    const std::string command = std::string("'") + argv[0] + "' --child " + std::to_string(size) +
-                                " --work '" + work.string() + "'";
-    FILE* child = popen(command.c_str(), "r");
-    if (!child) throw std::runtime_error("cannot start " + command);
-    std::string output;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, child)) output += buffer;
-    if (pclose(child) != 0) {
-      std::cerr << "the run of " << size << " objects failed\n";
-      return 1;
+    // Each step is a process of its own; the peak memory reported is the capture's and the
+    // restore's alone.
+    Result result;
+    for (const char* each : {"generate", "floor", "run", "verify"}) {
+      const std::string command = std::string("'") + argv[0] + "' --step " + each + " " +
+                                  std::to_string(size) + " --work '" + work.string() + "'";
+      FILE* child = popen(command.c_str(), "r");
+      if (!child) throw std::runtime_error("cannot start " + command);
+      std::string output;
+      char buffer[512];
+      while (fgets(buffer, sizeof buffer, child)) output += buffer;
+      if (pclose(child) != 0) {
+        std::cerr << "the step " << each << " of " << size << " objects failed\n";
+        return 1;
+      }
+      const Result part = Parse(output);
+      result.objects = size;
+      result.generateSeconds += part.generateSeconds;
+      result.floorSeconds += part.floorSeconds;
+      if (std::string(each) == "run") {
+        result.assignments = part.assignments;
+        result.captureSeconds = part.captureSeconds;
+        result.restoreSeconds = part.restoreSeconds;
+        result.captureCallsPerAssignment = part.captureCallsPerAssignment;
+        result.restoreCallsPerAssignment = part.restoreCallsPerAssignment;
+        result.peakKiB = part.peakKiB;
+      }
+      result.exact = part.exact;
     }
-    all.push_back(Parse(output));
+    all.push_back(result);
     std::cerr << Table({all.back()});
   }
   const std::string table = Table(all);

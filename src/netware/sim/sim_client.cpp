@@ -145,19 +145,28 @@ NWRCODE SimClient::NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 
     const VolumeRow* volume = network_.Cached().VolumeByNumber(server->id, volNum);
     if (volume == nullptr) return nw::kVolumeDoesNotExist;
     // Keyset iteration: the handle is the key of the last row returned.
-    std::int64_t after = *iterHandle == 0xFFFFFFFFu ? 0 : *iterHandle;
-    auto q = network_.GetStore().Prepare(
-        "SELECT id, dir_key, rights FROM trustees "
-        "WHERE object_id = ?1 AND volume_id = ?2 AND id > ?3 ORDER BY id LIMIT 1");
-    q.Bind(1, objID).Bind(2, volume->id).Bind(3, after);
-    if (!q.Step()) {
+    const std::int64_t after = *iterHandle == 0xFFFFFFFFu ? 0 : *iterHandle;
+    const std::uint64_t generation = network_.GetStore().TrusteeGeneration();
+    ObjectPaths& paths = objectPaths_;
+    if (after == 0 || paths.conn != conn || paths.objectId != objID ||
+        paths.volumeId != volume->id || paths.generation != generation) {
+      paths = {conn, objID, volume->id, generation, {}};
+      auto q = network_.GetStore().Prepare(
+          "SELECT id, dir_key, rights FROM trustees "
+          "WHERE object_id = ?1 AND volume_id = ?2 AND id > ?3 ORDER BY id");
+      q.Bind(1, objID).Bind(2, volume->id).Bind(3, after);
+      while (q.Step()) paths.rows.push_back({q.Int(0), q.Text(1), q.Int(2)});
+    }
+    auto next = std::upper_bound(paths.rows.begin(), paths.rows.end(), after,
+                                 [](std::int64_t id, const auto& row) { return id < row.id; });
+    if (next == paths.rows.end()) {
       Clear(path, pathSize);
       return nw::kNoMoreEntries;
     }
-    std::string found = text::Fold(volume->name) + ":" + q.Text(1);
+    std::string found = text::Fold(volume->name) + ":" + next->dirKey;
     if (!Put(found, path, pathSize)) return kBufferTooSmall;
-    *iterHandle = static_cast<nw::nuint32>(q.Int(0));
-    if (accessRights != nullptr) *accessRights = static_cast<std::uint8_t>(q.Int(2) & 0xFF);
+    *iterHandle = static_cast<nw::nuint32>(next->id);
+    if (accessRights != nullptr) *accessRights = static_cast<std::uint8_t>(next->rights & 0xFF);
     return nw::kSuccess;
   });
 }

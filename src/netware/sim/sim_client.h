@@ -91,6 +91,20 @@ class SimClient : public nw::NetWareClient {
     std::shared_ptr<const TrusteeList> list;
   } iteration_;
   std::size_t trusteeListEntries_ = 0;
+  // The trustee paths of the object whose paths are being walked, read in one query on its
+  // first call: a capture walks every object's paths to their end.
+  struct ObjectPaths {
+    nw::NWCONN_HANDLE conn = 0;
+    nw::nuint32 objectId = 0;
+    std::int64_t volumeId = -1;
+    std::uint64_t generation = 0;
+    struct Row {
+      std::int64_t id;
+      std::string dirKey;
+      std::int64_t rights;
+    };
+    std::vector<Row> rows;
+  } objectPaths_;
   // Names already mapped to IDs (tree ID|folded name, root first), while objects stay.
   std::unordered_map<std::string, std::uint32_t> nameIds_;
   std::uint64_t nameIdsGeneration_ = 0;

@@ -1,9 +1,18 @@
 #include "netware/sim/store.h"
 
+#include <atomic>
 #include <system_error>
 
 namespace sim {
 namespace {
+
+// Commits made by any connection of this process, so that a store sees them at once.
+std::atomic<std::uint64_t> processCommits{0};
+int CountCommit(void*) {
+  processCommits.fetch_add(1, std::memory_order_release);
+  return 0;
+}
+constexpr auto kLookInterval = std::chrono::milliseconds(2);
 
 constexpr int kBusyWaitMs = 2000;
 
@@ -182,16 +191,17 @@ std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
 }
 
 void Store::Configure() {
+  sqlite3_commit_hook(db_, CountCommit, nullptr);
   // WAL with synchronous=NORMAL: a commit survives the crash of any process; only a power
   // loss may take back the last commits, never corrupt the store.
   Exec("PRAGMA synchronous=NORMAL");
   Exec("PRAGMA foreign_keys=ON");
-  // A large network's indexes stay in memory rather than being read again for each call.
-  Exec("PRAGMA cache_size=-65536");
+  // The hot part of a large network's indexes stays in memory; a bounded cache (and no
+  // memory-mapped file) keeps the program's memory flat however large the network is.
+  Exec("PRAGMA cache_size=-16384");
   // Each checkpoint waits for the disk twice; a restore commits once per assignment, so
   // checkpoints come seldom and gather many commits.
   Exec("PRAGMA wal_autocheckpoint=20000");
-  Exec("PRAGMA mmap_size=268435456");
 }
 
 std::filesystem::path Store::VolumeFolder(const std::string& server,
@@ -220,6 +230,13 @@ void Store::Exec(const char* sql) {
 }
 
 std::uint64_t Store::Generation() {
+  const auto now = std::chrono::steady_clock::now();
+  const std::uint64_t commits = processCommits.load(std::memory_order_acquire);
+  if (dataVersion_ != nullptr && commits == lastCommits_ && now - lastLook_ < kLookInterval) {
+    return generation_;
+  }
+  lastCommits_ = commits;
+  lastLook_ = now;
   if (dataVersion_ == nullptr) {
     int rc = sqlite3_prepare_v3(db_, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT,
                                 &dataVersion_, nullptr);

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -72,7 +73,9 @@ class Store {
   void Exec(const char* sql);
 
   // Changes whenever the store changed since the last look: another connection committed
-  // (PRAGMA data_version), or this one wrote through NoteWrite.
+  // (PRAGMA data_version), or this one wrote through NoteWrite. Asking the store costs a
+  // read transaction, so it is asked at once after any commit in this process and otherwise
+  // at most every couple of milliseconds: another process's change shows that much later.
   std::uint64_t Generation();
   // Own writes: a trustee write only stales what depends on trustees.
   void NoteWrite() { ++generation_; }
@@ -92,6 +95,8 @@ class Store {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   sqlite3_stmt* dataVersion_ = nullptr;
   std::int64_t lastDataVersion_ = -1;
+  std::uint64_t lastCommits_ = 0;
+  std::chrono::steady_clock::time_point lastLook_;
   std::uint64_t generation_ = 0;
   std::uint64_t trusteeGeneration_ = 0;
 };
