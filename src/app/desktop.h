@@ -62,4 +62,16 @@ class Desktop {
   virtual void EndProgram(int exitCode) = 0;
 };
 
+// The hourglass for the life of a command, back to the default however the command ends.
+class BusyPointer {
+ public:
+  explicit BusyPointer(Desktop& desktop) : desktop_(desktop) { desktop_.SetBusy(true); }
+  ~BusyPointer() { desktop_.SetBusy(false); }
+  BusyPointer(const BusyPointer&) = delete;
+  BusyPointer& operator=(const BusyPointer&) = delete;
+
+ private:
+  Desktop& desktop_;
+};
+
 }  // namespace app

@@ -33,26 +33,6 @@ constexpr const char* kFontFamily = "MS Sans Serif";
 constexpr const char* kHelpContextProperty = "HelpContextID";
 constexpr const char* kWhatsThisProperty = "WhatsThisHelpID";
 
-// Mouse buttons and shift state as the handlers number them.
-int ButtonValue(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::LeftButton:
-      return 1;
-    case Qt::RightButton:
-      return 2;
-    case Qt::MiddleButton:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
-int ShiftValue(Qt::KeyboardModifiers modifiers) {
-  return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
-         (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
-         (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
-}
-
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
@@ -379,8 +359,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         forwardingPress_ = false;
       }
       const QPointF at = SSTab1->mapFromGlobal(press.globalPosition());
-      const int button = ButtonValue(press.button());
-      const int shift = ShiftValue(press.modifiers());
+      const int button = nw::MouseButtonValue(press.button());
+      const int shift = nw::ShiftStateValue(press.modifiers());
       RunGuarded([&] {
         SSTab1_MouseButton(button, shift, static_cast<float>(at.x()), static_cast<float>(at.y()));
       });

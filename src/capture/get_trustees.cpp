@@ -29,18 +29,6 @@ constexpr ObjectClass kObjectClasses[] = {
     {" Organisational Unit ", "Organizational Unit"},
 };
 
-// The pointer returns to normal however the command ends.
-class BusyPointer {
- public:
-  explicit BusyPointer(Desktop& desktop) : desktop_(desktop) { desktop_.SetBusy(true); }
-  ~BusyPointer() { desktop_.SetBusy(false); }
-  BusyPointer(const BusyPointer&) = delete;
-  BusyPointer& operator=(const BusyPointer&) = delete;
-
- private:
-  Desktop& desktop_;
-};
-
 }  // namespace
 
 void Form1::SplitSelectedVolume() {

@@ -30,8 +30,6 @@ constexpr std::size_t kDirPathSize = 255;
 constexpr nw::nuint32 kFirstTrusteePath = 0xFFFFFFFFu;
 constexpr std::uint8_t kFullPathDirHandle = 0;
 
-std::string CodeText(nw::NWRCODE code) { return (code >= 0 ? " " : "") + std::to_string(code); }
-
 std::string Count(std::int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -82,7 +80,7 @@ void Form1::ReadTrusteeRights() {
         volumeBuffer.size(), dirPathBuffer.data(), dirPathBuffer.size());
     if (rc != 0) {
       throw std::runtime_error("the network path \\\\" + ServerName + "\\" + VolumeName +
-                               " cannot be reached (E=" + CodeText(rc) + ").");
+                               " cannot be reached (E=" + nw::CodeText(rc) + ").");
     }
 
     // The ID is found afresh for each object; an object whose name does not map is left out
@@ -108,7 +106,7 @@ void Form1::ReadTrusteeRights() {
     rc = client.NWGetVolumeNumber(conn, volumeBuffer.data(), &volumeNumber);
     if (rc != 0) {
       throw std::runtime_error("the volume " + VolumeName + " of server " + ServerName +
-                               " cannot be found (E=" + CodeText(rc) + ").");
+                               " cannot be found (E=" + nw::CodeText(rc) + ").");
     }
 
     nw::nuint32 pathIteration = kFirstTrusteePath;

@@ -29,7 +29,10 @@ std::string TreeOf(const std::string& path) {
                      end == std::string::npos ? std::string::npos : end - prefix.size());
 }
 
-int ButtonValue(Qt::MouseButton button) {
+
+}  // namespace
+
+int MouseButtonValue(Qt::MouseButton button) {
   switch (button) {
     case Qt::LeftButton:
       return 1;
@@ -42,13 +45,11 @@ int ButtonValue(Qt::MouseButton button) {
   }
 }
 
-int ShiftValue(Qt::KeyboardModifiers modifiers) {
+int ShiftStateValue(Qt::KeyboardModifiers modifiers) {
   return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
          (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
          (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
 }
-
-}  // namespace
 
 NWBrowse::NWBrowse(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(1);
@@ -154,7 +155,7 @@ QTreeWidgetItem* NWBrowse::ItemFor(const std::string& fullName) {
 
 void NWBrowse::mousePressEvent(QMouseEvent* event) {
   const QPointF at = event->position();
-  emit MouseButton(ButtonValue(event->button()), ShiftValue(event->modifiers()),
+  emit MouseButton(MouseButtonValue(event->button()), ShiftStateValue(event->modifiers()),
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
   if (event->button() != Qt::LeftButton) {
     // A right or middle press leaves the selection and the current entry as they are.
@@ -169,7 +170,7 @@ void NWBrowse::mousePressEvent(QMouseEvent* event) {
 
 void NWBrowse::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPointF at = event->position();
-  emit MouseButton(ButtonValue(event->button()), ShiftValue(event->modifiers()),
+  emit MouseButton(MouseButtonValue(event->button()), ShiftStateValue(event->modifiers()),
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
   event->accept();
   // The first press has selected the entry; the second opens or closes it.

@@ -12,6 +12,11 @@
 
 namespace nw {
 
+// Mouse buttons (1 left, 2 right, 4 middle) and shift state (1 Shift, 2 Ctrl, 4 Alt) as
+// the controls' mouse events number them.
+int MouseButtonValue(Qt::MouseButton button);
+int ShiftStateValue(Qt::KeyboardModifiers modifiers);
+
 struct NWBrowseEntry {
   std::string EntryName;  // the entry's own name
   std::string FullName;   // its full NDS name

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace nw {
 
@@ -45,6 +46,9 @@ inline constexpr int kTrusteeBatch = 20;
 inline constexpr std::size_t kVersionInfoSize = 128;  // server name 0-47, major 48, minor 49
 inline constexpr std::size_t kVersionMajorOffset = 48;
 
+// A code as messages quote it, in decimal with a blank in place of a plus sign: " 253".
+inline std::string CodeText(NWRCODE code) { return (code >= 0 ? " " : "") + std::to_string(code); }
+
 class NetWareClient {
  public:
   virtual ~NetWareClient() = default;
@@ -56,8 +60,7 @@ class NetWareClient {
                               NWCONN_HANDLE* conn, char* volName, std::size_t volNameSize,
                               char* dirPath, std::size_t dirPathSize) = 0;
 
-  virtual NWRCODE NWGetVolumeNumber(NWCONN_HANDLE conn, const char* volName,
-                                    nuint32* volNum) = 0;
+  virtual NWRCODE NWGetVolumeNumber(NWCONN_HANDLE conn, const char* volName, nuint32* volNum) = 0;
 
   // One trustee path per call, as "VOL:DIR/SUB"; iterHandle starts at 0xFFFFFFFF.
   virtual NWRCODE NWScanObjectTrusteePaths(NWCONN_HANDLE conn, nuint32 objID, nuint32 volNum,
@@ -67,9 +70,9 @@ class NetWareClient {
   // The next kTrusteeBatch entries of a directory's trustee list; ObjectID 0 after the
   // last entry of a short batch. iterHandle starts at 0.
   virtual NWRCODE NWScanDirectoryForTrustees2(NWCONN_HANDLE conn, std::uint8_t dirHandle,
-                                              const char* path, nuint32* iterHandle,
-                                              char* dirName, std::size_t dirNameSize,
-                                              nuint32* dirDateTime, nuint32* ownerID,
+                                              const char* path, nuint32* iterHandle, char* dirName,
+                                              std::size_t dirNameSize, nuint32* dirDateTime,
+                                              nuint32* ownerID,
                                               TrusteeEntry trustees[kTrusteeBatch]) = 0;
 
   virtual NWRCODE NWGetFileServerVersionInfo(NWCONN_HANDLE conn, std::uint8_t* versionInfo,

@@ -19,11 +19,8 @@ constexpr std::size_t kNdsNameBufferSize = 257;     // a complete NDS name and i
 constexpr std::size_t kBinderyNameBufferSize = 48;  // a bindery object name and its zero
 constexpr std::uint8_t kFullPathDirHandle = 0;      // the path starts with the volume
 
-// A code as the messages quote it: a blank in place of a plus sign.
-std::string CodeText(nw::NWRCODE code) { return (code >= 0 ? " " : "") + std::to_string(code); }
-
 std::string Quoted(const std::string& text, const std::string& before, nw::NWRCODE code) {
-  return before + text + " (E=" + CodeText(code) + ")";
+  return before + text + " (E=" + nw::CodeText(code) + ")";
 }
 
 // Copies `text` and its zero into `buffer`; false when it does not fit.
@@ -72,7 +69,7 @@ void Form1::Command4_Click() {
         client.NWCCOpenConnByName(0, server.c_str(), nw::NWCC_NAME_FORMAT_BIND,
                                   nw::NWCC_OPEN_LICENSED, nw::NWCC_TRAN_TYPE_WILD, &conn);
     if (rc != 0) {
-      desktop_.MsgBox("Cannot open connection to the given server (E=" + CodeText(rc) + ")",
+      desktop_.MsgBox("Cannot open connection to the given server (E=" + nw::CodeText(rc) + ")",
                       MsgIcon::Critical);
       return false;
     }
@@ -134,7 +131,7 @@ void Form1::Command4_Click() {
                              capture::Utf8ToCp1252(Label10->text().toStdString()).c_str(), objectID,
                              mask);
     if (rc != 0) {
-      desktop_.MsgBox("NWAddTrustee failed (E=" + CodeText(rc) + ")", MsgIcon::Critical);
+      desktop_.MsgBox("NWAddTrustee failed (E=" + nw::CodeText(rc) + ")", MsgIcon::Critical);
       return false;
     }
     return true;

@@ -13,18 +13,6 @@
 namespace app {
 namespace {
 
-// The hourglass for the life of a handler, back to the default however the handler ends.
-class BusyPointer {
- public:
-  explicit BusyPointer(Desktop& desktop) : desktop_(desktop) { desktop_.SetBusy(true); }
-  ~BusyPointer() { desktop_.SetBusy(false); }
-  BusyPointer(const BusyPointer&) = delete;
-  BusyPointer& operator=(const BusyPointer&) = delete;
-
- private:
-  Desktop& desktop_;
-};
-
 std::string ComboText(const QComboBox* combo) { return combo->currentText().toStdString(); }
 
 }  // namespace
