@@ -207,6 +207,12 @@ TEST(DamagedStoreTest, StartUpEndsWithTheClientLibraryMessageAndLeavesTheFileAlo
       {"emptied", [](const fs::path& db) { fs::resize_file(db, 0); }},
       {"cut to its first page", [](const fs::path& db) { fs::resize_file(db, 4096); }},
       {"cut in half", [](const fs::path& db) { fs::resize_file(db, fs::file_size(db) / 2); }},
+      {"a later page overwritten",
+       [](const fs::path& db) {
+         std::string bytes = ReadFileBytes(db);
+         bytes.replace(4096, 4096, std::string(4096, '\xff'));
+         WriteFileBytes(db, bytes);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

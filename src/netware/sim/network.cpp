@@ -100,7 +100,9 @@ Store& Network::GetStore() {
 
 std::string Network::TryOpen() {
   try {
-    GetStore();
+    // A store damaged past its first page would otherwise fail only at the call that reads
+    // the damage, part-way through a command.
+    GetStore().Verify();
     return "";
   } catch (const SimError& error) {
     return error.what();

@@ -157,6 +157,21 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
   return store;
 }
 
+void Store::Verify() {
+  std::string verdict;
+  try {
+    auto q = Prepare("PRAGMA quick_check(1)");
+    if (q.Step()) verdict = q.Text(0);
+  } catch (const StoreBusy&) {
+    throw;
+  } catch (const SimError& error) {
+    verdict = error.what();
+  }
+  if (verdict != "ok") {
+    throw SimError(Describe(DatabaseFile(folder_)) + " is damaged: " + verdict);
+  }
+}
+
 std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
   auto file = DatabaseFile(folder);
   std::error_code error;

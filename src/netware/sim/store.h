@@ -69,6 +69,9 @@ class Store {
   const std::filesystem::path& Folder() const { return folder_; }
   std::filesystem::path VolumeFolder(const std::string& server, const std::string& volume) const;
 
+  // Throws SimError when the store's pages do not hold together.
+  void Verify();
+
   Query Prepare(std::string_view sql);
   void Exec(const char* sql);
 
