@@ -276,14 +276,14 @@ void Form1::EndWith(int exitCode) {
 }
 
 bool Form1::Form_Load() {
-  // 1. One copy at a time; the running one is not touched.
+  // One copy at a time; the running one is not touched.
   if (desktop_.PreviousInstance()) {
     desktop_.MsgBox("Application already running", MsgIcon::None);
     EndWith(0);
     return false;
   }
 
-  // 2. Centre on the screen, in twips, single precision: halves are kept, and a window
+  // Centre on the screen, in twips, single precision: halves are kept, and a window
   // larger than the screen gets a negative position.
   const QSizeF screen = desktop_.ScreenSizeTwips();
   const QRect outer = frameGeometry();
@@ -293,22 +293,22 @@ bool Form1::Form_Load() {
   LeftTwips = (static_cast<float>(screen.width()) - windowWidth) / 2.0f;
   move(Pixels(LeftTwips), Pixels(TopTwips));
 
-  // 3. The application's help file.
+  // The application's help file.
   HelpFile = desktop_.ProgramFolder() + "/Tolvane.HLP";
 
-  // 4. "Read Trustees" in front.
+  // "Read Trustees" in front.
   SSTab1->setCurrentIndex(0);
 
-  // 5. The status panel spans the window.
+  // The status panel spans the window.
   StatusPanel1->setMaximumWidth(frameGeometry().width());
   SetStatus("");
 
-  // 6. The file dialog.
+  // The file dialog.
   CommonDialog1.DialogTitle = "Open Trustee File";
   CommonDialog1.Filter = "Trustee File|*.RIGHTS|All Files|*.*";
   CommonDialog1.InitDir = desktop_.ProgramFolder();
 
-  // 7. The client library.
+  // The client library.
   std::uint8_t reserved1 = 0;
   std::uint8_t reserved2 = 0;
   if (platform_.Client().NWCallsInit(&reserved1, &reserved2) != 0) {
@@ -317,7 +317,6 @@ bool Form1::Form_Load() {
     return false;
   }
 
-  // 8. to 11.
   ProgressBar1->setValue(0);
   ObjectCount = 0;
   NWDir2->DirectoryPath = "";
