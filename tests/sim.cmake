@@ -1,8 +1,7 @@
 # The simulated network: contract tests of the client and controls, the store, JSON
 # descriptions, the demo and generated networks, and the tool.
 tolvane_add_test(sim_tests
-  SOURCES sim/sim_fixture.cpp sim/client_test.cpp sim/controls_test.cpp sim/store_test.cpp
-          sim/json_load_test.cpp sim/networks_test.cpp support/temp_dir.cpp
+  SOURCES sim/sim_test.cpp support/temp_dir.cpp
   LIBS tolvane_sim nlohmann_json::nlohmann_json)
 target_include_directories(sim_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
