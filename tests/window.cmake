@@ -1,6 +1,5 @@
 # The window, start-up and shutdown, the browse control and the Qt desktop.
 tolvane_add_test(window_test QT
-  SOURCES window/form1_test.cpp window/browse_widget_test.cpp window/qt_desktop_test.cpp
-    window/sim_window_test.cpp
+  SOURCES window/window_test.cpp window/qt_desktop_test.cpp
   LIBS tolvane_test_support Qt6::Test)
 target_include_directories(window_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

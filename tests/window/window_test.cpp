@@ -1,0 +1,433 @@
+// The window at start-up, shutdown, the tree list, the general rule for unexpected errors and
+// the browse control, on a small simulated network.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <stdexcept>
+
+#include "app/form1.h"
+#include "netware/sim/sim_network.h"
+#include "support/counting_platform.h"
+#include "support/fake_desktop.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using app::Form1;
+using app::MsgIcon;
+using testing_support::ShownMessage;
+
+constexpr const char* kNetwork = R"({
+  "trees": [
+    { "name": "ZED_TREE", "objects": [ { "name": "ZORG", "class": "Organization" } ] },
+    { "name": "ACME_TREE", "objects": [ { "name": "US", "class": "Country" },
+      { "name": "ACME", "class": "Organization", "children": [
+        { "name": "JSMITH", "class": "User" }, { "name": "STAFF", "class": "Group" },
+        { "name": "SALES", "class": "Organizational Unit", "children": [
+          { "name": "FS1_DATA", "class": "Volume", "server": "FS1", "volume": "DATA" } ] },
+        { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" },
+        { "name": "FS1_VOL1", "class": "Volume", "server": "FS1", "volume": "VOL1" } ] } ] } ],
+  "servers": [ { "name": "FS1", "tree": "ACME_TREE", "volumes": [
+    { "name": "SYS" }, { "name": "DATA" }, { "name": "VOL1" } ] } ],
+  "workstation": { "trees": [ "ZED_TREE", "ACME_TREE" ] }
+})";
+constexpr const char* kAcme = R"(NDS:\\ACME_TREE\ACME)";
+constexpr const char* kSys = R"(NDS:\\ACME_TREE\ACME\FS1_SYS)";
+constexpr const char* kVol1 = R"(NDS:\\ACME_TREE\ACME\FS1_VOL1)";
+
+// The simulated network, counting client calls; its tree list can be replaced or made to fail.
+class TestPlatform : public testing_support::CountingPlatform, public nw::NWSession {
+ public:
+  explicit TestPlatform(const std::filesystem::path& folder)
+      : CountingPlatform(sim::OpenNetwork(folder)) {}
+  std::optional<std::vector<std::string>> trees;  // instead of the workstation's
+  std::function<void()> onTrees;                  // runs inside Trees(); may throw
+  int treeCalls = 0;
+
+  nw::NWSession& Session() override { return *this; }
+  std::vector<nw::NWTree> Trees() override {
+    ++treeCalls;
+    if (onTrees) onTrees();
+    if (!trees) return Inner().Trees();
+    std::vector<nw::NWTree> result;
+    for (const auto& t : *trees) result.push_back({t});
+    return result;
+  }
+  std::vector<nw::NWDriveMapping> DriveMappings() override { return Inner().DriveMappings(); }
+  nw::NWDriveMapping MapDrive(std::string& d, std::string& p, bool f) override {
+    return Inner().MapDrive(d, p, f);
+  }
+  bool UnmapDrive(const std::string& letter) override { return Inner().UnmapDrive(letter); }
+
+ private:
+  nw::NWSession& Inner() { return CountingPlatform::Session(); }
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  explicit WindowTest(bool load = true) {
+    if (load) sim::LoadNetworkJson(network.path(), kNetwork);
+    platform = std::make_unique<TestPlatform>(network.path());
+    desktop.programFolder = programFolder.path().string();
+  }
+  Form1& Window() {
+    if (!form) form = std::make_unique<Form1>(*platform, desktop);
+    return *form;
+  }
+  Form1& Shown() {
+    Form1& w = Window();
+    EXPECT_TRUE(w.Form_Load());
+    w.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    return w;
+  }
+  std::vector<std::string> Trees() {
+    std::vector<std::string> items;
+    for (int i = 0; i < form->Combo2->count(); ++i) {
+      items.push_back(form->Combo2->itemText(i).toStdString());
+    }
+    return items;
+  }
+  void Click(QTreeWidgetItem* item) {
+    QTest::mouseClick(form->NWBrowse1->viewport(), Qt::LeftButton, {},
+                      form->NWBrowse1->visualItemRect(item).center());
+  }
+
+  testing_support::TempDir network, programFolder;
+  std::unique_ptr<TestPlatform> platform;
+  testing_support::FakeDesktop desktop;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(WindowTest, StartUpListsTheTreesInTheWorkstationsOrderWithNoneChosen) {
+  Form1& w = Window();
+  // Leave traces that start-up must reset.
+  w.SSTab1->setCurrentIndex(1);
+  w.StatusPanel1->setText("left over");
+  w.ObjectCount = 7;
+  std::vector<std::string> statusWhileBuilding;
+  platform->onTrees = [&] { statusWhileBuilding.push_back(w.Status()); };
+
+  ASSERT_TRUE(w.Form_Load());
+
+  EXPECT_EQ(Trees(), (std::vector<std::string>{"ZED_TREE", "ACME_TREE"}));
+  EXPECT_EQ(w.Combo2->currentIndex(), -1);
+  EXPECT_EQ(statusWhileBuilding,
+            std::vector<std::string>{"Building list of all valid volume objects"});
+  EXPECT_EQ(w.Status(), "");
+  EXPECT_EQ(w.ProgressBar1->value(), 0);
+  EXPECT_EQ(w.ObjectCount, 0);
+  EXPECT_EQ(w.SSTab1->currentIndex(), 0);
+  EXPECT_FALSE(w.Command1->isEnabled());
+  EXPECT_EQ(w.NWBrowse1->topLevelItemCount(), 0);
+  EXPECT_EQ(w.HelpFile, programFolder.path().string() + "/Tolvane.HLP");
+  EXPECT_EQ(w.CommonDialog1.InitDir, programFolder.path().string());
+  EXPECT_EQ(platform->Counter().calls, (std::map<std::string, long>{{"NWCallsInit", 1}}));
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_FALSE(w.Ended());
+}
+
+TEST_F(WindowTest, CentresInTwipsKeepingHalvesAndNegatives) {
+  struct Case {
+    double dpi;
+    QSizeF screenTwips;
+    QSize windowPixels;
+    float top, left;
+  } cases[] = {
+      {96, {12000, 9000}, {400, 401}, 1492.5f, 3000.0f},   // 401 pixels: (9000 - 6015) / 2
+      {96, {4000, 3000}, {400, 401}, -1507.5f, -1000.0f},  // taller than the screen
+      {144, {9001, 9001}, {600, 601}, 1495.5f, 1500.5f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.top);
+    form.reset();
+    desktop.dpi = c.dpi;
+    desktop.screenTwips = c.screenTwips;
+    Window().setFixedSize(c.windowPixels);
+    ASSERT_TRUE(form->Form_Load());
+    EXPECT_EQ(form->TopTwips, c.top);
+    EXPECT_EQ(form->LeftTwips, c.left);
+    const double twipsPerPixel = 1440.0 / c.dpi;
+    EXPECT_EQ(form->pos(), QPoint(static_cast<int>(std::lround(c.left / twipsPerPixel)),
+                                  static_cast<int>(std::lround(c.top / twipsPerPixel))));
+  }
+}
+
+TEST_F(WindowTest, ASecondInstanceIsRefusedBeforeAnythingElse) {
+  desktop.previousInstance = true;
+  Form1& w = Window();
+  w.show();
+  EXPECT_FALSE(w.Form_Load());
+  EXPECT_EQ(desktop.messages,
+            (std::vector<ShownMessage>{{"Application already running", MsgIcon::None, "Tolvane"}}));
+  EXPECT_TRUE(desktop.endedWith.has_value());
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(platform->Counter().Total(), 0);
+  EXPECT_EQ(platform->treeCalls, 0);
+}
+
+class NoNetworkTest : public WindowTest {
+ protected:
+  NoNetworkTest() : WindowTest(false) {}
+};
+
+TEST_F(NoNetworkTest, AFailedNWCallsInitEndsStartUpWithItsMessage) {
+  Form1& w = Window();
+  w.show();
+  EXPECT_FALSE(w.Form_Load());
+  EXPECT_EQ(
+      desktop.messages,
+      (std::vector<ShownMessage>{{"NWCallsInit returns errors !", MsgIcon::None, "Tolvane"}}));
+  EXPECT_NE(desktop.endedWith.value_or(0), 0);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(platform->Counter().Total(), 1);  // no NetWare call follows
+  EXPECT_EQ(platform->treeCalls, 0);
+  EXPECT_FALSE(std::filesystem::exists(network / "network.db"));
+  // Nothing the user does afterwards reaches a handler.
+  QTest::mouseClick(w.Command3, Qt::LeftButton);
+  EXPECT_EQ(platform->treeCalls, 0);
+}
+
+TEST_F(WindowTest, TheBrowseControlShowsContainersAndVolumesAndRefreshTreesKeepsTheVolume) {
+  Form1& w = Shown();
+  w.Combo2->setCurrentIndex(1);
+  emit w.Combo2->activated(1);
+  QTreeWidgetItem* acme = w.NWBrowse1->ItemFor(kAcme);
+  ASSERT_NE(acme, nullptr);
+  acme->setExpanded(true);
+  std::vector<std::string> shown;
+  for (int i = 0; i < acme->childCount(); ++i) {
+    shown.push_back(acme->child(i)->text(0).toStdString());
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"FS1_SYS", "FS1_VOL1", "SALES"}));  // no user, group
+
+  Click(acme);  // a container is no volume
+  EXPECT_EQ(w.SelectedVolume, "");
+  EXPECT_FALSE(w.Command1->isEnabled());
+  Click(w.NWBrowse1->ItemFor(R"(NDS:\\ACME_TREE\ACME\SALES\FS1_DATA)"));
+  ASSERT_EQ(w.SelectedVolume, "FS1_DATA");
+  ASSERT_TRUE(w.Command1->isEnabled());
+
+  platform->trees = std::vector<std::string>{"NEW_TREE", "ACME_TREE"};
+  QTest::mouseClick(w.Command3, Qt::LeftButton);
+  EXPECT_EQ(Trees(), (std::vector<std::string>{"NEW_TREE", "ACME_TREE"}));
+  EXPECT_EQ(w.Combo2->currentIndex(), -1);
+  EXPECT_EQ(w.SelectedVolume, "FS1_DATA");
+  EXPECT_TRUE(w.Command1->isEnabled());
+  EXPECT_EQ(w.NWBrowse1->SelectedEntries().size(), 1u);
+
+  platform->trees = std::vector<std::string>{};
+  QTest::mouseClick(w.Command3, Qt::LeftButton);
+  EXPECT_EQ(w.Combo2->count(), 0);
+  EXPECT_EQ(w.Status(), "");
+  EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(WindowTest, ExitAndClosingEndTheProgramWithoutAClientCall) {
+  for (bool byMenu : {true, false}) {
+    SCOPED_TRACE(byMenu ? "E&xit" : "closing the window");
+    form.reset();
+    Form1& w = Shown();
+    const long callsBefore = platform->Counter().Total();
+    if (byMenu) {
+      w.Exit->trigger();
+    } else {
+      w.close();
+    }
+    EXPECT_EQ(desktop.endedWith, 0);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(platform->Counter().Total(), callsBefore);
+    EXPECT_TRUE(desktop.messages.empty());
+  }
+}
+
+TEST_F(WindowTest, AnUnhandledFailureIsShownAndEndsTheProgram) {
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[] { throw std::runtime_error("The network store is damaged"); },
+       "The network store is damaged"},
+      {[] { throw 42; }, "Unexpected error"},
+  };
+  for (const auto& [fail, shown] : cases) {
+    SCOPED_TRACE(shown);
+    form.reset();
+    desktop.messages.clear();
+    platform->onTrees = nullptr;
+    Form1& w = Shown();
+    platform->onTrees = fail;
+    desktop.busy = true;  // a failing command may leave the hourglass behind
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(desktop.messages, (std::vector<ShownMessage>{{shown, MsgIcon::Critical, "Tolvane"}}));
+    EXPECT_FALSE(desktop.busyDuringLastMessage);
+    EXPECT_EQ(desktop.endedWith, 1);
+    EXPECT_FALSE(w.isVisible());
+    // The program is over: no further handler runs.
+    const int treeCalls = platform->treeCalls;
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(platform->treeCalls, treeCalls);
+  }
+  // The same rule holds during start-up.
+  form.reset();
+  desktop.messages.clear();
+  platform->onTrees = [] { throw std::runtime_error("The network store is locked"); };
+  bool finished = false;
+  Window().RunGuarded([&] {
+    form->Form_Load();
+    finished = true;
+  });
+  EXPECT_FALSE(finished);
+  EXPECT_EQ(desktop.MessageTexts(), std::vector<std::string>{"The network store is locked"});
+}
+
+// A press over the tab control itself, tab bar or page, reaches its handler; one over a
+// control on a page does not.
+TEST_F(WindowTest, PressesOverTheTabControlReachItsHandler) {
+  Form1& w = Shown();
+  QWidget* page0 = w.SSTab1->widget(0);
+  const QPoint emptyPagePoint(page0->width() - 5, page0->height() - 5);
+  ASSERT_EQ(page0->childAt(emptyPagePoint), nullptr);
+  const std::vector<std::tuple<QWidget*, QPoint, int>> presses = {
+      {w.SSTab1->tabBar(), w.SSTab1->tabBar()->tabRect(0).center(), 1},
+      {page0, emptyPagePoint, 1},
+      {w.Label1, QPoint(2, 2), 0},
+      {w.Command3, QPoint(5, 5), 0},
+  };
+  for (const auto& [widget, at, popups] : presses) {
+    SCOPED_TRACE(widget->objectName().toStdString());
+    desktop.popupsShown = 0;
+    QTest::mousePress(widget, Qt::RightButton, {}, at);
+    QTest::mouseRelease(widget, Qt::RightButton, {}, at);
+    EXPECT_EQ(desktop.popupsShown, popups);
+    EXPECT_EQ(w.ThisControl, nullptr);
+  }
+  EXPECT_FALSE(desktop.endedWith.has_value());
+}
+
+// ---- the browse control on its own ----
+
+// The simulated directory control, recording what it is asked to read; can be made to fail.
+class ReadingDirectory : public nw::NWDirectory {
+ public:
+  explicit ReadingDirectory(std::unique_ptr<nw::NWDirectory> inner) : inner_(std::move(inner)) {}
+  std::vector<std::string> read;
+  std::string failOn;
+
+  void SearchObjects(const std::string&, const std::string&, std::int32_t, const std::string&,
+                     std::int32_t) override {}
+  std::vector<nw::NWDirEntry> Children(const std::string& fullName) override {
+    read.push_back(fullName);
+    if (fullName == failOn) throw std::runtime_error("The directory cannot be read");
+    inner_->Filter = Filter;
+    return inner_->Children(fullName);
+  }
+
+ private:
+  std::unique_ptr<nw::NWDirectory> inner_;
+};
+
+class BrowseTest : public ::testing::Test {
+ protected:
+  BrowseTest() {
+    sim::LoadNetworkJson(network.path(), kNetwork);
+    platform = sim::OpenNetwork(network.path());
+    directory = std::make_unique<ReadingDirectory>(platform->CreateDirectory());
+    directory->Filter = "Country,Locality,Organization,Organizational Unit,Volume";
+    directory->DirectoryPath = R"(NDS:\\ACME_TREE\[ROOT])";
+    browse.SetDirectory(directory.get());
+    browse.resize(300, 300);
+    browse.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&browse));
+    browse.Refresh();
+  }
+  std::vector<std::string> Selected() const {
+    std::vector<std::string> names;
+    for (const auto& e : browse.SelectedEntries()) names.push_back(e.EntryName);
+    return names;
+  }
+  void Press(QTreeWidgetItem* item, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {}) {
+    const QPoint at = browse.visualItemRect(item).center();
+    QTest::mousePress(browse.viewport(), button, modifiers, at);
+    QTest::mouseRelease(browse.viewport(), button, modifiers, at);
+  }
+
+  testing_support::TempDir network;
+  std::unique_ptr<nw::NetWarePlatform> platform;
+  std::unique_ptr<ReadingDirectory> directory;
+  nw::NWBrowse browse;
+};
+
+TEST_F(BrowseTest, ShowsTheTreeFromItsRootAndReadsContainersOnlyWhenOpened) {
+  ASSERT_EQ(browse.topLevelItemCount(), 1);
+  QTreeWidgetItem* root = browse.topLevelItem(0);
+  EXPECT_EQ(root->text(0), "ACME_TREE");
+  ASSERT_EQ(root->childCount(), 2);
+  QTreeWidgetItem* acme = root->child(0);
+  EXPECT_EQ(acme->text(0), "ACME");
+  EXPECT_EQ(acme->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+  EXPECT_EQ(root->child(1)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);  // US
+  EXPECT_EQ(directory->read, std::vector<std::string>{R"(NDS:\\ACME_TREE\[ROOT])"});
+  acme->setExpanded(true);
+  acme->setExpanded(false);
+  acme->setExpanded(true);
+  EXPECT_EQ(directory->read.size(), 2u);
+  EXPECT_EQ(acme->childCount(), 3);
+}
+
+TEST_F(BrowseTest, ALeftClickSelectsOneEntryOtherButtonsOnlyReport) {
+  QSignalSpy selected(&browse, &nw::NWBrowse::EntrySelected);
+  QSignalSpy buttons(&browse, &nw::NWBrowse::MouseButton);
+  Press(browse.ItemFor(kVol1), Qt::LeftButton);
+  Press(browse.ItemFor(kSys), Qt::LeftButton, Qt::ControlModifier);  // replaces, Ctrl or not
+  EXPECT_EQ(selected.count(), 2);
+  ASSERT_EQ(browse.SelectedEntries().size(), 1u);
+  EXPECT_EQ(browse.SelectedEntries()[0].FullName, kSys);
+  EXPECT_EQ(browse.SelectedEntries()[0].Class, "Volume");
+  for (auto [button, value] : {std::pair{Qt::RightButton, 2}, {Qt::MiddleButton, 4}}) {
+    Press(browse.ItemFor(kVol1), button, Qt::ShiftModifier);
+    EXPECT_EQ(browse.currentItem(), browse.ItemFor(kSys)) << value;
+  }
+  EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_SYS"});
+  EXPECT_EQ(selected.count(), 2);
+  // (button, shift) of each press: left 1, right 2, middle 4; Shift 1, Ctrl 2.
+  std::vector<std::pair<int, int>> reported;
+  for (const auto& b : buttons) reported.emplace_back(b.at(0).toInt(), b.at(1).toInt());
+  EXPECT_EQ(reported, (std::vector<std::pair<int, int>>{{1, 0}, {1, 2}, {2, 1}, {4, 1}}));
+}
+
+TEST_F(BrowseTest, TheKeyboardMovesAndEnterSelects) {
+  Press(browse.ItemFor(kSys), Qt::LeftButton);
+  QSignalSpy selected(&browse, &nw::NWBrowse::EntrySelected);
+  QTest::keyClick(&browse, Qt::Key_Down);
+  EXPECT_EQ(browse.currentItem(), browse.ItemFor(kVol1));
+  EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_SYS"});
+  EXPECT_EQ(selected.count(), 0);
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    QTest::keyClick(&browse, key);
+    EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_VOL1"});
+  }
+  EXPECT_EQ(selected.count(), 2);
+}
+
+TEST_F(BrowseTest, AFailedExpansionGoesToTheGuard) {
+  std::vector<std::string> failures;
+  browse.SetGuard([&](const std::function<void()>& work) {
+    try {
+      work();
+    } catch (const std::exception& e) {
+      failures.push_back(e.what());
+    }
+  });
+  directory->failOn = kAcme;
+  browse.setCurrentItem(browse.topLevelItem(0)->child(0));
+  QTest::keyClick(&browse, Qt::Key_Right);  // the user opens the container
+  EXPECT_EQ(failures, std::vector<std::string>{"The directory cannot be read"});
+  EXPECT_EQ(browse.topLevelItem(0)->child(0)->childCount(), 0);
+}
+
+}  // namespace
