@@ -15,6 +15,11 @@ using capture_testing::SortedLines;
 using ::testing::Contains;
 using testing_support::ReadFileBytes;
 
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 class RoundTripTest : public CaptureFixture {
  protected:
   // Captures the selected volume; the rights file's bytes.
@@ -24,44 +29,22 @@ class RoundTripTest : public CaptureFixture {
     EXPECT_EQ(desktop_.MessageTexts(), std::vector<std::string>{ClosingText(base)});
     return ReadFileBytes(RightsFile(base));
   }
-
-  static std::vector<capture::RightsRecord> Records(const std::filesystem::path& file) {
-    capture::RightsFileReader reader(file);
-    std::vector<capture::RightsRecord> records;
-    while (!reader.AtEnd()) records.push_back(reader.ReadRecord());
-    return records;
-  }
-  // A record in the store dump's form.
-  static std::string Line(const capture::RightsRecord& r) {
-    return r.tree + "," + r.object + "," + r.server + "," + r.directory + "," + r.rights;
-  }
-  static std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-  }
-  // Whether the directory "VOLUME:\Dir\Sub" of a record is in the volume's folder.
-  bool Exists(const std::string& server, const std::string& volume, const std::string& dir) {
-    const std::string below = dir.substr(volume.size() + 1);
-    return below.empty() ||
-           !platform_->Files().Dir("\\\\" + server + "\\" + volume + below).empty();
-  }
 };
 
 TEST_F(RoundTripTest, GeneratedVolumeSurvivesClearAndRestoreUnchanged) {
-  sim::GenerateOptions options;
-  options.users = 4300;
-  options.groups = 400;
-  options.roles = 150;
-  options.units = 150;
-  options.directories = 1500;
-  options.assignments = 20000;
-  options.depth = 8;
-  options.crowdedTrustees = 60;
-  options.seed = 11;
+  const sim::GenerateOptions options{.users = 4300,
+                                     .groups = 400,
+                                     .roles = 150,
+                                     .units = 150,
+                                     .directories = 1500,
+                                     .assignments = 20000,
+                                     .depth = 8,
+                                     .crowdedTrustees = 60,
+                                     .seed = 11};
   sim::GenerateNetwork(network_.path(), options);
   OpenWindow();
-  Select(options.tree, options.server + "_" + options.volume);
   const std::string base = options.server + "_" + options.volume;
+  Select(options.tree, base);
 
   const std::vector<std::string> stored = Dump(options.server, options.volume);
   ASSERT_GE(stored.size(), 20000u);
@@ -76,9 +59,7 @@ TEST_F(RoundTripTest, GeneratedVolumeSurvivesClearAndRestoreUnchanged) {
   form_->Command4_Click();
   ASSERT_EQ(desktop_.MessageTexts(), std::vector<std::string>{"All trustees have been added."});
   EXPECT_EQ(Dump(options.server, options.volume), stored);
-
-  const std::string second = Capture(base);
-  EXPECT_TRUE(second == first) << "the second capture differs from the first";
+  EXPECT_TRUE(Capture(base) == first) << "the second capture differs from the first";
 }
 
 TEST_F(RoundTripTest, DemoNetworkVolumesAgreeWithTheStore) {
@@ -89,26 +70,28 @@ TEST_F(RoundTripTest, DemoNetworkVolumesAgreeWithTheStore) {
     const std::string tree = form_->Combo2->itemText(t).toStdString();
     form_->Combo2->setCurrentIndex(t);
     form_->Combo2_Click();
-    const std::vector<std::string> found = form_->List3;
-    for (const std::string& volume : found) {
+    for (const std::string& volume : std::vector<std::string>(form_->List3)) {
       SCOPED_TRACE(tree + " " + volume);
       Select(tree, volume);
       const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(volume);
       Capture(volume);
       const std::vector<std::string> dump = Dump(parts.server, parts.volume);
-      const std::vector<capture::RightsRecord> records = Records(RightsFile(volume));
       // A directory gone from the volume keeps the name the client returned (in capitals),
       // so it agrees with the store's name only without regard to case; every other record
       // agrees exactly.
-      std::vector<std::string> lines;
-      for (const auto& record : records) {
-        const std::string line = Line(record);
+      std::vector<std::string> lines, expected;
+      capture::RightsFileReader reader(RightsFile(volume));
+      while (!reader.AtEnd()) {
+        const capture::RightsRecord r = reader.ReadRecord();
+        const std::string line =
+            r.tree + "," + r.object + "," + r.server + "," + r.directory + "," + r.rights;
         lines.push_back(Upper(line));
-        if (Exists(parts.server, parts.volume, record.directory)) {
+        const std::string below = r.directory.substr(parts.volume.size() + 1);
+        if (below.empty() ||
+            !platform_->Files().Dir("\\\\" + parts.server + "\\" + parts.volume + below).empty()) {
           EXPECT_THAT(dump, Contains(line));
         }
       }
-      std::vector<std::string> expected;
       for (const auto& line : dump) expected.push_back(Upper(line));
       std::sort(lines.begin(), lines.end());
       std::sort(expected.begin(), expected.end());
