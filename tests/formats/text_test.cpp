@@ -44,7 +44,7 @@ TEST(RightsText, GivesTheWordsOfTheSetBitsInOrder) {
             "Read-Write-Create-Delete-AccessCtrl-FileScan-Modify-Supervisor");
 }
 
-TEST(Windows1252, EveryByteReadsBackAndTheSpecialCodesAreTheirLetters) {
+TEST(Windows1252, EveryByteReadsBackAndTheCodesAbove0x7FAreTheirLetters) {
   std::string all;
   for (int byte = 1; byte < 256; ++byte) all += static_cast<char>(byte);
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
