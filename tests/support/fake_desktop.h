@@ -2,6 +2,7 @@
 // A desktop that records what the window shows and answers dialogs from a script.
 
 #include <deque>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,12 @@ struct ShownMessage {
   std::string title;  // as shown: the application's title when none was given
   bool operator==(const ShownMessage&) const = default;
 };
+
+// Failed expectations show a message as its text, icon and title.
+inline void PrintTo(const ShownMessage& m, std::ostream* os) {
+  *os << '"' << m.text << "\" (icon " << static_cast<int>(m.icon) << ", title \"" << m.title
+      << "\")";
+}
 
 struct HelpRequest {
   std::string file;
