@@ -93,49 +93,50 @@ TEST_F(HelpWindow, HelpMenuAsksForTheContentsOfTolvaneHlpInTheProgramFolder) {
   EXPECT_TRUE(desk.messages.empty());
 }
 
-TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfTheTabThatShows) {
-  for (auto [tab, onTabBar] : {std::pair{0, true}, {1, true}, {0, false}, {1, false}}) {
-    SCOPED_TRACE(testing::Message() << "tab " << tab << (onTabBar ? " bar" : " page"));
-    const int topic = 2 + tab;
-    ClickTab(tab, Qt::LeftButton);
+// A right click over the tab control (bar or empty page) or the browse control offers What's This
+// for the tab that shows or the browse control; one over another control offers nothing.
+TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
+  QTabBar* bar = form->SSTab1->tabBar();
+  QWidget* tabs = form->SSTab1;
+  struct Case {
+    int tab;  // shown first
+    QWidget* target;
+    QPoint at;
+    bool answer;     // the user picks "What's This?"
+    int topic;       // shown, or 0
+    QWidget* shown;  // the control it is shown for; nullptr: no pop-up menu
+  } cases[] = {
+      {0, bar, bar->tabRect(0).center(), true, 2, tabs},
+      {1, bar, bar->tabRect(1).center(), true, 3, tabs},
+      {1, bar, bar->tabRect(1).center(), false, 0, tabs},
+      {0, Page(0), EmptySpot(0), true, 2, tabs},
+      {1, Page(1), EmptySpot(1), true, 3, tabs},
+      {0, form->NWBrowse1->viewport(), QPoint(5, 5), true, 11, form->NWBrowse1},
+      {0, form->Label1, QPoint(2, 2), true, 0, nullptr},
+      {0, form->Command3, QPoint(5, 5), true, 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.target->objectName().toStdString() << " tab " << c.tab);
+    ClickTab(c.tab, Qt::LeftButton);
     desk.whatsThisShown.clear();
     desk.popupsShown = 0;
-    desk.popupAnswers = {true};
-    if (onTabBar) {
-      ClickTab(tab, Qt::RightButton);
-    } else {
-      QTest::mouseClick(Page(tab), Qt::RightButton, {}, EmptySpot(tab));
+    desk.popupAnswers = {c.answer};
+    QTest::mouseClick(c.target, Qt::RightButton, {}, c.at);
+    EXPECT_EQ(desk.popupsShown, c.shown ? 1 : 0);
+    ASSERT_EQ(desk.whatsThisShown.size(), c.topic ? 1u : 0u);
+    if (c.topic) {
+      EXPECT_EQ(desk.whatsThisShown[0].topic, c.topic);
+      EXPECT_EQ(desk.whatsThisShown[0].control, c.shown);
+      EXPECT_EQ(desk.whatsThisShown[0].file, HelpFile());
     }
-    EXPECT_EQ(desk.popupsShown, 1);
-    ASSERT_EQ(desk.whatsThisShown.size(), 1u);
-    EXPECT_EQ(desk.whatsThisShown[0].topic, topic);
-    EXPECT_EQ(desk.whatsThisShown[0].control, form->SSTab1);
-    EXPECT_EQ(desk.whatsThisShown[0].file, HelpFile());
-    EXPECT_EQ(TabNumbers(), std::make_pair(topic, topic));
+    EXPECT_EQ(TabNumbers(), std::make_pair(2 + c.tab, 2 + c.tab));
     EXPECT_EQ(form->ThisControl, nullptr);
   }
-}
-
-TEST_F(HelpWindow, RightClickOnTheBrowseControlThenWhatsThisShowsTopic11) {
-  desk.popupAnswers = {true};
-  QTest::mouseClick(form->NWBrowse1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-  ASSERT_EQ(desk.whatsThisShown.size(), 1u);
-  EXPECT_EQ(desk.whatsThisShown[0].topic, 11);
-  EXPECT_EQ(desk.whatsThisShown[0].control, form->NWBrowse1);
-  EXPECT_EQ(form->ThisControl, nullptr);
   EXPECT_THAT(app::HelpPopupHtml(HelpFile(), 11), ::testing::HasSubstr("Select Volume"));
-}
-
-TEST_F(HelpWindow, DismissingThePopUpShowsNothing) {
-  ClickTab(1, Qt::LeftButton);
-  desk.popupAnswers = {false};
-  ClickTab(1, Qt::RightButton);
-  EXPECT_EQ(desk.popupsShown, 1);
-  EXPECT_TRUE(desk.whatsThisShown.empty());
-  EXPECT_EQ(form->ThisControl, nullptr);
   EXPECT_EQ(app::HelpViewerWindow(), nullptr);
   form->mnuWhatsThisHelp->trigger();  // with no control chosen
-  EXPECT_TRUE(desk.whatsThisShown.empty());
+  EXPECT_EQ(desk.whatsThisShown.size(), 0u);
+  EXPECT_FALSE(desk.endedWith.has_value());
 }
 
 TEST_F(HelpWindow, LeftClickAndButton3UpdateTheNumbersWithoutAPopUp) {

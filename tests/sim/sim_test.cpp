@@ -1,11 +1,10 @@
 // The simulated network: how each call of the client library and each control answers, the
-// store, JSON descriptions, the demo and generated networks.
+// store, JSON descriptions and the demo network.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -22,127 +21,64 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using testing_support::TempDir;
-using testing_support::WriteFileBytes;
+using Strings = std::vector<std::string>;
 using Trustee = std::pair<std::uint32_t, std::uint16_t>;  // ID, rights
 
-// ACME_TREE: ACME{JSmith, Staff, Sales{MBrown}, Crowd{U01..U25}, two volume objects}, and a
-// tree OTHER with its own JSmith.ACME. Servers: FS1 (4.11; SYS with Public, Users/JSmith;
-// Data number 3 with Crowd (25 trustees), Twenty (20), .hidden), OLD3 (3.12, bindery GUEST,
-// STAFF), DOWN (down). Mappings G: and F:, stored in that order.
-std::string SmallNetworkJson() {
-  json description = json::parse(R"json({
-    "trees": [
-      { "name": "ACME_TREE", "objects": [ { "name": "ACME", "class": "Organization", "children": [
-        { "name": "JSmith", "class": "User" }, { "name": "Staff", "class": "Group" },
-        { "name": "Sales", "class": "Organizational Unit", "children": [
-          { "name": "MBrown", "class": "User" } ] },
-        { "name": "Crowd", "class": "Organizational Unit", "children": [] },
-        { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" },
-        { "name": "FS1_Data", "class": "Volume", "server": "FS1", "volume": "Data" } ] } ] },
-      { "name": "OTHER", "objects": [ { "name": "ACME", "class": "Organization", "children": [
-        { "name": "JSmith", "class": "User" } ] } ] } ],
-    "servers": [
-      { "name": "FS1", "tree": "ACME_TREE", "major": 4, "minor": 11, "volumes": [
-        { "name": "SYS", "number": 0, "directories": [ "Public", "Users/JSmith" ],
-          "files": [ "Public/Login.exe" ] },
-        { "name": "Data", "number": 3, "directories": [ "Crowd", "Twenty", ".hidden" ] } ] },
-      { "name": "OLD3", "tree": "ACME_TREE", "major": 3, "minor": 12,
-        "bindery": [ { "name": "GUEST", "type": "user" }, { "name": "STAFF", "type": "group" } ],
-        "volumes": [ { "name": "SYS", "directories": [ "PUBLIC" ] } ] },
-      { "name": "DOWN", "major": 4, "up": false, "volumes": [ { "name": "VOL1" } ] } ],
-    "assignments": [
-      { "server": "FS1", "volume": "SYS", "directory": "Users/JSmith", "object": "JSmith.ACME",
-        "rights": "Read-Write-FileScan" },
-      { "server": "FS1", "volume": "SYS", "object": "JSmith.ACME", "rights": "FileScan" },
-      { "server": "FS1", "volume": "SYS", "directory": "Public", "object": "Staff.ACME",
-        "rights": "Read-FileScan" },
-      { "server": "FS1", "volume": "Data", "object": "JSmith.ACME", "rights": "Read" },
-      { "server": "OLD3", "volume": "SYS", "directory": "PUBLIC", "bindery": "GUEST",
-        "rights": "Read-FileScan" } ],
-    "workstation": { "trees": [ "OTHER", "ACME_TREE" ], "mappings": [
-      { "drive": "G:", "server": "FS1", "volume": "Data" },
-      { "drive": "F:", "server": "FS1", "volume": "SYS" } ] }
-  })json");
+// Trees ACME_TREE (ACME{JSmith, Staff, Sales{MBrown}, Crowd{U01..U21}, FS1_SYS}) and OTHER
+// with its own JSmith.ACME. Servers FS1 (4.11; SYS; Data number 3 whose Crowd has 21 trustees,
+// Twenty 20), OLD3 (3.12, bindery GUEST and STAFF) and DOWN. Mappings G: and F:, in that order.
+std::string NetworkJson() {
+  json d = json::parse(R"json({ "trees": [
+    { "name": "ACME_TREE", "objects": [ { "name": "ACME", "class": "Organization", "children": [
+      { "name": "JSmith", "class": "User" }, { "name": "Staff", "class": "Group" },
+      { "name": "Sales", "class": "Organizational Unit", "children": [
+        { "name": "MBrown", "class": "User" } ] },
+      { "name": "Crowd", "class": "Organizational Unit", "children": [] },
+      { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" } ] } ] },
+    { "name": "OTHER", "objects": [ { "name": "ACME", "class": "Organization", "children": [
+      { "name": "JSmith", "class": "User" } ] } ] } ],
+  "servers": [ { "name": "FS1", "tree": "ACME_TREE", "minor": 11, "volumes": [
+      { "name": "SYS", "directories": [ "Public", "Users/JSmith" ],
+        "files": [ "Public/Login.exe" ] },
+      { "name": "Data", "number": 3, "directories": [ "Crowd", "Twenty", ".hidden" ] } ] },
+    { "name": "OLD3", "tree": "ACME_TREE", "major": 3, "minor": 12, "bindery": [
+      { "name": "GUEST", "type": "user" }, { "name": "STAFF", "type": "group" } ],
+      "volumes": [ { "name": "SYS", "directories": [ "PUBLIC" ] } ] },
+    { "name": "DOWN", "up": false, "volumes": [ { "name": "VOL1" } ] } ],
+  "assignments": [
+    { "server": "FS1", "volume": "SYS", "object": "JSmith.ACME", "rights": "FileScan" },
+    { "server": "FS1", "volume": "SYS", "directory": "Users/JSmith", "object": "JSmith.ACME",
+      "rights": "Read-Write-FileScan" },
+    { "server": "FS1", "volume": "SYS", "directory": "Public", "object": "Staff.ACME",
+      "rights": "Read-FileScan" },
+    { "server": "FS1", "volume": "Data", "object": "JSmith.ACME", "rights": "Read" },
+    { "server": "OLD3", "volume": "SYS", "directory": "PUBLIC", "bindery": "GUEST",
+      "rights": "Read-FileScan" } ],
+  "workstation": { "trees": [ "OTHER", "ACME_TREE" ], "mappings": [
+    { "drive": "G:", "server": "FS1", "volume": "Data" },
+    { "drive": "F:", "server": "FS1", "volume": "SYS" } ] } })json");
   // Crowd's trustee U<i> holds the rights number i; Twenty has exactly one full batch.
-  for (int i = 1; i <= 25; ++i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "U%02d", i);
-    description["trees"][0]["objects"][0]["children"][3]["children"].push_back(
+  for (int i = 1; i <= 21; ++i) {
+    std::string name = (i < 10 ? "U0" : "U") + std::to_string(i);
+    d["trees"][0]["objects"][0]["children"][3]["children"].push_back(
         {{"name", name}, {"class", "User"}});
+    json a = {{"server", "FS1"}, {"volume", "Data"}, {"object", name + ".Crowd.ACME"}};
+    a["rights"] = i;
     for (const char* dir : {"Crowd", "Twenty"}) {
-      if (i > 20 && dir[0] == 'T') continue;
-      description["assignments"].push_back({{"server", "FS1"},
-                                            {"volume", "Data"},
-                                            {"directory", dir},
-                                            {"object", std::string(name) + ".Crowd.ACME"},
-                                            {"rights", i}});
+      a["directory"] = dir;
+      if (i <= 20 || dir[0] == 'C') d["assignments"].push_back(a);
     }
   }
-  return description.dump();
+  return d.dump();
 }
 
-// Every path NWScanObjectTrusteePaths gives for the object, and the final code.
-std::pair<std::vector<std::string>, nw::NWRCODE> ScanPaths(nw::NetWareClient& client,
-                                                           nw::NWCONN_HANDLE conn, std::uint32_t id,
-                                                           std::uint32_t volume) {
-  std::vector<std::string> paths;
-  nw::nuint32 iteration = 0xFFFFFFFFu;
-  for (int guard = 0; guard < 1000; ++guard) {
-    char path[512];
-    std::uint8_t access = 0;
-    nw::NWRCODE code =
-        client.NWScanObjectTrusteePaths(conn, id, volume, &iteration, &access, path, sizeof path);
-    if (code != 0 || path[0] == '\0') return {paths, code};
-    paths.emplace_back(path);
-  }
-  ADD_FAILURE() << "the path scan does not end";
-  return {paths, 0};
-}
-
-struct Batch {
-  nw::NWRCODE code;
-  std::vector<Trustee> trustees;  // up to the first ObjectID 0
-  bool terminated;                // an ObjectID 0 closed the batch
-};
-
-// Every batch of a directory's trustee list, the final non-zero one included.
-std::vector<Batch> ScanDirectory(nw::NetWareClient& client, nw::NWCONN_HANDLE conn,
-                                 const std::string& path) {
-  std::vector<Batch> batches;
-  nw::nuint32 iteration = 0;
-  for (int guard = 0; guard < 1000; ++guard) {
-    nw::TrusteeEntry entries[nw::kTrusteeBatch];
-    std::memset(entries, 0xEE, sizeof entries);
-    char name[512];
-    nw::nuint32 date = 0, owner = 0;
-    Batch batch{client.NWScanDirectoryForTrustees2(conn, 0, path.c_str(), &iteration, name,
-                                                   sizeof name, &date, &owner, entries),
-                {},
-                false};
-    for (const auto& entry : entries) {
-      if (batch.code != 0 || (batch.terminated = entry.ObjectID == 0)) break;
-      batch.trustees.emplace_back(entry.ObjectID, entry.ObjectRights);
-    }
-    batches.push_back(batch);
-    if (batch.code != 0) return batches;
-  }
-  ADD_FAILURE() << "the trustee scan does not end";
-  return batches;
-}
-
-// The trustees of all batches in order.
-std::vector<Trustee> Trustees(const std::vector<Batch>& batches) {
-  std::vector<Trustee> all;
-  for (const auto& batch : batches) {
-    all.insert(all.end(), batch.trustees.begin(), batch.trustees.end());
-  }
-  return all;
-}
+// (trustees, closed by an ObjectID 0, code) of each batch of a directory's trustee list.
+using Shape = std::vector<std::tuple<std::size_t, bool, nw::NWRCODE>>;
 
 class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::LoadNetworkJson(folder(), SmallNetworkJson());
+    sim::LoadNetworkJson(folder(), NetworkJson());
     platform_ = sim::OpenNetwork(folder());
     ASSERT_EQ(client().NWCallsInit(nullptr, nullptr), 0);
   }
@@ -167,9 +103,7 @@ class SimTest : public ::testing::Test {
     nw::NWDSContextHandle context = 0;
     EXPECT_EQ(client().NWDSCreateContextHandle(&context), 0);
     EXPECT_EQ(client().NWDSSetContext(context, nw::DCK_NAME_CONTEXT, nameContext), 0);
-    if (*tree) {
-      EXPECT_EQ(client().NWDSSetContext(context, nw::DCK_TREE_NAME, tree), 0);
-    }
+    EXPECT_EQ(*tree ? client().NWDSSetContext(context, nw::DCK_TREE_NAME, tree) : 0, 0);
     nw::NWRCODE code = client().NWDSMapNameToID(context, Connect("FS1"), name, id);
     EXPECT_EQ(client().NWDSFreeContext(context), 0);
     return code;
@@ -180,15 +114,51 @@ class SimTest : public ::testing::Test {
     return id;
   }
 
+  // Every path NWScanObjectTrusteePaths gives for the object on FS1, and the final code.
+  std::pair<Strings, nw::NWRCODE> ScanPaths(std::uint32_t id, std::uint32_t volume) {
+    nw::NWCONN_HANDLE conn = Connect("FS1");
+    Strings paths;
+    nw::nuint32 iteration = 0xFFFFFFFFu;
+    while (paths.size() < 100) {  // a scan that never ends fails its check
+      char path[512];
+      std::uint8_t access = 0;
+      auto code = client().NWScanObjectTrusteePaths(conn, id, volume, &iteration, &access, path,
+                                                    sizeof path);
+      if (code != 0 || path[0] == '\0') return {paths, code};
+      paths.emplace_back(path);
+    }
+    return {paths, 0};
+  }
+
+  // The trustees of a directory on FS1 in the order given, batch after batch.
+  std::vector<Trustee> Trustees(const std::string& path, Shape* shape = nullptr) {
+    nw::NWCONN_HANDLE conn = Connect("FS1");
+    std::vector<Trustee> all;
+    nw::nuint32 iteration = 0, date = 0, owner = 0;
+    for (nw::NWRCODE code = 0, batch = 0; code == 0 && batch < 100; ++batch) {
+      nw::TrusteeEntry entries[nw::kTrusteeBatch];
+      std::memset(entries, 0xEE, sizeof entries);
+      char name[512];
+      code = client().NWScanDirectoryForTrustees2(conn, 0, path.c_str(), &iteration, name,
+                                                  sizeof name, &date, &owner, entries);
+      std::size_t count = 0;
+      while (code == 0 && count < nw::kTrusteeBatch && entries[count].ObjectID != 0) {
+        all.emplace_back(entries[count].ObjectID, entries[count].ObjectRights);
+        ++count;
+      }
+      if (shape) shape->emplace_back(count, code == 0 && count < nw::kTrusteeBatch, code);
+    }
+    return all;
+  }
+
   TempDir temp_;
   std::unique_ptr<nw::NetWarePlatform> platform_;
 };
 
 // ---- the client library ----
 
-TEST_F(SimTest, ConnectionsOpenByNameInAnyCaseAndFailWithTheirCodes) {
-  nw::NWCONN_HANDLE a = Connect("FS1");
-  nw::NWCONN_HANDLE b = Connect("fs1");
+TEST_F(SimTest, ConnectionsPathsVolumesAndVersionsAnswerWithTheirCodes) {
+  nw::NWCONN_HANDLE a = Connect("FS1"), b = Connect("fs1");
   EXPECT_NE(a, 0u);
   EXPECT_NE(a, b);
   for (auto [server, code] : {std::pair{"NOPE", nw::kUnknownServer}, {"DOWN", nw::kServerDown}}) {
@@ -196,6 +166,50 @@ TEST_F(SimTest, ConnectionsOpenByNameInAnyCaseAndFailWithTheirCodes) {
     EXPECT_EQ(client().NWCCOpenConnByName(0, server, 2, 1, nw::NWCC_TRAN_TYPE_WILD, &conn), code);
     EXPECT_EQ(conn, 0u) << server;
   }
+
+  // NWParsePath answers the stored names and one attachment per server.
+  char server[48], volume[32], dir[255];
+  std::vector<nw::NWCONN_HANDLE> attached;
+  for (auto [path, code, stored] : {std::tuple{"\\\\fs1\\data", 0, "FS1/Data"},
+                                    {"\\\\FS1\\SYS", 0, "FS1/SYS"},
+                                    {"\\\\NOPE\\SYS", nw::kUnknownServer, ""},
+                                    {"\\\\DOWN\\VOL1", nw::kServerDown, ""},
+                                    {"\\\\FS1\\NOVOL", nw::kVolumeDoesNotExist, ""},
+                                    {"no path", sim::kInvalidParameter, ""}}) {
+    nw::NWCONN_HANDLE conn = 0;
+    EXPECT_EQ(client().NWParsePath(path, server, sizeof server, &conn, volume, sizeof volume, dir,
+                                   sizeof dir),
+              code)
+        << path;
+    if (code != 0) continue;
+    EXPECT_EQ(std::string(server) + "/" + volume, stored);
+    attached.push_back(conn);
+  }
+  ASSERT_EQ(attached.size(), 2u);
+  EXPECT_EQ(attached[0], attached[1]);
+  // "FS1" and its zero need 4: a buffer of 3 is refused and nothing lands past it.
+  std::memset(server, 'x', sizeof server);
+  EXPECT_EQ(client().NWParsePath("\\\\FS1\\SYS", server, 3, &attached[0], volume, sizeof volume,
+                                 dir, sizeof dir),
+            sim::kBufferTooSmall);
+  EXPECT_EQ(std::string(server, 4), std::string("\0xxx", 4));
+
+  for (auto [name, code, expected] :
+       {std::tuple{"SYS", 0, 0u}, {"data:", 0, 3u}, {"VOL9", nw::kVolumeDoesNotExist, 77u}}) {
+    nw::nuint32 number = 77;
+    EXPECT_EQ(client().NWGetVolumeNumber(a, name, &number), code) << name;
+    EXPECT_EQ(number, expected) << name;
+  }
+  for (auto [name, stored, major, minor] :
+       {std::tuple{"fs1", "FS1", 4, 11}, {"OLD3", "OLD3", 3, 12}}) {
+    std::uint8_t info[130];
+    std::memset(info, 0xAB, sizeof info);
+    ASSERT_EQ(client().NWGetFileServerVersionInfo(Connect(name), info, sizeof info), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(info), stored);
+    EXPECT_EQ(std::pair(info[48], info[49]), std::pair(std::uint8_t(major), std::uint8_t(minor)));
+    EXPECT_EQ(info[128], 0xAB) << "nothing written past the 128-byte record";
+  }
+
   nw::nuint32 number = 0;
   ASSERT_EQ(client().NWCCCloseConn(a), 0);
   EXPECT_EQ(client().NWCCCloseConn(a), nw::kInvalidConnection);
@@ -207,59 +221,8 @@ TEST_F(SimTest, ConnectionsOpenByNameInAnyCaseAndFailWithTheirCodes) {
   EXPECT_EQ(client().NWGetVolumeNumber(b, "SYS", &number), nw::kServerDown);
 }
 
-TEST_F(SimTest, ParsePathAnswersStoredNamesOneAttachmentAndCodes) {
-  char server[48], volume[32], dir[255];
-  nw::NWCONN_HANDLE first = 0, second = 0;
-  ASSERT_EQ(client().NWParsePath("\\\\fs1\\data", server, sizeof server, &first, volume,
-                                 sizeof volume, dir, sizeof dir),
-            0);
-  EXPECT_STREQ(server, "FS1");
-  EXPECT_STREQ(volume, "Data");
-  ASSERT_EQ(client().NWParsePath("\\\\FS1\\SYS", server, sizeof server, &second, volume,
-                                 sizeof volume, dir, sizeof dir),
-            0);
-  EXPECT_EQ(first, second);
-  for (auto [path, code] : {std::pair{"\\\\NOPE\\SYS", nw::kUnknownServer},
-                            {"\\\\DOWN\\VOL1", nw::kServerDown},
-                            {"\\\\FS1\\NOVOL", nw::kVolumeDoesNotExist},
-                            {"no path", sim::kInvalidParameter}}) {
-    EXPECT_EQ(client().NWParsePath(path, server, sizeof server, &first, volume, sizeof volume, dir,
-                                   sizeof dir),
-              code)
-        << path;
-  }
-  // "FS1" and its zero need 4: a buffer of 3 is refused and nothing lands past it.
-  std::memset(server, 'x', sizeof server);
-  EXPECT_EQ(client().NWParsePath("\\\\FS1\\SYS", server, 3, &first, volume, sizeof volume, dir,
-                                 sizeof dir),
-            sim::kBufferTooSmall);
-  EXPECT_EQ(server[0], '\0');
-  EXPECT_EQ(server[3], 'x');
-}
-
-TEST_F(SimTest, VolumeNumbersAndServerVersions) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  for (auto [name, code, expected] :
-       {std::tuple{"SYS", 0, 0u}, {"data:", 0, 3u}, {"VOL9", nw::kVolumeDoesNotExist, 77u}}) {
-    nw::nuint32 number = 77;
-    EXPECT_EQ(client().NWGetVolumeNumber(conn, name, &number), code) << name;
-    EXPECT_EQ(number, expected) << name;
-  }
-  for (auto [server, stored, major, minor] :
-       {std::tuple{"fs1", "FS1", 4, 11}, {"OLD3", "OLD3", 3, 12}}) {
-    std::uint8_t info[130];
-    std::memset(info, 0xAB, sizeof info);
-    ASSERT_EQ(client().NWGetFileServerVersionInfo(Connect(server), info, sizeof info), 0);
-    EXPECT_STREQ(reinterpret_cast<char*>(info), stored);
-    EXPECT_EQ(info[48], major) << server;
-    EXPECT_EQ(info[49], minor) << server;
-    EXPECT_EQ(info[128], 0xAB) << "nothing written past the 128-byte record";
-  }
-}
-
-TEST_F(SimTest, MapNameToIdReadsDottedNamesAgainstTheContext) {
-  std::uint32_t jsmith = IdOf("JSmith.ACME");
-  std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
+TEST_F(SimTest, NdsNamesMapAgainstTheContextAndBinderyNamesOnVersionThreeOnly) {
+  std::uint32_t jsmith = IdOf("JSmith.ACME"), mbrown = IdOf("MBrown.Sales.ACME");
   std::uint32_t other = IdOf("JSmith.ACME", "OTHER");
   EXPECT_NE(jsmith, 0u);
   EXPECT_NE(jsmith, mbrown);
@@ -277,22 +240,18 @@ TEST_F(SimTest, MapNameToIdReadsDottedNamesAgainstTheContext) {
       {"MBrown.ACME", "[Root]", "", nw::kDsNoSuchEntry, 0},
       {"JSmith.ACME", "[Root]", "NOTREE", nw::kDsNoSuchEntry, 0},
       {"JSmith..ACME", "[Root]", "", nw::kDsInvalidName, 0},
-      {"", "[Root]", "", nw::kDsInvalidName, 0},
   };
   for (const auto& c : cases) {
     nw::nuint32 id = 0;
     EXPECT_EQ(MapName(c.name, &id, c.nameContext, c.tree), c.code) << c.name;
     EXPECT_EQ(id, c.id) << c.name;
   }
-}
 
-TEST_F(SimTest, GetObjectIdLooksInTheBinderyOfVersionThreeServersOnly) {
   std::vector<nw::nuint32> found;
   for (auto [server, name, type, code] : {std::tuple{"OLD3", "GUEST", nw::OT_USER, 0},
                                           {"OLD3", "guest", nw::OT_USER, 0},
                                           {"OLD3", "STAFF", nw::OT_GROUP, 0},
                                           {"OLD3", "GUEST", nw::OT_GROUP, nw::kNoSuchObject},
-                                          {"OLD3", "JSmith.ACME", nw::OT_USER, nw::kNoSuchObject},
                                           {"FS1", "GUEST", nw::OT_USER, nw::kNoSuchObject}}) {
     nw::nuint32 id = 0;
     EXPECT_EQ(client().NWGetObjectID(Connect(server), name, type, &id), code) << server << name;
@@ -301,144 +260,113 @@ TEST_F(SimTest, GetObjectIdLooksInTheBinderyOfVersionThreeServersOnly) {
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0], found[1]);
   EXPECT_NE(found[0], found[2]);
-  EXPECT_NE(found[0], IdOf("JSmith.ACME"));
+  EXPECT_NE(found[0], jsmith);
 }
 
 TEST_F(SimTest, TrusteePathsComeOnePerCallInUpperCaseOnTheirVolumeThenNoMore) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  auto [paths, code] = ScanPaths(client(), conn, IdOf("JSmith.ACME"), 0);
+  auto [paths, code] = ScanPaths(IdOf("JSmith.ACME"), 0);
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (std::vector<std::string>{"SYS:", "SYS:USERS/JSMITH"}));
+  EXPECT_EQ(paths, (Strings{"SYS:", "SYS:USERS/JSMITH"}));
   EXPECT_EQ(code, nw::kNoMoreEntries);
-  EXPECT_EQ(ScanPaths(client(), conn, IdOf("JSmith.ACME"), 3).first,
-            std::vector<std::string>{"DATA:"});
-  EXPECT_TRUE(ScanPaths(client(), conn, IdOf("MBrown.Sales.ACME"), 0).first.empty());
-  EXPECT_EQ(ScanPaths(client(), conn, IdOf("JSmith.ACME"), 9).second, nw::kVolumeDoesNotExist);
+  EXPECT_EQ(ScanPaths(IdOf("JSmith.ACME"), 3).first, Strings{"DATA:"});
+  EXPECT_TRUE(ScanPaths(IdOf("MBrown.Sales.ACME"), 0).first.empty());
+  EXPECT_EQ(ScanPaths(IdOf("JSmith.ACME"), 9).second, nw::kVolumeDoesNotExist);
 
   // The rights come with the path; after the last, the buffer is left empty.
-  nw::nuint32 iteration = 0xFFFFFFFFu;
+  nw::NWCONN_HANDLE conn = Connect("FS1");
+  nw::nuint32 iteration = 0xFFFFFFFFu, staff = IdOf("Staff.ACME");
   char path[512];
   std::uint8_t access = 0;
-  ASSERT_EQ(client().NWScanObjectTrusteePaths(conn, IdOf("Staff.ACME"), 0, &iteration, &access,
-                                              path, sizeof path),
-            0);
+  ASSERT_EQ(client().NWScanObjectTrusteePaths(conn, staff, 0, &iteration, &access, path, 512), 0);
   EXPECT_EQ(access, 0x41);
-  EXPECT_EQ(client().NWScanObjectTrusteePaths(conn, IdOf("Staff.ACME"), 0, &iteration, &access,
-                                              path, sizeof path),
+  EXPECT_EQ(client().NWScanObjectTrusteePaths(conn, staff, 0, &iteration, &access, path, 512),
             nw::kNoMoreEntries);
   EXPECT_EQ(path[0], '\0');
 }
 
-TEST_F(SimTest, TrusteeListsComeInBatchesOfTwentyEndedByObjectIdZero) {
-  using Shape = std::vector<std::tuple<std::size_t, bool, nw::NWRCODE>>;  // of each batch
+TEST_F(SimTest, TrusteeListsComeInBatchesOfTwentyForAnySpellingOfTheDirectory) {
   auto shape = [&](const char* path) {
     Shape batches;
-    for (const auto& b : ScanDirectory(client(), Connect("FS1"), path)) {
-      batches.emplace_back(b.trustees.size(), b.terminated, b.code);
-    }
+    Trustees(path, &batches);
     return batches;
   };
   EXPECT_EQ(shape("DATA:CROWD"),
-            (Shape{{20, false, 0}, {5, true, 0}, {0, false, nw::kNoMoreEntries}}));
+            (Shape{{20, false, 0}, {1, true, 0}, {0, false, nw::kNoMoreEntries}}));
   EXPECT_EQ(shape("DATA:TWENTY"), (Shape{{20, false, 0}, {0, false, nw::kNoMoreEntries}}));
+  for (const char* path : {"SYS:NOPE", "VOL9:PUBLIC", "SYS:Users\\..", "no colon"}) {
+    EXPECT_EQ(shape(path), (Shape{{0, false, nw::kNoMoreEntries}})) << path;
+  }
   // Every trustee once, none lost or repeated across a batch boundary.
   std::set<std::uint16_t> rights;
-  for (auto [id, mask] : Trustees(ScanDirectory(client(), Connect("FS1"), "DATA:CROWD"))) {
-    rights.insert(mask);
-  }
-  EXPECT_EQ(rights.size(), 25u);
-  EXPECT_EQ(*rights.rbegin(), 25);
-}
+  for (auto [id, mask] : Trustees("DATA:CROWD")) rights.insert(mask);
+  EXPECT_EQ(rights.size(), 21u);
+  EXPECT_EQ(*rights.rbegin(), 21);
 
-TEST_F(SimTest, TrusteeListPathsTakeEitherSeparatorAndAnyCase) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  auto expected = Trustees(ScanDirectory(client(), conn, "SYS:USERS/JSMITH"));
-  ASSERT_EQ(expected, (decltype(expected){{IdOf("JSmith.ACME"), 0x43}}));
+  auto expected = Trustees("SYS:USERS/JSMITH");
+  ASSERT_EQ(expected, (std::vector<Trustee>{{IdOf("JSmith.ACME"), 0x43}}));
   for (const char* path : {"SYS:\\Users\\JSmith", "sys:/users/jsmith\\", "FS1/SYS:USERS/JSMITH"}) {
-    EXPECT_EQ(Trustees(ScanDirectory(client(), conn, path)), expected) << path;
+    EXPECT_EQ(Trustees(path), expected) << path;
   }
-  EXPECT_EQ(Trustees(ScanDirectory(client(), conn, "SYS:\\")).size(), 1u);
-  for (const char* path : {"SYS:NOPE", "VOL9:PUBLIC", "SYS:Users\\..", "no colon"}) {
-    auto batches = ScanDirectory(client(), conn, path);
-    ASSERT_EQ(batches.size(), 1u) << path;
-    EXPECT_EQ(batches[0].code, nw::kNoMoreEntries) << path;
-  }
+  EXPECT_EQ(Trustees("SYS:\\").size(), 1u);
 }
 
-TEST_F(SimTest, AddTrusteeCodes) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  nw::nuint32 guest = 0;
-  ASSERT_EQ(client().NWGetObjectID(Connect("OLD3"), "GUEST", nw::OT_USER, &guest), 0);
-  std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
+TEST_F(SimTest, AddTrusteeGrantsOnlyOnAnExistingDirectoryAndReplacesAMask) {
+  // Read the list first, so that a stale copy would show.
+  ASSERT_EQ(Trustees("SYS:USERS/JSMITH").size(), 1u);
+  nw::NWCONN_HANDLE conn = Connect("FS1"), old3 = Connect("OLD3");
+  nw::nuint32 guest = 0, staff = 0;
+  ASSERT_EQ(client().NWGetObjectID(old3, "GUEST", nw::OT_USER, &guest), 0);
+  ASSERT_EQ(client().NWGetObjectID(old3, "STAFF", nw::OT_GROUP, &staff), 0);
+  std::uint32_t mbrown = IdOf("MBrown.Sales.ACME"), jsmith = IdOf("JSmith.ACME");
   struct Case {
+    nw::NWCONN_HANDLE conn;
     const char* path;
-    std::uint32_t id;
+    std::uint32_t id, rights;
     nw::NWRCODE code;
   } cases[] = {
-      {"sys:users/jsmith", mbrown, 0},
-      {"SYS:", mbrown, 0},
-      {"SYS:\\Nowhere", mbrown, nw::kNoMoreEntries},
-      {"DATA:.hidden", mbrown, nw::kNoMoreEntries},
-      {"SYS:Users\\..\\Public", mbrown, nw::kNoMoreEntries},
-      {"SYS:Public\\Login.exe", mbrown, nw::kNoMoreEntries},  // a file, not a directory
-      {"F:\\Public", mbrown, nw::kVolumeDoesNotExist},        // a drive letter is no volume
-      {"SYS:\\Public", 0x7777, nw::kNoSuchObject},
-      {"SYS:\\Public", guest, nw::kNoSuchObject},  // OLD3's bindery means nothing to FS1
+      {conn, "sys:users/jsmith", mbrown, 0x41, 0},
+      {conn, "SYS:", mbrown, 0x41, 0},
+      {conn, "SYS:Users\\JSmith", jsmith, 0xFB, 0},  // replaces Read-Write-FileScan
+      {old3, "SYS:PUBLIC", staff, 0x01, 0},
+      {conn, "SYS:\\Nowhere", mbrown, 0x41, nw::kNoMoreEntries},
+      {conn, "DATA:.hidden", mbrown, 0x41, nw::kNoMoreEntries},
+      {conn, "SYS:Users\\..\\Public", mbrown, 0x41, nw::kNoMoreEntries},
+      {conn, "SYS:Public\\Login.exe", mbrown, 0x41, nw::kNoMoreEntries},  // a file
+      {conn, "F:\\Public", mbrown, 0x41, nw::kVolumeDoesNotExist},        // a drive is no volume
+      {conn, "SYS:\\Public", 0x7777, 0x41, nw::kNoSuchObject},
+      {conn, "SYS:\\Public", guest, 0x41, nw::kNoSuchObject},  // OLD3's bindery, not FS1's
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(client().NWAddTrustee(conn, 0, c.path, c.id, 0x41), c.code) << c.path;
+    EXPECT_EQ(client().NWAddTrustee(c.conn, 0, c.path, c.id, c.rights), c.code) << c.path;
   }
-  EXPECT_EQ(sim::DumpAssignments(folder(), "FS1", "SYS"),
-            (std::vector<std::string>{"ACME_TREE,JSmith.ACME,FS1,SYS:,FileScan",
-                                      "ACME_TREE,JSmith.ACME,FS1,SYS:\\Users\\JSmith,"
-                                      "Read-Write-FileScan",
-                                      "ACME_TREE,MBrown.Sales.ACME,FS1,SYS:,Read-FileScan",
-                                      "ACME_TREE,MBrown.Sales.ACME,FS1,SYS:\\Users\\JSmith,"
-                                      "Read-FileScan",
-                                      "ACME_TREE,Staff.ACME,FS1,SYS:\\Public,Read-FileScan"}));
-}
-
-TEST_F(SimTest, AddTrusteeReplacesAMaskAndBinderyTrusteesStayOnTheirServer) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  // Read the list first, so that a stale copy would show.
-  ASSERT_EQ(Trustees(ScanDirectory(client(), conn, "SYS:USERS/JSMITH")).size(), 1u);
-  ASSERT_EQ(client().NWAddTrustee(conn, 0, "SYS:Users\\JSmith", IdOf("JSmith.ACME"), 0xFB), 0);
-  auto trustees = Trustees(ScanDirectory(client(), conn, "SYS:USERS/JSMITH"));
-  ASSERT_EQ(trustees.size(), 1u);
-  EXPECT_EQ(trustees[0].second, 0xFB);
-
-  nw::NWCONN_HANDLE old3 = Connect("OLD3");
-  nw::nuint32 staff = 0;
-  ASSERT_EQ(client().NWGetObjectID(old3, "STAFF", nw::OT_GROUP, &staff), 0);
-  ASSERT_EQ(client().NWAddTrustee(old3, 0, "SYS:PUBLIC", staff, 0x01), 0);
+  EXPECT_EQ(Trustees("SYS:USERS/JSMITH"), (std::vector<Trustee>{{jsmith, 0xFB}, {mbrown, 0x41}}));
+  EXPECT_EQ(sim::DumpAssignments(folder(), "FS1", "SYS").size(), 5u);
   EXPECT_EQ(sim::DumpAssignments(folder(), "OLD3", "SYS"),
-            (std::vector<std::string>{"ACME_TREE,GUEST,OLD3,SYS:\\PUBLIC,Read-FileScan",
-                                      "ACME_TREE,STAFF,OLD3,SYS:\\PUBLIC,Read"}));
+            (Strings{"ACME_TREE,GUEST,OLD3,SYS:\\PUBLIC,Read-FileScan",
+                     "ACME_TREE,STAFF,OLD3,SYS:\\PUBLIC,Read"}));
 }
 
 // ---- the controls ----
 
-std::vector<std::string> Drives(nw::NWSession& session) {
-  std::vector<std::string> drives;
-  for (const auto& mapping : session.DriveMappings()) drives.push_back(mapping.Drive);
-  return drives;
-}
-
 TEST_F(SimTest, TreesInStoredOrderAndLastingDriveMappingsByLetterUnderStoredNames) {
+  auto drives = [](nw::NWSession& s) {
+    Strings letters;
+    for (const auto& mapping : s.DriveMappings()) letters.push_back(mapping.Drive);
+    return letters;
+  };
   auto trees = session().Trees();
   ASSERT_EQ(trees.size(), 2u);
-  EXPECT_EQ(trees[0].ShortName, "OTHER");
-  EXPECT_EQ(trees[1].ShortName, "ACME_TREE");
-  EXPECT_EQ(Drives(session()), (std::vector<std::string>{"F:", "G:"}));
+  EXPECT_EQ(trees[0].ShortName + "," + trees[1].ShortName, "OTHER,ACME_TREE");
+  EXPECT_EQ(drives(session()), (Strings{"F:", "G:"}));
   EXPECT_EQ(session().DriveMappings()[0].FullName, "\\\\FS1\\SYS\\");
   std::string drive = "h:", path = "\\\\fs1\\sys\\users\\jsmith";
   auto mapping = session().MapDrive(drive, path, true);
   EXPECT_EQ(mapping.Drive, "H:");
   EXPECT_EQ(mapping.FullName, "\\\\FS1\\SYS\\Users\\JSmith\\");
-  EXPECT_EQ(Drives(Reopen()->Session()), (std::vector<std::string>{"F:", "G:", "H:"}));
+  EXPECT_EQ(drives(Reopen()->Session()), (Strings{"F:", "G:", "H:"}));
   EXPECT_TRUE(session().UnmapDrive("H"));
   EXPECT_FALSE(session().UnmapDrive("H"));
-  EXPECT_EQ(Drives(Reopen()->Session()), (std::vector<std::string>{"F:", "G:"}));
+  EXPECT_EQ(drives(Reopen()->Session()), (Strings{"F:", "G:"}));
 
   for (auto [letter, target] : {std::pair{"F:", "\\\\FS1\\SYS\\"},  // taken
                                 {"K:", "\\\\DOWN\\VOL1\\"},
@@ -447,98 +375,67 @@ TEST_F(SimTest, TreesInStoredOrderAndLastingDriveMappingsByLetterUnderStoredName
     std::string d = letter, p = target;
     EXPECT_EQ(session().MapDrive(d, p, true).FullName, "") << letter << " " << target;
   }
-  EXPECT_EQ(Drives(session()), (std::vector<std::string>{"F:", "G:"}));
+  EXPECT_EQ(drives(session()), (Strings{"F:", "G:"}));
 }
 
-// The batches SearchObjects raises.
-std::vector<std::vector<std::string>> Search(nw::NWDirectory& directory, const char* objectClass,
-                                             const char* base) {
-  std::vector<std::vector<std::string>> batches;
-  directory.SearchResults = [&](const std::vector<std::string>& names) {
-    batches.push_back(names);
+TEST_F(SimTest, SearchFindsEveryObjectOfTheClassInPreOrderInRaisingsOfAtMostFiveHundred) {
+  auto search = [](nw::NWDirectory& directory, const char* objectClass, const char* base) {
+    std::vector<Strings> batches;
+    directory.SearchResults = [&](const Strings& names) { batches.push_back(names); };
+    directory.SearchObjects("*", objectClass, 2, base, 0);
+    return batches;
   };
-  directory.SearchObjects("*", objectClass, 2, base, 0);
-  return batches;
-}
-
-TEST_F(SimTest, SearchFindsEveryObjectOfTheClassInPreOrder) {
   auto directory = platform_->CreateDirectory();
   directory->SearchObjects("*", "User", 2, "NDS:\\\\ACME_TREE\\[Root]", 0);  // nobody listens
-  std::vector<std::string> users;
-  for (int i = 1; i <= 25; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "NDS:\\\\ACME_TREE\\ACME\\Crowd\\U%02d", i);
-    users.push_back(name);
-  }
-  users.push_back("NDS:\\\\ACME_TREE\\ACME\\JSmith");
-  users.push_back("NDS:\\\\ACME_TREE\\ACME\\Sales\\MBrown");
   struct Case {
     const char *objectClass, *base;
-    std::vector<std::string> found;  // in one batch
+    Strings found;  // in one batch
   } cases[] = {
-      {"user", "NDS:\\\\acme_tree\\[ROOT]", users},
-      {"VOLUME",
-       "NDS:\\\\ACME_TREE\\[Root]",
-       {"NDS:\\\\ACME_TREE\\ACME\\FS1_Data", "NDS:\\\\ACME_TREE\\ACME\\FS1_SYS"}},
-      {"User", "NDS:\\\\OTHER\\[Root]", {"NDS:\\\\OTHER\\ACME\\JSmith"}},
-      {"User", "NDS:\\\\ACME_TREE\\ACME\\Sales", {"NDS:\\\\ACME_TREE\\ACME\\Sales\\MBrown"}},
+      {"user", "NDS:\\\\acme_tree\\ACME\\SALES", {"NDS:\\\\ACME_TREE\\ACME\\Sales\\MBrown"}},
+      {"VOLUME", "NDS:\\\\ACME_TREE\\[Root]", {"NDS:\\\\ACME_TREE\\ACME\\FS1_SYS"}},
+      {"User", "NDS:\\\\OTHER\\[ROOT]", {"NDS:\\\\OTHER\\ACME\\JSmith"}},
       {"User", "NDS:\\\\NOTREE\\[Root]", {""}},
       {"Usr", "NDS:\\\\ACME_TREE\\[Root]", {""}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Search(*directory, c.objectClass, c.base),
-              std::vector<std::vector<std::string>>{c.found})
-        << c.base;
+    EXPECT_EQ(search(*directory, c.objectClass, c.base), std::vector<Strings>{c.found}) << c.base;
   }
-}
 
-TEST(DirectoryLargeTest, ManyResultsComeInRaisingsOfAtMostFiveHundredInBrowseOrder) {
-  testing_support::TempDir temp;
+  // Every user, in the order of walking the browse tree (pre-order, siblings by name).
   sim::GenerateOptions options;
-  options.users = 1001;
+  options.users = 501;
   options.groups = options.roles = options.assignments = 0;
   options.units = 6;
   options.directories = 10;
-  sim::GenerateNetwork(temp.path() / "net", options);
-  auto platform = sim::OpenNetwork(temp.path() / "net");
-  auto directory = platform->CreateDirectory();
-  auto batches = Search(*directory, "User", "NDS:\\\\GEN_TREE\\[Root]");
-  ASSERT_EQ(batches.size(), 3u);
+  sim::GenerateNetwork(temp_.path() / "gen", options);
+  auto platform = sim::OpenNetwork(temp_.path() / "gen");
+  auto generated = platform->CreateDirectory();
+  auto batches = search(*generated, "User", "NDS:\\\\GEN_TREE\\[Root]");
+  ASSERT_EQ(batches.size(), 2u);
   EXPECT_EQ(batches[0].size(), 500u);
-  EXPECT_EQ(batches[1].size(), 500u);
-  EXPECT_EQ(batches[2].size(), 1u);
-
-  // The same order as walking the browse tree: pre-order, siblings by name.
-  std::vector<std::string> walked;
+  Strings walked, raised = batches[0];
+  raised.insert(raised.end(), batches[1].begin(), batches[1].end());
   std::function<void(const std::string&)> walk = [&](const std::string& name) {
-    for (const auto& entry : directory->Children(name)) {
+    for (const auto& entry : generated->Children(name)) {
       if (entry.Class == "User") walked.push_back(entry.FullName);
       walk(entry.FullName);
     }
   };
   walk("NDS:\\\\GEN_TREE\\[Root]");
-  for (const auto& batch : batches) {
-    EXPECT_TRUE(std::equal(batch.begin(), batch.end(), walked.begin())) << batch.front();
-    walked.erase(walked.begin(), walked.begin() + batch.size());
-  }
+  EXPECT_EQ(raised, walked);
 }
 
-TEST_F(SimTest, DirAnswersTheStoredNameOfTheLastComponent) {
-  struct Case {
-    const char* path;
-    const char* name;
-  } cases[] = {{"\\\\fs1\\sys\\users\\JSMITH", "JSmith"},
-               {"\\\\FS1\\SYS\\Public\\LOGIN.EXE", "Login.exe"},
-               {"\\\\FS1\\Data\\.hidden", ""},
-               {"\\\\FS1\\SYS\\Nowhere", ""},
-               {"\\\\FS1\\SYS\\Users\\..", ""},
-               {"\\\\DOWN\\VOL1", ""}};
-  for (const auto& c : cases) EXPECT_EQ(platform_->Files().Dir(c.path), c.name) << c.path;
-  // Folders renamed afterwards show as they are now.
-  std::filesystem::path users = folder() / "volumes" / "FS1" / "SYS" / "Users";
-  std::filesystem::rename(users / "JSmith", users / "jsmith2");
-  EXPECT_EQ(platform_->Files().Dir("\\\\FS1\\SYS\\Users\\JSmith"), "");
-  EXPECT_EQ(platform_->Files().Dir("\\\\FS1\\SYS\\Users\\JSMITH2"), "jsmith2");
+TEST_F(SimTest, DirAnswersTheStoredNameOfTheLastComponentAsItIsNow) {
+  fs::path users = folder() / "volumes" / "FS1" / "SYS" / "Users";
+  fs::rename(users / "JSmith", users / "jsmith2");
+  for (auto [path, name] : {std::pair{"\\\\fs1\\sys\\users\\JSMITH2", "jsmith2"},
+                            {"\\\\FS1\\SYS\\Public\\LOGIN.EXE", "Login.exe"},
+                            {"\\\\FS1\\SYS\\Users\\JSmith", ""},
+                            {"\\\\FS1\\Data\\.hidden", ""},
+                            {"\\\\FS1\\SYS\\Users\\..", ""},
+                            {"\\\\DOWN\\VOL1", ""}}) {
+    EXPECT_EQ(platform_->Files().Dir(path), name) << path;
+  }
 }
 
 // ---- the store ----
@@ -550,7 +447,7 @@ TEST(CallsInitTest, RefusesAMissingOrDamagedStoreAndTouchesNothing) {
     const std::string garbage(5000, 'g');
     if (damaged) {
       fs::create_directories(folder);
-      WriteFileBytes(folder / "network.db", garbage);
+      testing_support::WriteFileBytes(folder / "network.db", garbage);
     }
     auto platform = sim::OpenNetwork(folder);
     EXPECT_EQ(platform->Client().NWCallsInit(nullptr, nullptr), nw::kCallsInitFailed) << damaged;
@@ -561,88 +458,56 @@ TEST(CallsInitTest, RefusesAMissingOrDamagedStoreAndTouchesNothing) {
   }
 }
 
-TEST_F(SimTest, AssignmentsLastAcrossReopening) {
+TEST_F(SimTest, ChangesLastAreSharedBetweenPlatformsAndALockedStoreFailsAWriteCleanly) {
   std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
-  ASSERT_EQ(client().NWAddTrustee(Connect("FS1"), 0, "SYS:PUBLIC", mbrown, 0x41), 0);
-  platform_.reset();
-  auto again = Reopen();
-  ASSERT_EQ(again->Client().NWCallsInit(nullptr, nullptr), 0);
-  EXPECT_EQ(ScanPaths(again->Client(), Connect("FS1", &again->Client()), mbrown, 0).first,
-            std::vector<std::string>{"SYS:PUBLIC"});
-}
-
-TEST_F(SimTest, TwoPlatformsOnOneStoreSeeEachOthersChanges) {
   auto other = Reopen();
-  nw::NWCONN_HANDLE mine = Connect("FS1");
-  nw::NWCONN_HANDLE theirs = Connect("FS1", &other->Client());
-  // The other platform has read the list, then this one grants.
-  ASSERT_EQ(Trustees(ScanDirectory(other->Client(), theirs, "SYS:PUBLIC")).size(), 1u);
-  ASSERT_EQ(client().NWAddTrustee(mine, 0, "SYS:PUBLIC", IdOf("MBrown.Sales.ACME"), 0x41), 0);
-  EXPECT_EQ(Trustees(ScanDirectory(other->Client(), theirs, "SYS:PUBLIC")).size(), 2u);
-
+  // This platform has read the list, then the other one grants.
+  ASSERT_EQ(Trustees("SYS:PUBLIC").size(), 1u);
+  ASSERT_EQ(
+      other->Client().NWAddTrustee(Connect("FS1", &other->Client()), 0, "SYS:PUBLIC", mbrown, 0x41),
+      0);
+  EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);
   std::string drive = "K:", path = "\\\\FS1\\SYS\\";
   ASSERT_NE(other->Session().MapDrive(drive, path, true).FullName, "");
   EXPECT_EQ(session().DriveMappings().size(), 3u);
-}
+  platform_.reset();
+  platform_ = Reopen();
+  ASSERT_EQ(client().NWCallsInit(nullptr, nullptr), 0);
+  EXPECT_EQ(ScanPaths(mbrown, 0).first, Strings{"SYS:PUBLIC"});
 
-TEST_F(SimTest, AStoreLockedTooLongFailsAWriteAndChangesNothing) {
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
   auto before = sim::DumpAssignments(folder());
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((folder() / "network.db").c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-  EXPECT_EQ(client().NWAddTrustee(conn, 0, "SYS:PUBLIC", mbrown, 0x41), sim::kStoreFailure);
-  std::string drive = "K:", path = "\\\\FS1\\SYS\\";
+  EXPECT_EQ(client().NWAddTrustee(Connect("FS1"), 0, "SYS:", mbrown, 0x41), sim::kStoreFailure);
+  drive = "L:";
   EXPECT_THROW(session().MapDrive(drive, path, true), sim::SimError);
   // Reading goes on while another writes.
-  EXPECT_EQ(Trustees(ScanDirectory(client(), conn, "SYS:PUBLIC")).size(), 1u);
+  EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);
   EXPECT_EQ(sim::DumpAssignments(folder()), before);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  EXPECT_EQ(client().NWAddTrustee(conn, 0, "SYS:PUBLIC", mbrown, 0x41), 0);
+  EXPECT_EQ(client().NWAddTrustee(Connect("FS1"), 0, "SYS:", mbrown, 0x41), 0);
 }
 
 // ---- networks ----
 
-// Every file and folder below `folder`, hidden ones aside.
-std::vector<std::string> Files(const fs::path& folder) {
-  std::vector<std::string> files;
-  if (!fs::exists(folder)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    std::string relative = fs::relative(entry.path(), folder).generic_string();
-    if (relative.front() != '.' && relative.find("/.") == std::string::npos) {
-      files.push_back(relative);
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 TEST_F(SimTest, ARefusedDescriptionNamesThePlaceAndLeavesNothingOfItBehind) {
   auto dump = sim::DumpAssignments(folder());
-  auto files = Files(folder() / "volumes");
-  auto assignment = [](const char* directory, const char* rights) {
-    return json{{"server", "FS2"},
-                {"volume", "VOL1"},
-                {"directory", directory},
-                {"object", "Sales.ACME"},
-                {"rights", rights}};
+  auto more = [](const std::string& directory, const char* rights) {
+    json d = json::parse(R"({ "servers": [ { "name": "FS2", "tree": "ACME_TREE", "volumes": [
+        { "name": "VOL1", "directories": [ "A/B" ], "files": [ "A/readme.txt" ] } ] } ],
+        "assignments": [ { "server": "FS2", "volume": "VOL1", "directory": "A",
+                           "object": "Sales.ACME", "rights": "Read" } ] })");
+    d["servers"][0]["volumes"][0]["directories"].push_back(directory);
+    d["assignments"][0]["rights"] = rights;
+    return d.dump();
   };
-  auto more = [&](const json& servers, const json& assignments) {
-    return json{{"servers", servers}, {"assignments", assignments}}.dump();
-  };
-  json fs2 = json::parse(R"([{ "name": "FS2", "tree": "ACME_TREE", "volumes": [
-      { "name": "VOL1", "directories": [ "A/B" ], "files": [ "A/readme.txt" ] } ] }])");
-  json climbing = fs2;
-  climbing[0]["volumes"][0]["directories"].push_back("A/../../x");
   std::pair<std::string, const char*> cases[] = {
-      {more(fs2, json::array({assignment("A", "Read"), assignment("A/B", "Reed-FileScan")})),
-       "assignments[1].rights: unknown right \"Reed\""},
-      {more(climbing, json::array()),
+      {more("C", "Reed-FileScan"), "assignments[0].rights: unknown right \"Reed\""},
+      {more("A/../../x", "Read"),
        "servers[0].volumes[0].directories[1]: \"A/../../x\" holds the name \"..\""},
-      {more(json::parse(R"([{ "name": "fs1" }])"), json::array()),
-       "servers[0].name: duplicate name"},
+      {R"({ "servers": [ { "name": "fs1" } ] })", "servers[0].name: duplicate name"},
       {"[1, 2]", "JSON"},
   };
   for (const auto& [text, message] : cases) {
@@ -654,7 +519,7 @@ TEST_F(SimTest, ARefusedDescriptionNamesThePlaceAndLeavesNothingOfItBehind) {
     }
   }
   EXPECT_EQ(sim::DumpAssignments(folder()), dump);
-  EXPECT_EQ(Files(folder() / "volumes"), files);
+  EXPECT_FALSE(fs::exists(folder() / "volumes" / "FS2"));
   nw::NWCONN_HANDLE conn = 0;
   EXPECT_EQ(Reopen()->Client().NWCCOpenConnByName(0, "FS2", 2, 1, 0, &conn), nw::kUnknownServer);
 }
@@ -666,7 +531,7 @@ TEST(NetworkTest, TheDemoShowsEveryCaseAUserMeets) {
   std::set<std::string> trees;
   std::map<std::string, int> trusteesOf;
   bool supervisor = false, volumeRoot = false, comma = false, deep = false;
-  int gone = 0;
+  int gone = 0, crowded = 0;
   for (const auto& line : sim::DumpAssignments(temp.path() / "demo")) {
     // tree,object,server,VOL:\dir,rights: only the directory may hold commas.
     auto first = line.find(','), second = line.find(',', first + 1),
@@ -674,7 +539,7 @@ TEST(NetworkTest, TheDemoShowsEveryCaseAUserMeets) {
     std::string server = line.substr(second + 1, third - second - 1);
     std::string directory = line.substr(third + 1, last - third - 1);
     trees.insert(line.substr(0, first));
-    ++trusteesOf[server + "/" + directory];
+    crowded = std::max(crowded, ++trusteesOf[server + "/" + directory]);
     supervisor |= line.find("Supervisor", last) != std::string::npos;
     volumeRoot |= directory.back() == ':';
     comma |= directory.find(',') != std::string::npos;
@@ -685,10 +550,7 @@ TEST(NetworkTest, TheDemoShowsEveryCaseAUserMeets) {
     if (directory.back() != ':' && platform->Files().Dir(path).empty()) ++gone;
   }
   EXPECT_EQ(trees.size(), 2u);
-  EXPECT_GT(std::max_element(trusteesOf.begin(), trusteesOf.end(),
-                             [](auto& a, auto& b) { return a.second < b.second; })
-                ->second,
-            20);
+  EXPECT_GT(crowded, 20);
   EXPECT_TRUE(supervisor && volumeRoot && comma && deep);
   EXPECT_EQ(gone, 1) << "one assignment on a directory that is gone";
 
@@ -704,8 +566,7 @@ TEST(NetworkTest, TheDemoShowsEveryCaseAUserMeets) {
   EXPECT_GE(*majors.rbegin(), 4);
   auto mappings = platform->Session().DriveMappings();
   ASSERT_EQ(mappings.size(), 2u);
-  EXPECT_EQ(mappings[0].Drive, "F:");
-  EXPECT_EQ(mappings[1].Drive, "G:");
+  EXPECT_EQ(mappings[0].Drive + mappings[1].Drive, "F:G:");
 }
 
 }  // namespace

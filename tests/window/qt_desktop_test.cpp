@@ -7,16 +7,15 @@
 
 namespace {
 
-TEST(QtDesktopTest, FiltersOfferEveryCaseOfAnExtensionAndACarriageReturnBreaksTheLine) {
+TEST(QtDesktopTest, FiltersMessageTextAndOneInstanceAtATime) {
   EXPECT_EQ(app::QtNameFilters("Trustee File|*.RIGHTS|All Files|*.*"),
             (QStringList{"Trustee File (*.RIGHTS *.rights)", "All Files (*.*)"}));
   EXPECT_EQ(app::QtNameFilters("Text|*.txt;*.Log"),
             QStringList{"Text (*.txt *.TXT *.Log *.LOG *.log)"});
   EXPECT_EQ(app::QtNameFilters("Dangling name"), QStringList{});
   EXPECT_EQ(app::MessageBoxText("First\rSecond\r\nThird <b>"), "First\nSecond\nThird <b>");
-}
 
-TEST(QtDesktopTest, OneInstanceAtATimeWhileTheFirstLives) {
+  // One instance at a time while the first lives.
   testing_support::TempDir folder;
   const QString lock = QString::fromStdString((folder / "run/tolvane.lock").string());
   {
