@@ -7,7 +7,7 @@ target_compile_definitions(help_file_test PRIVATE
   TOLVANE_HELP_INSTALLED="${CMAKE_BINARY_DIR}/bin/Tolvane.HLP")
 
 tolvane_add_test(help_window_test QT
-  SOURCES help/help_window_test.cpp help/help_viewer_test.cpp
+  SOURCES help/help_window_test.cpp
   LIBS tolvane_test_support Qt6::Test)
 target_compile_definitions(help_window_test PRIVATE
   TOLVANE_HELP_SOURCE="${CMAKE_SOURCE_DIR}/help/Tolvane.HLP")

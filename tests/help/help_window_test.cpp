@@ -1,10 +1,11 @@
 // Help in the window: the help menu, the What's This pop-up menu of the tab control and of the
-// browse control, F1 and What's This mode.
+// browse control, F1 and What's This mode; the help viewer over a help file on disk.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -12,6 +13,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QWhatsThis>
 #include <filesystem>
 
@@ -24,6 +27,7 @@
 namespace {
 
 using app::Form1;
+using ::testing::HasSubstr;
 using testing_support::HelpRequest;
 
 // A fake desktop whose help requests also reach the real viewer.
@@ -83,13 +87,28 @@ class HelpWindow : public ::testing::Test {
   std::unique_ptr<Form1> form;
 };
 
-TEST_F(HelpWindow, HelpMenuAsksForTheContentsOfTolvaneHlpInTheProgramFolder) {
+// The viewer is one non-modal window that follows links and leaves quitting to the main window.
+TEST_F(HelpWindow, HelpMenuOpensTheContentsOfTolvaneHlpInTheProgramFolderInTheViewer) {
   form->mnuHelp->trigger();
   EXPECT_EQ(desk.helpRequests,
             (std::vector<HelpRequest>{{folder.path().string() + "/Tolvane.hlp", 3, 0}}));
-  // "Tolvane.hlp" finds "Tolvane.HLP": the viewer opens on the contents.
-  ASSERT_NE(app::HelpViewerWindow(), nullptr);
+  QWidget* window = app::HelpViewerWindow();  // "Tolvane.hlp" finds "Tolvane.HLP"
+  ASSERT_NE(window, nullptr);
   EXPECT_EQ(app::HelpViewerTopic(), 1);
+  EXPECT_FALSE(window->isModal());
+  EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
+  EXPECT_EQ(window->windowTitle().toStdString(), "Tolvane Help - Tolvane Help");
+  app::OpenHelpViewer(HelpFile(), app::HELP_CONTEXT, 11);
+  EXPECT_EQ(app::HelpViewerWindow(), window);
+  EXPECT_EQ(app::HelpViewerTopic(), 11);
+  emit app::HelpViewerBrowser()->anchorClicked(QUrl("topic:20"));
+  EXPECT_EQ(app::HelpViewerTopic(), 20);
+  emit app::HelpViewerBrowser()->anchorClicked(QUrl("topic:8"));
+  EXPECT_THAT(app::HelpViewerBrowser()->toPlainText().toStdString(),
+              HasSubstr("There is no topic 8 in the help file"));
+  app::ShowHelpPopup(HelpFile(), 11, form->NWBrowse1);
+  EXPECT_EQ(app::LastHelpPopupHtml(), app::HelpPopupHtml(HelpFile(), 11));
+  EXPECT_THAT(app::LastHelpPopupHtml(), HasSubstr("<b>Select Volume</b>"));
   EXPECT_TRUE(desk.messages.empty());
 }
 
@@ -132,7 +151,6 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
     EXPECT_EQ(TabNumbers(), std::make_pair(2 + c.tab, 2 + c.tab));
     EXPECT_EQ(form->ThisControl, nullptr);
   }
-  EXPECT_THAT(app::HelpPopupHtml(HelpFile(), 11), ::testing::HasSubstr("Select Volume"));
   EXPECT_EQ(app::HelpViewerWindow(), nullptr);
   form->mnuWhatsThisHelp->trigger();  // with no control chosen
   EXPECT_EQ(desk.whatsThisShown.size(), 0u);
@@ -176,6 +194,29 @@ TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) 
     EXPECT_EQ(desk.whatsThisShown[0].control, shownFor);
   }
   EXPECT_EQ(desk.popupsShown, 0);
+}
+
+TEST(HelpViewer, AMissingOrDamagedFileIsSaidOnceInItsOwnMessageAndOpensNoWindow) {
+  testing_support::TempDir folder;
+  const std::string path = (folder / "help.hlp").string();
+  for (const char* content : {"", "@topic 4 Index\nA { here\n"}) {  // "": no file
+    SCOPED_TRACE(content);
+    CloseViewer();
+    if (*content) testing_support::WriteFileBytes(folder / "Help.HLP", content);
+    app::OpenHelpViewer(path, app::HELP_CONTENTS, 0);
+    app::OpenHelpViewer(path, app::HELP_CONTEXT, 4);
+    EXPECT_EQ(app::HelpViewerWindow(), nullptr);
+    ASSERT_NE(app::HelpViewerProblem(), nullptr);
+    EXPECT_FALSE(app::HelpViewerProblem()->isModal());
+    const std::string says = *content ? "is damaged (line 2:" : "cannot be found";
+    EXPECT_THAT(app::HelpViewerProblem()->text().toStdString(), HasSubstr(says));
+    EXPECT_EQ(std::ranges::count_if(
+                  QApplication::topLevelWidgets(),
+                  [](QWidget* w) { return qobject_cast<QMessageBox*>(w) && w->isVisible(); }),
+              1);
+    EXPECT_THAT(app::HelpPopupHtml(path, 4), HasSubstr(says));
+  }
+  CloseViewer();
 }
 
 }  // namespace
