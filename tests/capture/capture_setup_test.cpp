@@ -32,31 +32,23 @@ TEST(DriveChoice, TheSixthLowestFreeLetterAndNeverAMappedOne) {
   }
 }
 
-TEST(VolumeName, SplitsAtTheFirstUnderscore) {
-  const std::tuple<std::string, std::string, std::string> cases[] = {{"FS1_SYS", "FS1", "SYS"},
-                                                                     {"FS_1_DATA", "FS", "1_DATA"},
-                                                                     {"FS1SYS", "", ""},
-                                                                     {"_SYS", "", "SYS"},
-                                                                     {"FS1_", "FS1", ""}};
-  for (const auto& [selected, server, volume] : cases) {
-    EXPECT_EQ(capture::SplitVolumeObjectName(selected),
-              (capture::VolumeObjectName{server, volume}));
-  }
-}
-
-TEST(VolumeName, RefusesNamesThatCannotNameTheRightsFile) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"FS1_SYS", ""},
-      {"FS1_D\xE2\x82\xAC", ""},  // the euro sign has a code
-      {"FS1SYS", "does not name a server and a volume"},
-      {"FS1_", "volume name \"\" is empty"},
-      {"FS1_..", "volume name \"..\" is \"..\""},
-      {"../x_SYS", "holds a \"/\" or \"\\\""},
-      {"FS1_A\\B", "holds a \"/\" or \"\\\""},
-      {"FS1_A\rB", "control character"},
-      {"FS1_\xE2\x9C\x93", "no Windows-1252 code"}};
-  for (const auto& [selected, problem] : cases) {
+// The split, and whether the name can name a rights file ("" when it can).
+TEST(VolumeName, SplitsAtTheFirstUnderscoreAndRefusesNamesThatCannotNameTheRightsFile) {
+  const std::tuple<std::string, capture::VolumeObjectName, std::string> cases[] = {
+      {"FS1_SYS", {"FS1", "SYS"}, ""},
+      {"FS_1_DATA", {"FS", "1_DATA"}, ""},
+      {"FS1_D\xE2\x82\xAC", {"FS1", "D\xE2\x82\xAC"}, ""},  // the euro sign has a code
+      {"FS1SYS", {"", ""}, "does not name a server and a volume"},
+      {"_SYS", {"", "SYS"}, "server name \"\" is empty"},
+      {"FS1_", {"FS1", ""}, "volume name \"\" is empty"},
+      {"FS1_..", {"FS1", ".."}, "volume name \"..\" is \"..\""},
+      {"../x_SYS", {"../x", "SYS"}, "holds a \"/\" or \"\\\""},
+      {"FS1_A\\B", {"FS1", "A\\B"}, "holds a \"/\" or \"\\\""},
+      {"FS1_A\rB", {"FS1", "A\rB"}, "control character"},
+      {"FS1_\xE2\x9C\x93", {"FS1", "\xE2\x9C\x93"}, "no Windows-1252 code"}};
+  for (const auto& [selected, split, problem] : cases) {
     SCOPED_TRACE(selected);
+    EXPECT_EQ(capture::SplitVolumeObjectName(selected), split);
     const std::string found = capture::VolumeNameProblem(selected);
     if (problem.empty()) {
       EXPECT_EQ(found, "");

@@ -1,6 +1,5 @@
-// Faults met by the get-trustees command: a program folder that cannot be written, a write
-// cut short by a file-size limit. Each capture runs in a child process, which may give up
-// its privileges or take a limit that the test program must not keep.
+// Get-trustees faults: a program folder that cannot be written, a write cut short by a
+// file-size limit. Each capture runs in a child that may give up privileges or take a limit.
 
 #include <gmock/gmock.h>
 #include <grp.h>
@@ -31,15 +30,6 @@ using testing_support::WriteFileBytes;
 
 constexpr const char* kEarlier = "GEN_TREE,Old.ORG,GENFS,DATA:\\Old,Read\r\n";
 
-// Root writes through permission bits: the child becomes the unprivileged user "nobody".
-void DropPrivileges() {
-  constexpr uid_t kNobody = 65534;
-  if (::geteuid() == 0 &&
-      (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
-    throw std::runtime_error("cannot drop privileges");
-  }
-}
-
 // Runs `beforeMessage` before it shows a message.
 class HookedDesktop : public testing_support::FakeDesktop {
  public:
@@ -51,7 +41,7 @@ class HookedDesktop : public testing_support::FakeDesktop {
 };
 
 // A generated network, a program folder holding an earlier rights file of its volume, and a
-// capture of that volume run in a child process.
+// capture of that volume in a child process.
 class CaptureScene {
  public:
   CaptureScene(int users, int assignments)
@@ -69,11 +59,15 @@ class CaptureScene {
   fs::path RightsFile() const { return program / (Base() + ".RIGHTS"); }
 
   // `arm` readies the child; the report is a line on its pointer and whether the scan stopped
-  // before the last object, and one line per message: its icon, title and text.
+  // before the last object, then one line per message: its icon, title and text.
   std::string Capture(const std::function<void(faults::HookedPlatform&, HookedDesktop&)>& arm,
                       bool dropPrivileges) {
     return faults::RunInChild([&]() -> std::string {
-      if (dropPrivileges) DropPrivileges();
+      constexpr uid_t kNobody = 65534;  // root would write through permission bits
+      if (dropPrivileges && ::geteuid() == 0 &&
+          (::setgroups(0, nullptr) || ::setgid(kNobody) || ::setuid(kNobody))) {
+        return "cannot drop privileges";
+      }
       faults::HookedPlatform platform(sim::OpenNetwork(network.path()));
       HookedDesktop desktop;
       if (arm) arm(platform, desktop);
@@ -102,16 +96,17 @@ class CaptureScene {
     return names;
   }
 
-  // The command ended as a failed capture should: one message naming the failure, the
-  // earlier rights file as it was, the mapping removed.
-  void ExpectFailed(const std::string& report, const std::string& named,
-                    const std::string& reason) {
+  // A failed capture: one message naming the failure, the earlier rights file as it was, the
+  // mapping removed, and in the program folder just `files`.
+  void ExpectFailed(const std::string& report, const std::string& named, const std::string& reason,
+                    const std::vector<std::string>& files) {
     const std::string critical = std::to_string(static_cast<int>(app::MsgIcon::Critical));
     EXPECT_THAT(report.substr(report.find('\n') + 1),
                 AllOf(StartsWith(critical + " Tolvane: "), HasSubstr(named), HasSubstr(reason),
                       Not(HasSubstr("\n")), Not(HasSubstr("drive mapping"))));
     EXPECT_EQ(ReadFileBytes(RightsFile()), kEarlier);
     EXPECT_THAT(sim::OpenNetwork(network.path())->Session().DriveMappings(), IsEmpty());
+    EXPECT_EQ(ProgramFiles(), files);
   }
 
   TempDir network;
@@ -141,16 +136,13 @@ TEST(UnwritableProgramFolderTest, TheCaptureSaysSoAndTheEarlierRightsFileStays) 
     for (const auto& entry : fs::recursive_directory_iterator(scene.network.path())) {
       fs::permissions(entry.path(), fs::perms::all);
     }
-    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(scene.program.path(), readOnly);
-
+    fs::permissions(scene.program.path(),
+                    fs::perms::all & ~(fs::perms::owner_write | fs::perms::group_write |
+                                       fs::perms::others_write));
     const std::string report = scene.Capture(nullptr, /*dropPrivileges=*/true);
-
     fs::permissions(scene.program.path(), fs::perms::owner_all, fs::perm_options::add);
     EXPECT_THAT(report, StartsWith("idle"));
-    scene.ExpectFailed(report, c.named, "Permission denied");
-    EXPECT_EQ(scene.ProgramFiles(), before);
+    scene.ExpectFailed(report, c.named, "Permission denied", before);
   }
 }
 
@@ -172,9 +164,10 @@ TEST(FileSizeLimitTest, AWriteCutShortKeepsTheEarlierRightsFileAndLeavesNoTempor
           std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
           auto saved = std::make_shared<rlimit>();
           getrlimit(RLIMIT_FSIZE, saved.get());
-          platform.Hooked().after = [saved](const std::string& call) {
+          platform.Hooked().after = [saved](const std::string& call, nw::NWRCODE rc) {
             const rlimit small{1024, saved->rlim_max};
             if (call == "NWScanObjectTrusteePaths") setrlimit(RLIMIT_FSIZE, &small);
+            return rc;
           };
           desktop.beforeMessage = [&platform, saved] {
             platform.Hooked().after = nullptr;
@@ -184,10 +177,9 @@ TEST(FileSizeLimitTest, AWriteCutShortKeepsTheEarlierRightsFileAndLeavesNoTempor
         /*dropPrivileges=*/false);
 
     EXPECT_THAT(report, StartsWith(c.stopsBeforeTheLastObject ? "idle early\n" : "idle\n"));
-    scene.ExpectFailed(report, scene.Base() + ".RIGHTS", "File too large");
     // The object list file stays behind, as after any failed scan; no temporary file does.
-    EXPECT_EQ(scene.ProgramFiles(),
-              (std::vector<std::string>{scene.Base() + ".RIGHTS", "users.txt"}));
+    scene.ExpectFailed(report, scene.Base() + ".RIGHTS", "File too large",
+                       {scene.Base() + ".RIGHTS", "users.txt"});
   }
 }
 

@@ -1,11 +1,10 @@
 #pragma once
-// What the fault tests share: a platform whose calls can set off a fault in the middle of a
-// command, and child processes for faults the test program itself must not suffer.
+// A platform whose calls can set off a fault in the middle of a command, and child processes
+// for faults the test program itself must not suffer.
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,12 +13,12 @@
 
 namespace faults {
 
-// Passes every call through; `after` runs once a hooked call has answered, with the call's
-// name (Count(call) tells how many times it has been made).
+// Passes every call through; `after` sees each hooked call's name once it has answered
+// (Count(call) tells how often it was made) and returns the code the caller gets.
 class HookedClient : public testing_support::CountingClient {
  public:
   using CountingClient::CountingClient;
-  std::function<void(const std::string& call)> after;
+  std::function<nw::NWRCODE(const std::string& call, nw::NWRCODE rc)> after;
 
   nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
                               const char* name, nw::nuint32* id) override {
@@ -29,6 +28,10 @@ class HookedClient : public testing_support::CountingClient {
                            nw::nuint32 id, std::uint16_t mask) override {
     return After("NWAddTrustee", CountingClient::NWAddTrustee(conn, dirHandle, path, id, mask));
   }
+  nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* vol,
+                                nw::nuint32* num) override {
+    return After("NWGetVolumeNumber", CountingClient::NWGetVolumeNumber(conn, vol, num));
+  }
   nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 obj, nw::nuint32 vol,
                                        nw::nuint32* iter, std::uint8_t* rights, char* path,
                                        std::size_t pathSize) override {
@@ -37,10 +40,7 @@ class HookedClient : public testing_support::CountingClient {
   }
 
  private:
-  nw::NWRCODE After(const char* call, nw::NWRCODE rc) {
-    if (after) after(call);
-    return rc;
-  }
+  nw::NWRCODE After(const char* call, nw::NWRCODE rc) { return after ? after(call, rc) : rc; }
 };
 
 class HookedPlatform : public nw::NetWarePlatform {
@@ -59,41 +59,29 @@ class HookedPlatform : public nw::NetWarePlatform {
   HookedClient client_;
 };
 
-// Runs `body` in a forked child and returns the text it returned. The child leaves with
-// _exit, so nothing of the parent is torn down twice; one that dies or throws yields a text
-// saying so, which no test expects.
+// Runs `body` in a forked child, which leaves with _exit so nothing of the parent is torn
+// down twice, and returns its text; a child that dies or throws yields a text no test expects.
 inline std::string RunInChild(const std::function<std::string()>& body) {
   int fds[2];
   if (::pipe(fds) != 0) return "pipe failed";
   const pid_t pid = ::fork();
-  if (pid < 0) return "fork failed";
   if (pid == 0) {
-    ::close(fds[0]);
     std::string report;
     try {
       report = body();
     } catch (const std::exception& e) {
       report = std::string("child failed: ") + e.what();
     }
-    for (std::size_t done = 0; done < report.size();) {
-      const ssize_t n = ::write(fds[1], report.data() + done, report.size() - done);
-      if (n <= 0) ::_exit(1);
-      done += static_cast<std::size_t>(n);
-    }
-    ::_exit(0);
+    ::_exit(::write(fds[1], report.data(), report.size()) == ssize_t(report.size()) ? 0 : 1);
   }
   ::close(fds[1]);
   std::string report;
   char chunk[4096];
-  for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) != 0;) {
-    if (n > 0) report.append(chunk, static_cast<std::size_t>(n));
-    if (n < 0 && errno != EINTR) break;
-  }
+  for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;) report.append(chunk, n);
   ::close(fds[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  int status = -1;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
     return "child died (status " + std::to_string(status) + ") after: " + report;
   }
   return report;
