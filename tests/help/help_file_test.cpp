@@ -88,9 +88,10 @@ TEST(Parse, NamesTheLineAndTheFault) {
 
 TEST(Html, EscapesTextAndBuildsLinksListsAndExamples) {
   const Topic topic =
-      Parse("@topic 5 A<&\"\n1 {topic 6: <six>}\n- one\n    x<y> {q}\n").file.topics.at(0);
+      Parse("@topic 5 A<&\"\n1 {topic 6: <six>}\n\nTwo\n- one\n    x<y> {q}\n").file.topics.at(0);
   EXPECT_EQ(TopicHtml(topic),
-            "<html><body><h2>A&lt;&amp;&quot;</h2>\n<p>1 <a href=\"topic:6\">&lt;six&gt;</a></p>\n"
+            "<html><body><h2>A&lt;&amp;&quot;</h2>\n<p>1 <a "
+            "href=\"topic:6\">&lt;six&gt;</a></p>\n<p>Two</p>\n"
             "<ul>\n<li>one</li>\n</ul>\n<pre>x&lt;y&gt; {q}</pre>\n</body></html>\n");
   EXPECT_EQ(PopupHtml(topic), "<p><b>A&lt;&amp;&quot;</b></p><p>1 &lt;six&gt;</p>");
 }

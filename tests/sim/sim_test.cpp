@@ -63,11 +63,13 @@ std::string NetworkJson() {
     std::string name = (i < 10 ? "U0" : "U") + std::to_string(i);
     d["trees"][0]["objects"][0]["children"][3]["children"].push_back(
         {{"name", name}, {"class", "User"}});
-    json a = {{"server", "FS1"}, {"volume", "Data"}, {"object", name + ".Crowd.ACME"}};
-    a["rights"] = i;
     for (const char* dir : {"Crowd", "Twenty"}) {
-      a["directory"] = dir;
-      if (i <= 20 || dir[0] == 'C') d["assignments"].push_back(a);
+      if (i <= 20 || dir[0] == 'C')
+        d["assignments"].push_back({{"server", "FS1"},
+                                    {"volume", "Data"},
+                                    {"directory", dir},
+                                    {"object", name + ".Crowd.ACME"},
+                                    {"rights", i}});
     }
   }
   return d.dump();
@@ -115,18 +117,19 @@ class SimTest : public ::testing::Test {
     return id;
   }
 
-  // Every path NWScanObjectTrusteePaths gives for the object on FS1, and the final code.
+  // Every "path rights" NWScanObjectTrusteePaths gives for the object on FS1, and the final
+  // code; after the last, the buffer is left empty.
   std::pair<Strings, nw::NWRCODE> ScanPaths(std::uint32_t id, std::uint32_t volume) {
     nw::NWCONN_HANDLE conn = Connect("FS1");
     Strings paths;
     nw::nuint32 iteration = 0xFFFFFFFFu;
-    while (paths.size() < 100) {  // a scan that never ends fails its check
-      char path[512];
+    for (nw::NWRCODE code = 0; paths.size() < 100;) {  // a scan that never ends fails its check
+      char path[512] = "x";
       std::uint8_t access = 0;
-      auto code = client().NWScanObjectTrusteePaths(conn, id, volume, &iteration, &access, path,
-                                                    sizeof path);
+      code = client().NWScanObjectTrusteePaths(conn, id, volume, &iteration, &access, path, 512);
+      if (code == nw::kNoMoreEntries) EXPECT_EQ(path[0], '\0');
       if (code != 0 || path[0] == '\0') return {paths, code};
-      paths.emplace_back(path);
+      paths.push_back(path + std::string(" ") + std::to_string(access));
     }
     return {paths, 0};
   }
@@ -251,22 +254,12 @@ TEST_F(SimTest, NdsNamesMapAgainstTheContextAndBinderyNamesOnVersionThreeOnly) {
 TEST_F(SimTest, TrusteePathsComeOnePerCallInUpperCaseOnTheirVolumeThenNoMore) {
   auto [paths, code] = ScanPaths(IdOf("JSmith.ACME"), 0);
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (Strings{"SYS:", "SYS:USERS/JSMITH"}));
+  EXPECT_EQ(paths, (Strings{"SYS: 64", "SYS:USERS/JSMITH 67"}));
   EXPECT_EQ(code, nw::kNoMoreEntries);
-  EXPECT_EQ(ScanPaths(IdOf("JSmith.ACME"), 3).first, Strings{"DATA:"});
+  EXPECT_EQ(ScanPaths(IdOf("JSmith.ACME"), 3).first, Strings{"DATA: 1"});
+  EXPECT_EQ(ScanPaths(IdOf("Staff.ACME"), 0).first, Strings{"SYS:PUBLIC 65"});
   EXPECT_TRUE(ScanPaths(IdOf("MBrown.Sales.ACME"), 0).first.empty());
   EXPECT_EQ(ScanPaths(IdOf("JSmith.ACME"), 9).second, nw::kVolumeDoesNotExist);
-
-  // The rights come with the path; after the last, the buffer is left empty.
-  nw::NWCONN_HANDLE conn = Connect("FS1");
-  nw::nuint32 iteration = 0xFFFFFFFFu, staff = IdOf("Staff.ACME");
-  char path[512];
-  std::uint8_t access = 0;
-  ASSERT_EQ(client().NWScanObjectTrusteePaths(conn, staff, 0, &iteration, &access, path, 512), 0);
-  EXPECT_EQ(access, 0x41);
-  EXPECT_EQ(client().NWScanObjectTrusteePaths(conn, staff, 0, &iteration, &access, path, 512),
-            nw::kNoMoreEntries);
-  EXPECT_EQ(path[0], '\0');
 }
 
 TEST_F(SimTest, TrusteeListsComeInBatchesOfTwentyForAnySpellingOfTheDirectory) {
@@ -387,12 +380,9 @@ TEST_F(SimTest, SearchFindsEveryObjectOfTheClassInPreOrderInRaisingsOfAtMostFive
   }
 
   // Every user, in the order of walking the browse tree (pre-order, siblings by name).
-  sim::GenerateOptions options;
-  options.users = 501;
-  options.groups = options.roles = options.assignments = 0;
-  options.units = 6;
-  options.directories = 10;
-  sim::GenerateNetwork(temp_.path() / "gen", options);
+  sim::GenerateNetwork(
+      temp_.path() / "gen",
+      {.users = 501, .groups = 0, .roles = 0, .units = 6, .directories = 10, .assignments = 0});
   auto platform = sim::OpenNetwork(temp_.path() / "gen");
   auto generated = platform->CreateDirectory();
   auto batches = search(*generated, "User", "NDS:\\\\GEN_TREE\\[Root]");
@@ -458,7 +448,7 @@ TEST_F(SimTest, ChangesLastAreSharedBetweenPlatformsAndALockedStoreFailsAWriteCl
   platform_.reset();
   platform_ = Reopen();
   ASSERT_EQ(client().NWCallsInit(nullptr, nullptr), 0);
-  EXPECT_EQ(ScanPaths(mbrown, 0).first, Strings{"SYS:PUBLIC"});
+  EXPECT_EQ(ScanPaths(mbrown, 0).first, Strings{"SYS:PUBLIC 65"});
 
   auto before = sim::DumpAssignments(folder());
   sqlite3* db = nullptr;
