@@ -3,7 +3,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <algorithm>
@@ -95,17 +98,68 @@ class Scene {
   std::unique_ptr<app::Form1> form;
 };
 
-// Holds the store's write lock on a connection of its own, as another program would.
-sqlite3* LockStore(const fs::path& networkFolder) {
-  sqlite3* db = nullptr;
-  sqlite3_open((networkFolder / "network.db").string().c_str(), &db);
-  EXPECT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  return db;
-}
-void Unlock(sqlite3* db) {
-  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
-}
+// Another process that holds the store's write lock (BEGIN EXCLUSIVE) with its own
+// connection. It is forked when made, so make it before this process opens the store.
+class StoreLocker {
+ public:
+  explicit StoreLocker(const fs::path& networkFolder) {
+    int down[2], up[2];
+    if (::pipe(down) != 0 || ::pipe(up) != 0 || (pid_ = ::fork()) < 0) std::abort();
+    if (pid_ > 0) {
+      ::close(down[0]);
+      ::close(up[1]);
+      toChild_ = down[1];
+      fromChild_ = up[0];
+      return;
+    }
+    ::close(down[1]);
+    ::close(up[0]);
+    const std::string file = (networkFolder / "network.db").string();
+    // Each command is how long to hold the lock (0: until the next byte); the answers are
+    // 'L' once it is held and 'C' once it has been let go.
+    for (int holdMs = 0; ::read(down[0], &holdMs, sizeof holdMs) == sizeof holdMs;) {
+      sqlite3* db = nullptr;
+      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+      sqlite3_busy_timeout(db, 5000);
+      const bool locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == 0;
+      char answer = locked ? 'L' : 'E';
+      if (::write(up[1], &answer, 1) != 1) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+      if (holdMs == 0 && ::read(down[0], &answer, 1) != 1) break;
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      answer = 'C';
+      if (::write(up[1], &answer, 1) != 1) break;
+    }
+    ::_exit(0);
+  }
+  ~StoreLocker() {
+    ::close(toChild_);  // the locker lets go and leaves
+    ::close(fromChild_);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+  // Returns once the lock is held.
+  void Lock(int holdMs) {
+    ASSERT_EQ(::write(toChild_, &holdMs, sizeof holdMs), static_cast<ssize_t>(sizeof holdMs));
+    ASSERT_EQ(Receive(), 'L') << "the locker could not lock the store";
+  }
+  // Lets go of a lock held until now, and returns once the store is free.
+  void Release(bool tell) {
+    ASSERT_TRUE(!tell || ::write(toChild_, "U", 1) == 1);
+    ASSERT_EQ(Receive(), 'C');
+  }
+
+ private:
+  char Receive() {
+    pollfd ready{fromChild_, POLLIN, 0};
+    char answer = 0;
+    return ::poll(&ready, 1, 10000) == 1 && ::read(fromChild_, &answer, 1) == 1 ? answer : 0;
+  }
+  pid_t pid_ = -1;
+  int toChild_ = -1;
+  int fromChild_ = -1;
+};
 
 TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
   const std::vector<std::string> fs1 = {"CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read",
@@ -152,25 +206,23 @@ TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
 
 TEST(LockedStoreTest, ALockForAMomentIsWaitedForAndOneTooLongFailsTheRecordAlone) {
   Scene scene;
+  StoreLocker locker(scene.network.path());  // before this process opens the store
   scene.OpenWindow();
   const std::string first = "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read";
   const std::string second = "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Users,Write";
 
-  // Let go while the addition waits for it.
-  sqlite3* lock = LockStore(scene.network.path());
-  std::thread release([lock] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    Unlock(lock);
-  });
+  // Released by the other process while the addition waits for it.
+  locker.Lock(400);
   EXPECT_THAT(scene.Restore(Lines({first})), ElementsAre(AllAdded()));
-  release.join();
+  locker.Release(false);
   const std::vector<std::string> before = scene.Dump();
+  ASSERT_THAT(before, ::testing::Contains(first));
 
   // Held past the wait: the record fails with its code and nothing is written.
-  lock = LockStore(scene.network.path());
+  locker.Lock(0);
   EXPECT_THAT(scene.Restore(Lines({second})),
               ElementsAre(Failure("NWAddTrustee failed (E= 35327)"), NotAll(1, 1)));
-  Unlock(lock);
+  locker.Release(true);
   EXPECT_EQ(scene.Dump(), before);
 
   // Nothing is damaged: the store takes the record now.
