@@ -139,7 +139,7 @@ TEST_F(GetTrusteesTest, RefusesBeforeCompilingAnything) {
 TEST_F(GetTrusteesTest, FailureInsideTheScanKeepsTheEarlierRightsFile) {
   const std::string earlier = "CORP,Old.MAIN,FS1,VOL1:\\Old,Read\r\n";
   WriteFileBytes(RightsFile("FS1_VOL1"), earlier);
-  auto& client = platform_->Hooked();
+  auto& client = platform_->Counter();
   client.after = [&client](const std::string& call, nw::NWRCODE rc) {
     return call == "NWGetVolumeNumber" && client.Count(call) >= 3 ? nw::kVolumeDoesNotExist : rc;
   };

@@ -164,13 +164,13 @@ TEST(FileSizeLimitTest, AWriteCutShortKeepsTheEarlierRightsFileAndLeavesNoTempor
           std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
           auto saved = std::make_shared<rlimit>();
           getrlimit(RLIMIT_FSIZE, saved.get());
-          platform.Hooked().after = [saved](const std::string& call, nw::NWRCODE rc) {
+          platform.Counter().after = [saved](const std::string& call, nw::NWRCODE rc) {
             const rlimit small{1024, saved->rlim_max};
             if (call == "NWScanObjectTrusteePaths") setrlimit(RLIMIT_FSIZE, &small);
             return rc;
           };
           desktop.beforeMessage = [&platform, saved] {
-            platform.Hooked().after = nullptr;
+            platform.Counter().after = nullptr;
             setrlimit(RLIMIT_FSIZE, saved.get());
           };
         },

@@ -43,21 +43,7 @@ class HookedClient : public testing_support::CountingClient {
   nw::NWRCODE After(const char* call, nw::NWRCODE rc) { return after ? after(call, rc) : rc; }
 };
 
-class HookedPlatform : public nw::NetWarePlatform {
- public:
-  explicit HookedPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
-      : inner_(std::move(inner)), client_(inner_->Client()) {}
-
-  HookedClient& Hooked() { return client_; }
-  nw::NetWareClient& Client() override { return client_; }
-  nw::NWSession& Session() override { return inner_->Session(); }
-  std::unique_ptr<nw::NWDirectory> CreateDirectory() override { return inner_->CreateDirectory(); }
-  nw::FileListing& Files() override { return inner_->Files(); }
-
- private:
-  std::unique_ptr<nw::NetWarePlatform> inner_;
-  HookedClient client_;
-};
+using HookedPlatform = testing_support::PassThroughPlatform<HookedClient>;
 
 // Runs `body` in a forked child, which leaves with _exit so nothing of the parent is torn
 // down twice, and returns its text; a child that dies or throws yields a text no test expects.

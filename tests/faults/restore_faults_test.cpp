@@ -184,7 +184,7 @@ TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
     SCOPED_TRACE(c.call);
     Scene scene;
     scene.OpenWindow();
-    faults::HookedClient& client = scene.platform->Hooked();
+    faults::HookedClient& client = scene.platform->Counter();
     client.after = [&](const std::string& call, nw::NWRCODE rc) {
       if (call == c.call && client.Count(call) == c.n) {
         sim::SetServerUp(scene.network.path(), "FS1", false);

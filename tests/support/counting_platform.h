@@ -103,12 +103,14 @@ class CountingClient : public nw::NetWareClient {
   nw::NetWareClient& inner_;
 };
 
-class CountingPlatform : public nw::NetWarePlatform {
+// The network behind a pass-through client of type ClientT.
+template <class ClientT>
+class PassThroughPlatform : public nw::NetWarePlatform {
  public:
-  explicit CountingPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
+  explicit PassThroughPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
       : inner_(std::move(inner)), client_(inner_->Client()) {}
 
-  CountingClient& Counter() { return client_; }
+  ClientT& Counter() { return client_; }
   nw::NetWareClient& Client() override { return client_; }
   nw::NWSession& Session() override { return inner_->Session(); }
   std::unique_ptr<nw::NWDirectory> CreateDirectory() override { return inner_->CreateDirectory(); }
@@ -116,7 +118,9 @@ class CountingPlatform : public nw::NetWarePlatform {
 
  private:
   std::unique_ptr<nw::NetWarePlatform> inner_;
-  CountingClient client_;
+  ClientT client_;
 };
+
+using CountingPlatform = PassThroughPlatform<CountingClient>;
 
 }  // namespace testing_support

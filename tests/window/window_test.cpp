@@ -45,7 +45,7 @@ constexpr const char* kVol1 = R"(NDS:\\ACME_TREE\ACME\FS1_VOL1)";
 class TestPlatform : public testing_support::CountingPlatform, public nw::NWSession {
  public:
   explicit TestPlatform(const std::filesystem::path& folder)
-      : CountingPlatform(sim::OpenNetwork(folder)) {}
+      : testing_support::CountingPlatform(sim::OpenNetwork(folder)) {}
   std::optional<std::vector<std::string>> trees;  // instead of the workstation's
   std::function<void()> onTrees;                  // runs inside Trees(); may throw
   int treeCalls = 0;
@@ -66,7 +66,7 @@ class TestPlatform : public testing_support::CountingPlatform, public nw::NWSess
   bool UnmapDrive(const std::string& letter) override { return Inner().UnmapDrive(letter); }
 
  private:
-  nw::NWSession& Inner() { return CountingPlatform::Session(); }
+  nw::NWSession& Inner() { return testing_support::CountingPlatform::Session(); }
 };
 
 class WindowTest : public ::testing::Test {
