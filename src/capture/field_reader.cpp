@@ -19,8 +19,8 @@ std::string EncodeField(std::string_view value, std::string_view label, bool quo
   if (bad != std::string_view::npos) {
     const char c = value[bad];
     const char* what = c == '"' ? "a double quote" : c == '\0' ? "a zero byte" : "a line end";
-    throw FormatError("The " + std::string(label) + " " + QuoteForMessage(value) + " holds " +
-                      what + ", which the file cannot carry.");
+    throw UnwritableValue("The " + std::string(label) + " " + QuoteForMessage(value) + " holds " +
+                          what + ", which the file cannot carry.");
   }
   std::string bytes = Utf8ToCp1252(value, label);
   const bool quote = bytes.find(',') != std::string::npos ||

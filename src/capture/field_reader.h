@@ -22,7 +22,7 @@ namespace capture {
 
 // The writing side of the rule: `value` (UTF-8) as Windows-1252 bytes, between double quotes
 // when it holds a comma or begins with a blank (or, with `quoteEmpty`, is empty), otherwise
-// exactly as it stands. Throws FormatError naming the value by `label` when it holds a double
+// exactly as it stands. Throws UnwritableValue naming the value by `label` when it holds a double
 // quote, a line end or a zero byte, or a character with no Windows-1252 code.
 std::string EncodeField(std::string_view value, std::string_view label, bool quoteEmpty = false);
 

@@ -12,12 +12,13 @@ std::string DottedName(std::string_view fullNdsName, std::string_view tree) {
   prefix.reserve(tree.size() + 7);
   prefix.append("NDS:\\\\").append(tree).append("\\");
   if (!fullNdsName.starts_with(prefix)) {
-    throw FormatError("The search result " + QuoteForMessage(fullNdsName) +
-                      " does not lie in the tree " + QuoteForMessage(tree) + ".");
+    throw UnwritableValue("The search result " + QuoteForMessage(fullNdsName) +
+                          " does not lie in the tree " + QuoteForMessage(tree) + ".");
   }
   const std::string_view rest = fullNdsName.substr(prefix.size());
   if (rest.empty()) {
-    throw FormatError("The search result " + QuoteForMessage(fullNdsName) + " names no object.");
+    throw UnwritableValue("The search result " + QuoteForMessage(fullNdsName) +
+                          " names no object.");
   }
   std::vector<std::string_view> components;
   for (std::size_t pos = 0;;) {

@@ -27,7 +27,7 @@ std::string RightsFileName(std::string_view server, std::string_view volume);
 
 // One record as a line, CR LF included, in Windows-1252. A value that holds a comma or
 // begins with a blank is quoted; values without them are written exactly as they stand.
-// Throws FormatError naming the value when one holds a double quote or a line end, or a
+// Throws UnwritableValue naming the value when one holds a double quote or a line end, or a
 // character with no Windows-1252 code.
 std::string FormatRightsRecord(const RightsRecord& record);
 
@@ -41,7 +41,8 @@ class RightsFileWriter {
   RightsFileWriter(const RightsFileWriter&) = delete;
   RightsFileWriter& operator=(const RightsFileWriter&) = delete;
 
-  // Writes one whole record, or nothing (throws FormatError as FormatRightsRecord does).
+  // Writes one whole record, or nothing: UnwritableValue as FormatRightsRecord throws it, or
+  // FormatError when the file fails.
   void Write(const RightsRecord& record);
   // Flushes, closes and renames over `file`; throws FormatError (temporary file removed)
   // when any write failed.

@@ -151,14 +151,13 @@ void Form1::ReadTrusteeRights() {
 
       capture::RightsRecord record{tree, Text2, ServerName, TrusteePath.substr(volumeHead.size()),
                                    capture::BuildRightsText(mask)};
-      // A value the format cannot carry costs its record, not the capture.
+      // A value the format cannot carry costs its record, not the capture; a failing file
+      // still ends the capture.
       try {
-        capture::FormatRightsRecord(record);
-      } catch (const capture::FormatError&) {
+        rights.Write(record);
+      } catch (const capture::UnwritableValue&) {
         ++skippedRecords;
-        continue;
       }
-      rights.Write(record);
     }
     ++counter;
   }

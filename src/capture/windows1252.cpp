@@ -97,14 +97,14 @@ std::string Utf8ToCp1252(std::string_view utf8, std::string_view label) {
     char32_t cp = 0;
     const std::size_t length = DecodeUtf8(utf8, pos, cp);
     if (length == 0) {
-      throw FormatError("The " + std::string(label) + " " + QuoteForMessage(utf8) +
-                        " is not valid UTF-8 text (at byte " + std::to_string(pos + 1) + ").");
+      throw UnwritableValue("The " + std::string(label) + " " + QuoteForMessage(utf8) +
+                            " is not valid UTF-8 text (at byte " + std::to_string(pos + 1) + ").");
     }
     const int code = Cp1252Code(cp);
     if (code < 0) {
-      throw FormatError("The " + std::string(label) + " " + QuoteForMessage(utf8) +
-                        " holds the character " + CodePointName(cp) +
-                        ", which has no Windows-1252 code.");
+      throw UnwritableValue("The " + std::string(label) + " " + QuoteForMessage(utf8) +
+                            " holds the character " + CodePointName(cp) +
+                            ", which has no Windows-1252 code.");
     }
     out += static_cast<char>(code);
     pos += length;

@@ -15,6 +15,13 @@ class FormatError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A value itself cannot be carried (no Windows-1252 code, a character the file format cannot
+// hold). Nothing was written; unlike a failing file, the caller may skip the value and go on.
+class UnwritableValue : public FormatError {
+ public:
+  using FormatError::FormatError;
+};
+
 // Throws FormatError naming the value and the character (as U+XXXX) that has no code;
 // also for malformed UTF-8.
 std::string Utf8ToCp1252(std::string_view utf8);

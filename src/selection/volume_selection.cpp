@@ -64,9 +64,9 @@ void Form1::AddObjectName(const std::string& result) {
   std::string name;
   try {
     name = capture::DottedName(result, ComboText(Combo2));
-    // Checked before writing so that a failure of the file itself still ends the command.
-    capture::EncodeField(name, "object name", /*quoteEmpty=*/true);
-  } catch (const capture::FormatError& e) {
+    // A failure of the file itself is no UnwritableValue: it still ends the command.
+    objectList_->WriteName(name);
+  } catch (const capture::UnwritableValue& e) {
     if (unreadableResults_.empty()) {
       Desk().MsgBox("The search result " + capture::QuoteForMessage(result) +
                         " cannot be captured and is left out.\r" + e.what() +
@@ -76,7 +76,6 @@ void Form1::AddObjectName(const std::string& result) {
     unreadableResults_.push_back(result);
     return;
   }
-  objectList_->WriteName(name);
   List1.push_back(name);
 }
 

@@ -159,6 +159,8 @@ TEST(RightsFile, RecordsAreWrittenAsLinesAndReadBackExactly) {
   }
   for (const auto& [record, mentions] : refused) {
     EXPECT_THAT(ErrorOf([&] { writer.Write(record); }), HasSubstr(mentions));
+    // A refused value is told apart from a failing file, which must end a capture.
+    EXPECT_THROW(writer.Write(record), UnwritableValue);
   }
   writer.Commit();
   EXPECT_EQ(ReadFileBytes(dir / "FS1_VOL1.RIGHTS"), bytes);
@@ -207,7 +209,13 @@ TEST(RightsFile, AnEarlierFileStaysUntilCommitAndNoTemporaryFileIsLeft) {
   RightsFileWriter failing(file);
   failing.Write(kPlain);
   EXPECT_THROW(failing.Commit(), FormatError);
-  EXPECT_THROW(failing.Write(kPlain), FormatError);
+  try {
+    failing.Write(kPlain);
+    ADD_FAILURE() << "a closed writer took a record";
+  } catch (const UnwritableValue&) {
+    ADD_FAILURE() << "a closed file reported as a value it cannot carry";
+  } catch (const FormatError&) {
+  }
   EXPECT_EQ(FilesIn(dir), 1u);
 }
 
