@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "netware/sim/network.h"
 #include "netware/sim/sim_admin.h"
@@ -469,11 +470,9 @@ class Loader {
 
   // ---- assignments ----
 
-  void LoadAssignment(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place,
-         {"server", "volume", "directory", "object", "bindery", "type", "tree", "rights",
-          "missing"});
+  // The "server" and "volume" an entry names; both must exist.
+  std::pair<const ServerRow*, const VolumeRow*> ServerVolume(const json& node,
+                                                             const std::string& place) {
     std::string serverName = String(node, "server", place);
     const ServerRow* server = catalog_.ServerByName(serverName);
     if (server == nullptr)
@@ -484,6 +483,15 @@ class Loader {
       Fail(Field(place, "volume"),
            "the server " + server->name + " has no volume " + text::Quote(volumeName));
     }
+    return {server, volume};
+  }
+
+  void LoadAssignment(const json& node, const std::string& place) {
+    Object(node, place);
+    Keys(node, place,
+         {"server", "volume", "directory", "object", "bindery", "type", "tree", "rights",
+          "missing"});
+    const auto [server, volume] = ServerVolume(node, place);
     std::string directory = String(node, "directory", place, false);
     auto components = DirectoryComponents(directory, Field(place, "directory"));
     bool missing = Boolean(node, "missing", place, false);
@@ -616,16 +624,7 @@ class Loader {
       Fail(Field(place, "drive"), text::Quote(drive) + " is no drive letter");
     }
     letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
-    std::string serverName = String(node, "server", place);
-    const ServerRow* server = catalog_.ServerByName(serverName);
-    if (server == nullptr)
-      Fail(Field(place, "server"), "there is no server " + text::Quote(serverName));
-    std::string volumeName = String(node, "volume", place);
-    const VolumeRow* volume = catalog_.VolumeByName(server->id, volumeName);
-    if (volume == nullptr) {
-      Fail(Field(place, "volume"),
-           "the server " + server->name + " has no volume " + text::Quote(volumeName));
-    }
+    const auto [server, volume] = ServerVolume(node, place);
     std::string path = String(node, "path", place, false);
     auto components = DirectoryComponents(path, Field(place, "path"));
     auto stored =
