@@ -97,6 +97,16 @@ Form1::Form1(nw::NetWarePlatform& platform, Desktop& desktop, QWidget* parent)
     return l;
   };
 
+  auto button = [&](const char* name, const char* caption, const char* tip, int helpContext,
+                    int whatsThis, QWidget* page, int left, int top, int width) {
+    auto* b = new QPushButton(Q(caption));
+    b->setObjectName(name);
+    b->setToolTip(Q(tip));
+    SetHelpNumbers(b, helpContext, whatsThis);
+    place(b, page, left, top, width, 495);
+    return b;
+  };
+
   // ---- tab 0, "Read Trustees" ----
   Label1 = label("Label1", "Select Tree", readPage, 360, 2775);
 
@@ -115,18 +125,11 @@ Form1::Form1(nw::NetWarePlatform& platform, Desktop& desktop, QWidget* parent)
   SetHelpNumbers(NWBrowse1, 0, 11);
   place(NWBrowse1, readPage, 120, 1440, 5415, 2655);
 
-  Command1 = new QPushButton(Q("&GetTrustees"));
-  Command1->setObjectName("Command1");
-  Command1->setToolTip(Q("Get The Trustees Assigned To The Selected Volume"));
-  SetHelpNumbers(Command1, 12, 12);
+  Command1 = button("Command1", "&GetTrustees", "Get The Trustees Assigned To The Selected Volume",
+                    12, 12, readPage, 120, 4200, 1335);
   Command1->setEnabled(false);
-  place(Command1, readPage, 120, 4200, 1335, 495);
-
-  Command3 = new QPushButton(Q("&Refresh Trees"));
-  Command3->setObjectName("Command3");
-  Command3->setToolTip(Q("Refresh The Connected Tree List"));
-  SetHelpNumbers(Command3, 13, 13);
-  place(Command3, readPage, 1560, 4200, 1335, 495);
+  Command3 = button("Command3", "&Refresh Trees", "Refresh The Connected Tree List", 13, 13,
+                    readPage, 1560, 4200, 1335);
 
   ProgressBar1 = new QProgressBar;
   ProgressBar1->setObjectName("ProgressBar1");
@@ -135,11 +138,9 @@ Form1::Form1(nw::NetWarePlatform& platform, Desktop& desktop, QWidget* parent)
   place(ProgressBar1, readPage, 120, 4800, 5415, 255);
 
   // ---- tab 1, "Write Trustees" ----
-  Command4 = new QPushButton(Q("Select File To &Write Trustees From"));
-  Command4->setObjectName("Command4");
-  Command4->setToolTip(Q("Select RIGHTS File to Write Trustees Back To Volume"));
-  SetHelpNumbers(Command4, 0, 5);
-  place(Command4, writePage, 120, 600, 5415, 495);
+  Command4 = button("Command4", "Select File To &Write Trustees From",
+                    "Select RIGHTS File to Write Trustees Back To Volume", 0, 5, writePage, 120,
+                    600, 5415);
 
   QFont valueFont(Q(kFontFamily), 12);
   auto value = [&](const char* name, int top) {
