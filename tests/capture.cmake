@@ -1,6 +1,6 @@
 tolvane_add_test(capture_setup_test
   SOURCES capture/capture_setup_test.cpp
-  LIBS tolvane_formats)
+  LIBS tolvane_capture)
 tolvane_add_test(get_trustees_test QT
   SOURCES capture/get_trustees_test.cpp
   LIBS tolvane_test_support)

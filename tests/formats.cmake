@@ -1,4 +1,3 @@
 tolvane_add_test(formats_test
-  SOURCES formats/formats_test.cpp support/temp_dir.cpp
-  LIBS tolvane_formats)
-target_include_directories(formats_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  SOURCES formats/formats_test.cpp
+  LIBS tolvane_formats tolvane_test_files)

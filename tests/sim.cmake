@@ -1,13 +1,11 @@
 # The simulated network: contract tests of the client and controls, the store, JSON
 # descriptions, the demo and generated networks, and the tool.
 tolvane_add_test(sim_tests
-  SOURCES sim/sim_test.cpp support/temp_dir.cpp
-  LIBS tolvane_sim nlohmann_json::nlohmann_json)
-target_include_directories(sim_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  SOURCES sim/sim_test.cpp
+  LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)
 
 tolvane_add_test(sim_tool_tests
-  SOURCES sim/tool_test.cpp support/temp_dir.cpp
-  LIBS tolvane_sim nlohmann_json::nlohmann_json)
-target_include_directories(sim_tool_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  SOURCES sim/tool_test.cpp
+  LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)
 target_compile_definitions(sim_tool_tests PRIVATE NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
 add_dependencies(sim_tool_tests tolvane-netsim)

@@ -2,4 +2,3 @@
 tolvane_add_test(window_test QT
   SOURCES window/window_test.cpp window/qt_desktop_test.cpp
   LIBS tolvane_test_support Qt6::Test)
-target_include_directories(window_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -22,7 +22,7 @@
 #include <cmath>
 #include <exception>
 
-#include "capture/object_list_file.h"
+#include "formats/object_list_file.h"
 
 namespace {
 #include "app/tolvane_16.xpm"

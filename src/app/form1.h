@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/desktop.h"
-#include "netware/browse_widget.h"
+#include "netware/browse/browse_widget.h"
 #include "netware/platform.h"
 
 class QAction;
@@ -23,7 +23,7 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 
-namespace capture {
+namespace formats {
 class ObjectListWriter;
 }
 
@@ -76,9 +76,9 @@ class Form1 : public QMainWindow {
   std::string Text2;               // the object being scanned
 
   // ---- Menus ----
-  QAction* Exit = nullptr;     // "E&xit"
-  QAction* mnuHelp = nullptr;  // "&Help"
-  QMenu* mnuWhatsThis = nullptr;  // pop-up only
+  QAction* Exit = nullptr;              // "E&xit"
+  QAction* mnuHelp = nullptr;           // "&Help"
+  QMenu* mnuWhatsThis = nullptr;        // pop-up only
   QAction* mnuWhatsThisHelp = nullptr;  // "What's This?"
 
   // ---- Window-level variables ----
@@ -151,7 +151,7 @@ class Form1 : public QMainWindow {
   bool ended_ = false;
 
   // Open while the get-trustees command's searches run.
-  std::unique_ptr<capture::ObjectListWriter> objectList_;
+  std::unique_ptr<formats::ObjectListWriter> objectList_;
   // Object search results that could not be read, reported once per command.
   std::vector<std::string> unreadableResults_;
 

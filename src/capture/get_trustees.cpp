@@ -11,8 +11,8 @@
 
 #include "app/form1.h"
 #include "capture/drive_choice.h"
-#include "capture/object_list_file.h"
 #include "capture/volume_name.h"
+#include "formats/object_list_file.h"
 
 namespace app {
 namespace {
@@ -89,8 +89,8 @@ void Form1::Command1_Click() {
     SetStatus("Compiling List Of Users and Groups");
     const std::string root = "NDS:\\\\" + tree + "\\[Root]";
     NWDir1->DirectoryPath = root;
-    objectList_ = std::make_unique<capture::ObjectListWriter>(desktop_.ProgramFolder() + "/" +
-                                                              capture::kObjectListFileName);
+    objectList_ = std::make_unique<formats::ObjectListWriter>(desktop_.ProgramFolder() + "/" +
+                                                              formats::kObjectListFileName);
     unreadableResults_.clear();
     SearchKind = "Others";
     for (const ObjectClass& row : kObjectClasses) {

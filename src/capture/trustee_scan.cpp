@@ -12,13 +12,13 @@
 
 #include "app/form1.h"
 #include "app/throttled_repaint.h"
-#include "capture/byte_buffer.h"
-#include "capture/field_reader.h"
-#include "capture/object_list_file.h"
-#include "capture/rights_file.h"
-#include "capture/rights_text.h"
 #include "capture/trustee_path.h"
-#include "capture/windows1252.h"
+#include "formats/byte_buffer.h"
+#include "formats/field_reader.h"
+#include "formats/object_list_file.h"
+#include "formats/rights_file.h"
+#include "formats/rights_text.h"
+#include "formats/windows1252.h"
 
 namespace app {
 namespace {
@@ -40,16 +40,16 @@ void Form1::ReadTrusteeRights() {
   SetStatus("Reading Trustee Rights");
 
   const std::string folder = desktop_.ProgramFolder();
-  const std::string listFile = folder + "/" + capture::kObjectListFileName;
-  const std::string rightsFile = folder + "/" + capture::RightsFileName(ServerName, VolumeName);
-  capture::FieldReader names{std::filesystem::path(listFile)};
+  const std::string listFile = folder + "/" + formats::kObjectListFileName;
+  const std::string rightsFile = folder + "/" + formats::RightsFileName(ServerName, VolumeName);
+  formats::FieldReader names{std::filesystem::path(listFile)};
   // Records go to a temporary file that replaces the rights file only once the scan is
   // complete: a scan that fails part-way leaves an earlier rights file as it was.
-  capture::RightsFileWriter rights{std::filesystem::path(rightsFile)};
+  formats::RightsFileWriter rights{std::filesystem::path(rightsFile)};
 
   nw::NetWareClient& client = platform_.Client();
   const std::string tree = Combo2->currentText().toStdString();
-  const std::string volumePath = capture::Utf8ToCp1252("\\\\" + ServerName + "\\" + VolumeName);
+  const std::string volumePath = formats::Utf8ToCp1252("\\\\" + ServerName + "\\" + VolumeName);
   const std::string volumeHead = "\\\\" + ServerName + "\\";
 
   std::array<std::uint8_t, kPathBufferSize> pathBuffer{};
@@ -89,10 +89,10 @@ void Form1::ReadTrusteeRights() {
     nw::NWDSContextHandle context = 0;
     rc = client.NWDSCreateContextHandle(&context);
     if (rc == 0) {
-      capture::CopyTextToBytes(pathBuffer, std::string_view("[Root]\0", 7));
+      formats::CopyTextToBytes(pathBuffer, std::string_view("[Root]\0", 7));
       rc = client.NWDSSetContext(context, nw::DCK_NAME_CONTEXT, pathBuffer.data());
       if (rc == 0) {
-        rc = client.NWDSMapNameToID(context, conn, capture::Utf8ToCp1252(Text2).c_str(), &objectID);
+        rc = client.NWDSMapNameToID(context, conn, formats::Utf8ToCp1252(Text2).c_str(), &objectID);
       }
       client.NWDSFreeContext(context);
     }
@@ -117,7 +117,7 @@ void Form1::ReadTrusteeRights() {
           conn, objectID, volumeNumber, &pathIteration, &accessRights,
           reinterpret_cast<char*>(pathBuffer.data()), pathBuffer.size());
       if (rc != 0 || pathBuffer[0] == 0) break;
-      const std::string returnedPath = capture::CopyBytesToText(pathBuffer);
+      const std::string returnedPath = formats::CopyBytesToText(pathBuffer);
 
       // Only the object's own entry makes a record, and only one: the first found.
       bool found = false;
@@ -149,13 +149,13 @@ void Form1::ReadTrusteeRights() {
       }
       TrusteePath = cached->second;
 
-      capture::RightsRecord record{tree, Text2, ServerName, TrusteePath.substr(volumeHead.size()),
-                                   capture::BuildRightsText(mask)};
+      formats::RightsRecord record{tree, Text2, ServerName, TrusteePath.substr(volumeHead.size()),
+                                   formats::BuildRightsText(mask)};
       // A value the format cannot carry costs its record, not the capture; a failing file
       // still ends the capture.
       try {
         rights.Write(record);
-      } catch (const capture::UnwritableValue&) {
+      } catch (const formats::UnwritableValue&) {
         ++skippedRecords;
       }
     }

@@ -1,6 +1,6 @@
 #include "capture/volume_name.h"
 
-#include "capture/windows1252.h"
+#include "formats/windows1252.h"
 
 namespace capture {
 namespace {
@@ -15,8 +15,8 @@ std::string NameProblem(std::string_view value) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "holds a control character";
   }
   try {
-    Utf8ToCp1252(value);
-  } catch (const FormatError&) {
+    formats::Utf8ToCp1252(value);
+  } catch (const formats::FormatError&) {
     return "holds a character that has no Windows-1252 code";
   }
   return "";
@@ -31,7 +31,7 @@ VolumeObjectName SplitVolumeObjectName(std::string_view name) {
 }
 
 std::string VolumeNameProblem(std::string_view name) {
-  const std::string quoted = QuoteForMessage(name);
+  const std::string quoted = formats::QuoteForMessage(name);
   if (name.find('_') == std::string_view::npos) {
     return "The selected volume " + quoted +
            " does not name a server and a volume (server name, \"_\", volume name), so its "
@@ -44,7 +44,8 @@ std::string VolumeNameProblem(std::string_view name) {
     const std::string problem = NameProblem(value);
     if (!problem.empty()) {
       return "The selected volume " + quoted + " cannot be captured: its " + std::string(what) +
-             " " + QuoteForMessage(value) + " " + problem + ", so it cannot name the rights file.";
+             " " + formats::QuoteForMessage(value) + " " + problem +
+             ", so it cannot name the rights file.";
     }
   }
   return "";

@@ -6,9 +6,9 @@
 
 #include "app/form1.h"
 #include "app/throttled_repaint.h"
-#include "capture/byte_buffer.h"
-#include "capture/rights_file.h"
-#include "capture/windows1252.h"
+#include "formats/byte_buffer.h"
+#include "formats/rights_file.h"
+#include "formats/windows1252.h"
 #include "restore/rights_mask.h"
 
 namespace app {
@@ -26,8 +26,8 @@ std::string Quoted(const std::string& text, const std::string& before, nw::NWRCO
 // Copies `text` and its zero into `buffer`; false when it does not fit.
 template <std::size_t N>
 bool Terminated(std::array<std::uint8_t, N>& buffer, const std::string& text) {
-  if (capture::Utf8ToCp1252(text).size() + 1 > N) return false;
-  capture::CopyTextToBytes(buffer, text + '\0');
+  if (formats::Utf8ToCp1252(text).size() + 1 > N) return false;
+  formats::CopyTextToBytes(buffer, text + '\0');
   return true;
 }
 
@@ -43,10 +43,10 @@ void Form1::Command4_Click() {
   }
   CommonDialog1.FileName = *chosen;
 
-  std::optional<capture::RightsFileReader> file;
+  std::optional<formats::RightsFileReader> file;
   try {
     file.emplace(std::filesystem::path(CommonDialog1.FileName));
-  } catch (const capture::FormatError& e) {
+  } catch (const formats::FormatError& e) {
     desktop_.MsgBox(e.what(), MsgIcon::Critical, "!! Error !!");
     return;
   }
@@ -63,7 +63,7 @@ void Form1::Command4_Click() {
   // Grants one record; false when it was not added (the user has been told why).
   auto writeRecord = [&]() -> bool {
     const std::uint16_t mask = restore::RightsMaskFromText(TrusteeRights);
-    const std::string server = capture::Utf8ToCp1252(ServerName);
+    const std::string server = formats::Utf8ToCp1252(ServerName);
     nw::NWCONN_HANDLE conn = 0;
     nw::NWRCODE rc =
         client.NWCCOpenConnByName(0, server.c_str(), nw::NWCC_NAME_FORMAT_BIND,
@@ -128,7 +128,7 @@ void Form1::Command4_Click() {
     }
 
     rc = client.NWAddTrustee(conn, kFullPathDirHandle,
-                             capture::Utf8ToCp1252(Label10->text().toStdString()).c_str(), objectID,
+                             formats::Utf8ToCp1252(Label10->text().toStdString()).c_str(), objectID,
                              mask);
     if (rc != 0) {
       desktop_.MsgBox("NWAddTrustee failed (E=" + nw::CodeText(rc) + ")", MsgIcon::Critical);
@@ -139,10 +139,10 @@ void Form1::Command4_Click() {
 
   while (!file->AtEnd()) {
     ++total;
-    capture::RightsRecord record;
+    formats::RightsRecord record;
     try {
       record = file->ReadRecord();
-    } catch (const capture::FormatError& e) {
+    } catch (const formats::FormatError& e) {
       // The file ends inside a record: the fields read are not a record to grant.
       desktop_.MsgBox(e.what(), MsgIcon::Critical);
       ++failed;

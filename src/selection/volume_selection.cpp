@@ -6,9 +6,9 @@
 #include <stdexcept>
 
 #include "app/form1.h"
-#include "capture/field_reader.h"
-#include "capture/object_list_file.h"
-#include "capture/windows1252.h"
+#include "formats/field_reader.h"
+#include "formats/object_list_file.h"
+#include "formats/windows1252.h"
 
 namespace app {
 namespace {
@@ -59,16 +59,16 @@ void Form1::AddVolumeName(const std::string& result) {
 void Form1::AddObjectName(const std::string& result) {
   if (!objectList_) {
     throw std::logic_error("The object list file is not open, so the search result " +
-                           capture::QuoteForMessage(result) + " cannot be written.");
+                           formats::QuoteForMessage(result) + " cannot be written.");
   }
   std::string name;
   try {
-    name = capture::DottedName(result, ComboText(Combo2));
+    name = formats::DottedName(result, ComboText(Combo2));
     // A failure of the file itself is no UnwritableValue: it still ends the command.
     objectList_->WriteName(name);
-  } catch (const capture::UnwritableValue& e) {
+  } catch (const formats::UnwritableValue& e) {
     if (unreadableResults_.empty()) {
-      Desk().MsgBox("The search result " + capture::QuoteForMessage(result) +
+      Desk().MsgBox("The search result " + formats::QuoteForMessage(result) +
                         " cannot be captured and is left out.\r" + e.what() +
                         "\rFurther results that cannot be read are left out without a message.",
                     MsgIcon::Exclamation);

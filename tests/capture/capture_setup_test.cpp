@@ -1,9 +1,13 @@
-// The drive a capture maps and the split of the selected volume object name.
+// The drive a capture maps, the split of the selected volume object name, and trustee paths
+// rebuilt from the listing.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "capture/drive_choice.h"
+#include "capture/trustee_path.h"
 #include "capture/volume_name.h"
 
 namespace {
@@ -56,6 +60,56 @@ TEST(VolumeName, SplitsAtTheFirstUnderscoreAndRefusesNamesThatCannotNameTheRight
       EXPECT_THAT(found, ::testing::AllOf(HasSubstr(problem), HasSubstr("The selected volume")));
     }
   }
+}
+
+class FakeListing : public nw::FileListing {
+ public:
+  explicit FakeListing(std::map<std::string, std::string> names) : names(std::move(names)) {}
+  std::string Dir(const std::string& path) override {
+    const auto found = names.find(path);
+    return found == names.end() ? "" : found->second;
+  }
+  std::map<std::string, std::string> names;
+};
+
+TEST(TrusteePath, RebuildsThePathUnderTheHeadAsTheListingNamesIt) {
+  struct Case {
+    std::string returned;
+    std::map<std::string, std::string> listing;
+    std::string trusteePath;
+  };
+  const Case cases[] = {
+      {"VOL1:USERS/JSMITH",
+       {{"\\\\FS1\\VOL1\\USERS", "Users"}, {"\\\\FS1\\VOL1\\USERS\\JSMITH", "JSmith"}},
+       "\\\\FS1\\VOL1:\\Users\\JSmith"},
+      // A component not found keeps its returned name, and the lookup goes on under it.
+      {"VOL1:USERS/GONE/SUB",
+       {{"\\\\FS1\\VOL1\\USERS", "Users"}, {"\\\\FS1\\VOL1\\USERS\\GONE\\SUB", "Sub"}},
+       "\\\\FS1\\VOL1:\\Users\\GONE\\Sub"},
+      // Even a listing that answers for the bare volume does not add it after the head.
+      {"VOL1:", {{"\\\\FS1\\VOL1", "VOL1"}}, "\\\\FS1\\VOL1:"},
+      {"VOL1:APPS:DATA/X",
+       {{"\\\\FS1\\VOL1\\APPS", "Apps"},
+        {"\\\\FS1\\VOL1\\APPS\\DATA", "Data"},
+        {"\\\\FS1\\VOL1\\APPS\\DATA\\X", "x"}},
+       "\\\\FS1\\VOL1:\\Apps\\Data\\x"}};
+  for (const Case& c : cases) {
+    FakeListing listing(c.listing);
+    EXPECT_EQ(capture::BuildTrusteePath(c.returned, "FS1", "VOL1", listing), c.trusteePath)
+        << c.returned;
+  }
+}
+
+TEST(TrusteePath, HandlesAnyNumberOfComponents) {
+  std::string returned = "VOL1:D2", expected = "\\\\FS1\\VOL1:", lookup = "\\\\FS1\\VOL1";
+  FakeListing listing({});
+  for (int k = 2; k <= 200; ++k) {  // the volume is the first component
+    if (k > 2) returned += "/D" + std::to_string(k);
+    lookup += "\\D" + std::to_string(k);
+    listing.names[lookup] = "d" + std::to_string(k);
+    expected += "\\d" + std::to_string(k);
+  }
+  EXPECT_EQ(capture::BuildTrusteePath(returned, "FS1", "VOL1", listing), expected);
 }
 
 }  // namespace

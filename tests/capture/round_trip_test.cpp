@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_fixture.h"
-#include "capture/rights_file.h"
 #include "capture/volume_name.h"
+#include "formats/rights_file.h"
 
 namespace {
 
@@ -80,9 +80,9 @@ TEST_F(RoundTripTest, DemoNetworkVolumesAgreeWithTheStore) {
       // so it agrees with the store's name only without regard to case; every other record
       // agrees exactly.
       std::vector<std::string> lines, expected;
-      capture::RightsFileReader reader(RightsFile(volume));
+      formats::RightsFileReader reader(RightsFile(volume));
       while (!reader.AtEnd()) {
-        const capture::RightsRecord r = reader.ReadRecord();
+        const formats::RightsRecord r = reader.ReadRecord();
         const std::string line =
             r.tree + "," + r.object + "," + r.server + "," + r.directory + "," + r.rights;
         lines.push_back(Upper(line));

@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "app/form1.h"
-#include "capture/rights_file.h"
-#include "capture/rights_text.h"
-#include "capture/windows1252.h"
 #include "faults/fault_harness.h"
+#include "formats/rights_file.h"
+#include "formats/rights_text.h"
+#include "formats/windows1252.h"
 #include "netware/sim/sim_network.h"
 #include "restore/rights_mask.h"
 #include "support/fake_desktop.h"
@@ -287,14 +287,14 @@ int ExpectTruthfulRun(Scene& scene, const std::string& bytes,
                       const std::vector<std::string>& before) {
   std::set<std::string> held;  // as the store would list them, in capitals
   int total = 0;
-  capture::RightsFileReader reader(capture::FieldReader::FromBytes(bytes));
+  formats::RightsFileReader reader(formats::FieldReader::FromBytes(bytes));
   try {
     for (; !reader.AtEnd(); ++total) {
-      const capture::RightsRecord r = reader.ReadRecord();
+      const formats::RightsRecord r = reader.ReadRecord();
       held.insert(Upper(r.tree + "," + r.object + "," + r.server + "," + r.directory + "," +
-                        capture::BuildRightsText(restore::RightsMaskFromText(r.rights))));
+                        formats::BuildRightsText(restore::RightsMaskFromText(r.rights))));
     }
-  } catch (const capture::FormatError&) {
+  } catch (const formats::FormatError&) {
     ++total;  // the file ends inside a record
   }
   const std::vector<ShownMessage> shown = scene.Restore(bytes);

@@ -1,5 +1,5 @@
 // The field reading rule, the object list file and the rights file; rights masks as words,
-// Windows-1252 text, the client's fixed byte buffers, trustee paths and dotted names.
+// Windows-1252 text, the client's fixed byte buffers and dotted names.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,16 +11,15 @@
 #include <map>
 #include <tuple>
 
-#include "capture/byte_buffer.h"
-#include "capture/field_reader.h"
-#include "capture/object_list_file.h"
-#include "capture/rights_file.h"
-#include "capture/rights_text.h"
-#include "capture/trustee_path.h"
-#include "capture/windows1252.h"
+#include "formats/byte_buffer.h"
+#include "formats/field_reader.h"
+#include "formats/object_list_file.h"
+#include "formats/rights_file.h"
+#include "formats/rights_text.h"
+#include "formats/windows1252.h"
 #include "support/temp_dir.h"
 
-namespace capture {
+namespace formats {
 namespace {
 
 namespace fs = std::filesystem;
@@ -307,55 +306,6 @@ TEST(ByteBuffer, TakesTheTextUpToTheFirstZeroAndRefusesABufferWithout) {
   EXPECT_THROW(CopyBytesToText(Bytes{}), FormatError);
 }
 
-class FakeListing : public nw::FileListing {
- public:
-  explicit FakeListing(std::map<std::string, std::string> names) : names(std::move(names)) {}
-  std::string Dir(const std::string& path) override {
-    const auto found = names.find(path);
-    return found == names.end() ? "" : found->second;
-  }
-  std::map<std::string, std::string> names;
-};
-
-TEST(TrusteePath, RebuildsThePathUnderTheHeadAsTheListingNamesIt) {
-  struct Case {
-    std::string returned;
-    std::map<std::string, std::string> listing;
-    std::string trusteePath;
-  };
-  const Case cases[] = {
-      {"VOL1:USERS/JSMITH",
-       {{"\\\\FS1\\VOL1\\USERS", "Users"}, {"\\\\FS1\\VOL1\\USERS\\JSMITH", "JSmith"}},
-       "\\\\FS1\\VOL1:\\Users\\JSmith"},
-      // A component not found keeps its returned name, and the lookup goes on under it.
-      {"VOL1:USERS/GONE/SUB",
-       {{"\\\\FS1\\VOL1\\USERS", "Users"}, {"\\\\FS1\\VOL1\\USERS\\GONE\\SUB", "Sub"}},
-       "\\\\FS1\\VOL1:\\Users\\GONE\\Sub"},
-      // Even a listing that answers for the bare volume does not add it after the head.
-      {"VOL1:", {{"\\\\FS1\\VOL1", "VOL1"}}, "\\\\FS1\\VOL1:"},
-      {"VOL1:APPS:DATA/X",
-       {{"\\\\FS1\\VOL1\\APPS", "Apps"},
-        {"\\\\FS1\\VOL1\\APPS\\DATA", "Data"},
-        {"\\\\FS1\\VOL1\\APPS\\DATA\\X", "x"}},
-       "\\\\FS1\\VOL1:\\Apps\\Data\\x"}};
-  for (const Case& c : cases) {
-    FakeListing listing(c.listing);
-    EXPECT_EQ(BuildTrusteePath(c.returned, "FS1", "VOL1", listing), c.trusteePath) << c.returned;
-  }
-}
-
-TEST(TrusteePath, HandlesAnyNumberOfComponents) {
-  std::string returned = "VOL1:D2", expected = "\\\\FS1\\VOL1:", lookup = "\\\\FS1\\VOL1";
-  FakeListing listing({});
-  for (int k = 2; k <= 200; ++k) {  // the volume is the first component
-    if (k > 2) returned += "/D" + std::to_string(k);
-    lookup += "\\D" + std::to_string(k);
-    listing.names[lookup] = "d" + std::to_string(k);
-    expected += "\\d" + std::to_string(k);
-  }
-  EXPECT_EQ(BuildTrusteePath(returned, "FS1", "VOL1", listing), expected);
-}
-
 TEST(DottedName, JoinsTheComponentsLeafFirstAndRefusesAResultOutsideTheTree) {
   EXPECT_EQ(DottedName("NDS:\\\\CORP\\HQ\\IT\\ADMIN", "CORP"), "ADMIN.IT.HQ");
   EXPECT_EQ(DottedName("NDS:\\\\CORP\\Admin", "CORP"), "Admin");
@@ -368,4 +318,4 @@ TEST(DottedName, JoinsTheComponentsLeafFirstAndRefusesAResultOutsideTheTree) {
 }
 
 }  // namespace
-}  // namespace capture
+}  // namespace formats

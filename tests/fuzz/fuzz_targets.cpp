@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "capture/field_reader.h"
-#include "capture/object_list_file.h"
-#include "capture/rights_file.h"
 #include "capture/trustee_path.h"
-#include "capture/windows1252.h"
+#include "formats/field_reader.h"
+#include "formats/object_list_file.h"
+#include "formats/rights_file.h"
+#include "formats/windows1252.h"
 
 namespace fuzz {
 namespace {
@@ -50,33 +50,33 @@ class FuzzListing : public nw::FileListing {
 }  // namespace
 
 void RightsReader(const std::uint8_t* data, std::size_t size) {
-  capture::RightsFileReader reader(capture::FieldReader::FromBytes(Bytes(data, size)));
+  formats::RightsFileReader reader(formats::FieldReader::FromBytes(Bytes(data, size)));
   try {
     while (!reader.AtEnd()) {
-      const capture::RightsRecord record = reader.ReadRecord();
+      const formats::RightsRecord record = reader.ReadRecord();
       // Whatever was read must be writable again or refused cleanly.
       try {
-        (void)capture::FormatRightsRecord(record);
-      } catch (const capture::FormatError&) {
+        (void)formats::FormatRightsRecord(record);
+      } catch (const formats::FormatError&) {
       }
     }
-  } catch (const capture::FormatError&) {
+  } catch (const formats::FormatError&) {
   }
 }
 
 void ObjectListReader(const std::uint8_t* data, std::size_t size) {
-  auto reader = capture::FieldReader::FromBytes(Bytes(data, size));
+  auto reader = formats::FieldReader::FromBytes(Bytes(data, size));
   try {
     while (!reader.AtEnd()) (void)reader.ReadField();
-  } catch (const capture::FormatError&) {
+  } catch (const formats::FormatError&) {
   }
 }
 
 void DottedName(const std::uint8_t* data, std::size_t size) {
   const auto parts = Parts(data, size, 2);
   try {
-    (void)capture::DottedName(parts[1], parts[0]);
-  } catch (const capture::FormatError&) {
+    (void)formats::DottedName(parts[1], parts[0]);
+  } catch (const formats::FormatError&) {
   }
 }
 
@@ -85,7 +85,7 @@ void TrusteePath(const std::uint8_t* data, std::size_t size) {
   FuzzListing listing;
   try {
     (void)capture::BuildTrusteePath(parts[2], parts[0], parts[1], listing);
-  } catch (const capture::FormatError&) {
+  } catch (const formats::FormatError&) {
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/rights_text.h"
+#include "formats/rights_text.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Restoring a captured text and capturing again gives the same text, for every mask.
 TEST(RightsMaskRoundTrip, RestoreInvertsCapture) {
   for (std::uint32_t mask = 0; mask <= 0xFFFF; ++mask) {
-    const std::string captured = capture::BuildRightsText(static_cast<std::uint16_t>(mask));
-    ASSERT_EQ(capture::BuildRightsText(restore::RightsMaskFromText(captured)), captured)
+    const std::string captured = formats::BuildRightsText(static_cast<std::uint16_t>(mask));
+    ASSERT_EQ(formats::BuildRightsText(restore::RightsMaskFromText(captured)), captured)
         << "mask " << mask;
   }
 }

@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "app/form1.h"
-#include "capture/object_list_file.h"
+#include "formats/object_list_file.h"
 #include "netware/sim/sim_network.h"
 #include "support/fake_desktop.h"
 #include "support/temp_dir.h"
@@ -17,7 +17,7 @@
 namespace app {
 class SelectionTestAccess {
  public:
-  static std::unique_ptr<capture::ObjectListWriter>& ObjectList(Form1& form) {
+  static std::unique_ptr<formats::ObjectListWriter>& ObjectList(Form1& form) {
     return form.objectList_;
   }
   static std::vector<std::string>& Unreadable(Form1& form) { return form.unreadableResults_; }
@@ -205,9 +205,9 @@ TEST_F(VolumeSelectionTest, OnlyARightClickOpensTheWhatsThisPopup) {
 // and entries of List1; one that cannot is told once and left out.
 TEST_F(VolumeSelectionTest, ObjectSearchResultsBecomeDottedLinesAndList1Entries) {
   ChooseTree("CORP");
-  const auto file = program_ / capture::kObjectListFileName;
+  const auto file = program_ / formats::kObjectListFileName;
   auto& objectList = app::SelectionTestAccess::ObjectList(*form_);
-  objectList = std::make_unique<capture::ObjectListWriter>(file);
+  objectList = std::make_unique<formats::ObjectListWriter>(file);
   form_->SearchKind = "Others";
   form_->SearchLabel = " Users ";
   form_->NWDir1->SearchObjects("*", "User", 2, R"(NDS:\\CORP\[Root])", 0);

@@ -1,6 +1,9 @@
 #pragma once
 // Text rules of the simulated network: names fold to one case for comparison, the client
 // speaks Windows-1252 while the store keeps UTF-8, and output buffers are never overrun.
+// The network keeps a converter of its own rather than the tool's (formats/windows1252.h): it
+// stands for the far side of the wire, and a fault in the tool's converter must show as a
+// mismatch with it, not be mirrored by the same fault on the server.
 
 #include <cstddef>
 #include <cstdint>

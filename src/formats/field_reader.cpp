@@ -1,11 +1,11 @@
-#include "capture/field_reader.h"
+#include "formats/field_reader.h"
 
 #include <algorithm>
 
-#include "capture/text_file.h"
-#include "capture/windows1252.h"
+#include "formats/text_file.h"
+#include "formats/windows1252.h"
 
-namespace capture {
+namespace formats {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -137,4 +137,4 @@ std::string FieldReader::Fail(const std::string& reason) const {
   return Describe() + " " + reason + ".";
 }
 
-}  // namespace capture
+}  // namespace formats

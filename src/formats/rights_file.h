@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "capture/field_reader.h"
-#include "capture/text_file.h"
+#include "formats/field_reader.h"
+#include "formats/text_file.h"
 
-namespace capture {
+namespace formats {
 
 struct RightsRecord {
   std::string tree;
@@ -72,4 +72,4 @@ class RightsFileReader {
   FieldReader fields_;
 };
 
-}  // namespace capture
+}  // namespace formats

@@ -1,4 +1,4 @@
-#include "capture/text_file.h"
+#include "formats/text_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +8,9 @@
 #include <system_error>
 #include <utility>
 
-#include "capture/windows1252.h"
+#include "formats/windows1252.h"
 
-namespace capture {
+namespace formats {
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
@@ -97,4 +97,4 @@ void OutputFile::Close(bool sync) {
   if (::close(fd) != 0 && errno != EINTR) Fail(errno);
 }
 
-}  // namespace capture
+}  // namespace formats

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace capture {
+namespace formats {
 
 // A file read in chunks, so that a large file never has to fit in memory.
 class InputFile {
@@ -54,4 +54,4 @@ class OutputFile {
 // The message for a failed operation on a file: "Cannot <what> the file <file>: <reason>."
 std::string FileFailure(std::string_view what, const std::filesystem::path& file, int error);
 
-}  // namespace capture
+}  // namespace formats

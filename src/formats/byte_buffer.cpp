@@ -1,11 +1,11 @@
-#include "capture/byte_buffer.h"
+#include "formats/byte_buffer.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "capture/windows1252.h"
+#include "formats/windows1252.h"
 
-namespace capture {
+namespace formats {
 
 void CopyTextToBytes(std::span<std::uint8_t> buffer, std::string_view text) {
   const std::string bytes = Utf8ToCp1252(text);
@@ -28,4 +28,4 @@ std::string CopyBytesToText(std::span<const std::uint8_t> buffer) {
   return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(buffer.data()), length));
 }
 
-}  // namespace capture
+}  // namespace formats

@@ -1,11 +1,11 @@
-#include "capture/object_list_file.h"
+#include "formats/object_list_file.h"
 
 #include <vector>
 
-#include "capture/field_reader.h"
-#include "capture/windows1252.h"
+#include "formats/field_reader.h"
+#include "formats/windows1252.h"
 
-namespace capture {
+namespace formats {
 
 std::string DottedName(std::string_view fullNdsName, std::string_view tree) {
   std::string prefix;
@@ -47,4 +47,4 @@ void ObjectListWriter::WriteName(std::string_view name) {
 
 void ObjectListWriter::Close() { out_.Close(/*sync=*/false); }
 
-}  // namespace capture
+}  // namespace formats

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace capture {
+namespace formats {
 
 // Stores the Windows-1252 code of each character of `text` (UTF-8) from byte 0 on; the bytes
 // after it stay as they were, and no terminator is added (the caller appends "\0" to the
@@ -18,4 +18,4 @@ void CopyTextToBytes(std::span<std::uint8_t> buffer, std::string_view text);
 // zero byte.
 std::string CopyBytesToText(std::span<const std::uint8_t> buffer);
 
-}  // namespace capture
+}  // namespace formats

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace capture {
+namespace formats {
 
 // A value that cannot be carried: no Windows-1252 code, a buffer too small, a value the
 // file format cannot hold. what() names the value and the reason.
@@ -35,4 +35,4 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 // UTF-8 shown as escapes (\r, \n, \0, \xNN), a very long value shortened.
 std::string QuoteForMessage(std::string_view utf8);
 
-}  // namespace capture
+}  // namespace formats

@@ -1,4 +1,4 @@
-#include "capture/rights_file.h"
+#include "formats/rights_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <system_error>
 
-#include "capture/windows1252.h"
+#include "formats/windows1252.h"
 
-namespace capture {
+namespace formats {
 
 std::string RightsFileName(std::string_view server, std::string_view volume) {
   for (const std::string_view part : {server, volume}) {
@@ -106,4 +106,4 @@ RightsRecord RightsFileReader::ReadRecord() {
   return record;
 }
 
-}  // namespace capture
+}  // namespace formats

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace capture {
+namespace formats {
 
 // Bit values of a rights mask, in the order the rights text lists them.
 inline constexpr std::uint16_t TR_READ = 0x0001;
@@ -18,4 +18,4 @@ inline constexpr std::uint16_t TR_SUPERVISOR = 0x0100;
 // "Read-Write-...": the words of the set bits joined by "-"; "" when none carries a word.
 std::string BuildRightsText(std::uint16_t mask);
 
-}  // namespace capture
+}  // namespace formats

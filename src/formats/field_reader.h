@@ -16,9 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "capture/text_file.h"
+#include "formats/text_file.h"
 
-namespace capture {
+namespace formats {
 
 // The writing side of the rule: `value` (UTF-8) as Windows-1252 bytes, between double quotes
 // when it holds a comma or begins with a blank (or, with `quoteEmpty`, is empty), otherwise
@@ -64,4 +64,4 @@ class FieldReader {
   bool afterComma_ = false;
 };
 
-}  // namespace capture
+}  // namespace formats

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "capture/text_file.h"
+#include "formats/text_file.h"
 
-namespace capture {
+namespace formats {
 
 inline constexpr const char* kObjectListFileName = "users.txt";
 
@@ -32,4 +32,4 @@ class ObjectListWriter {
   OutputFile out_;
 };
 
-}  // namespace capture
+}  // namespace formats

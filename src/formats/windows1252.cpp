@@ -1,9 +1,9 @@
-#include "capture/windows1252.h"
+#include "formats/windows1252.h"
 
 #include <array>
 #include <cstdint>
 
-namespace capture {
+namespace formats {
 namespace {
 
 // Code points of the bytes 0x80 to 0x9F; the five bytes Windows-1252 leaves undefined stand
@@ -159,4 +159,4 @@ std::string QuoteForMessage(std::string_view utf8) {
   return out;
 }
 
-}  // namespace capture
+}  // namespace formats

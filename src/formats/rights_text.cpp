@@ -1,9 +1,9 @@
-#include "capture/rights_text.h"
+#include "formats/rights_text.h"
 
 #include <array>
 #include <string_view>
 
-namespace capture {
+namespace formats {
 namespace {
 
 struct RightWord {
@@ -36,4 +36,4 @@ std::string BuildRightsText(std::uint16_t mask) {
   return text;
 }
 
-}  // namespace capture
+}  // namespace formats

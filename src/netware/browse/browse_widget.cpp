@@ -1,5 +1,5 @@
 // The NDS browse control over the bound directory control.
-#include "netware/browse_widget.h"
+#include "netware/browse/browse_widget.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,7 +28,6 @@ std::string TreeOf(const std::string& path) {
   return path.substr(prefix.size(),
                      end == std::string::npos ? std::string::npos : end - prefix.size());
 }
-
 
 }  // namespace
 

@@ -1,2 +1,0 @@
-// Placeholder until the simulated network lands.
-#include "netware/sim/sim_network.h"
