@@ -167,7 +167,9 @@ void DottedName(const std::uint8_t* data, std::size_t size) {
     components.insert(components.begin(), name.substr(pos, end - pos));
   }
   std::string joined;
-  for (const auto& component : components) joined += (joined.empty() ? "" : "\\") + component;
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    joined += (i == 0 ? "" : "\\") + components[i];
+  }
   Check(
       components.size() == static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1,
       "the dotted name " + name + " has another number of components", Bytes(data, size));
