@@ -3,7 +3,7 @@ tolvane_add_test(capture_setup_test
   LIBS tolvane_capture)
 tolvane_add_test(get_trustees_test QT
   SOURCES capture/get_trustees_test.cpp
-  LIBS tolvane_test_support)
+  LIBS tolvane_window_scene)
 tolvane_add_test(capture_round_trip_test QT
   SOURCES capture/round_trip_test.cpp
-  LIBS tolvane_test_support)
+  LIBS tolvane_window_scene)

@@ -2,7 +2,7 @@
 # written, a write cut short, rights files of random bytes.
 tolvane_add_test(restore_faults_test QT
   SOURCES faults/restore_faults_test.cpp
-  LIBS tolvane_test_support tolvane_restore tolvane_formats)
+  LIBS tolvane_window_scene tolvane_restore tolvane_formats)
 tolvane_add_test(capture_faults_test QT
   SOURCES faults/capture_faults_test.cpp
-  LIBS tolvane_test_support)
+  LIBS tolvane_window_scene)

@@ -8,7 +8,7 @@ target_compile_definitions(help_file_test PRIVATE
 
 tolvane_add_test(help_window_test QT
   SOURCES help/help_window_test.cpp
-  LIBS tolvane_test_support Qt6::Test)
+  LIBS tolvane_window_scene)
 target_compile_definitions(help_window_test PRIVATE
   TOLVANE_HELP_SOURCE="${CMAKE_SOURCE_DIR}/help/Tolvane.HLP")
 

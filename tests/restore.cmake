@@ -3,4 +3,4 @@ tolvane_add_test(restore_logic_test
   LIBS tolvane_restore tolvane_formats)
 tolvane_add_test(write_trustees_test QT
   SOURCES restore/write_trustees_test.cpp
-  LIBS tolvane_test_support)
+  LIBS tolvane_window_scene)

@@ -1,3 +1,3 @@
 tolvane_add_test(volume_selection_test QT
   SOURCES selection/volume_selection_test.cpp
-  LIBS tolvane_test_support Qt6::Test)
+  LIBS tolvane_window_scene)

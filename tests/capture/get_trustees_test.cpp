@@ -3,15 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QProgressBar>
 
-#include "capture/capture_fixture.h"
 #include "capture/volume_name.h"
+#include "support/window_scene.h"
 
 namespace {
 
-using capture_testing::CaptureFixture;
-using capture_testing::SortedLines;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -19,6 +18,7 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
+using testing_support::SortedLines;
 using testing_support::WriteFileBytes;
 
 // 26 users, 24 of them trustees of one crowded directory (two batches of the trustee list),
@@ -64,25 +64,26 @@ std::string Network() {
 
 constexpr std::int64_t kObjects = 26 + 1 + 1;
 
-class GetTrusteesTest : public CaptureFixture {
+class GetTrusteesTest : public ::testing::Test, protected testing_support::WindowScene {
  protected:
+  GetTrusteesTest() : WindowScene(Network()) {}
   void SetUp() override {
-    sim::LoadNetworkJson(network_.path(), Network());
-    OpenWindow();
-    Select("CORP", "FS1_VOL1");
+    ASSERT_TRUE(Open());
+    Show();
+    SelectVolume("CORP", "FS1_VOL1");
   }
 
   ShownMessage Closing(const std::string& extra = "") {
     return {ClosingText("FS1_VOL1") + extra, app::MsgIcon::None, "Tolvane"};
   }
-  std::string Rights() { return ReadFileBytes(RightsFile("FS1_VOL1")); }
+  std::string Rights() { return WindowScene::Rights("FS1_VOL1"); }
 };
 
 TEST_F(GetTrusteesTest, CapturesEveryAssignmentOfTheVolume) {
   WriteFileBytes(RightsFile("FS1_VOL1"), "CORP,Old.MAIN,FS1,VOL1:\\Old,Read\r\n");
-  form_->Command1_Click();
+  GetTrustees();
 
-  EXPECT_THAT(desktop_.messages,
+  EXPECT_THAT(desktop.messages,
               ElementsAre(ShownMessage{"No Organisational Role Objects Found In The Tree",
                                        app::MsgIcon::Information, "!! Error !!"},
                           Closing()));
@@ -97,12 +98,12 @@ TEST_F(GetTrusteesTest, CapturesEveryAssignmentOfTheVolume) {
   // The object list file is gone, and no temporary file is left.
   EXPECT_THAT(ProgramFiles(), ElementsAre("FS1_VOL1.RIGHTS"));
 
-  EXPECT_EQ(form_->ObjectCount, kObjects);
-  EXPECT_EQ(form_->ProgressBar1->value(), kObjects - 1);
+  EXPECT_EQ(form->ObjectCount, kObjects);
+  EXPECT_EQ(form->ProgressBar1->value(), kObjects - 1);
   // F: and G: are mapped: the sixth lowest free letter is H:, removed again afterwards.
-  EXPECT_EQ(form_->List2.front(), "H:");
+  EXPECT_EQ(form->List2.front(), "H:");
   EXPECT_THAT(Drives(), ElementsAre("F:", "G:"));
-  EXPECT_FALSE(desktop_.Busy());
+  EXPECT_FALSE(desktop.Busy());
 }
 
 TEST_F(GetTrusteesTest, RefusesBeforeCompilingAnything) {
@@ -119,55 +120,54 @@ TEST_F(GetTrusteesTest, RefusesBeforeCompilingAnything) {
     SCOPED_TRACE(text);
     if (selected == "FS1_VOL1" && tree == 0) {  // letters up to U: are mapped: five are free
       for (std::string drive = "A:", path = "\\\\FS1\\VOL1\\"; drive < "V:"; ++drive[0]) {
-        platform_->Session().MapDrive(drive, path, true);
+        platform->Session().MapDrive(drive, path, true);
       }
     }
-    desktop_.messages.clear();
-    form_->Combo2->setCurrentIndex(tree);
-    form_->SelectedVolume = selected;
-    form_->Command1_Click();
+    desktop.messages.clear();
+    form->Combo2->setCurrentIndex(tree);
+    form->SelectedVolume = selected;
+    form->Command1_Click();
 
-    ASSERT_EQ(desktop_.messages.size(), 1u);
-    EXPECT_THAT(desktop_.messages[0].text, HasSubstr(text));
-    EXPECT_EQ(desktop_.messages[0].icon, icon);
-    EXPECT_EQ(desktop_.messages[0].title, title);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_THAT(desktop.messages[0].text, HasSubstr(text));
+    EXPECT_EQ(desktop.messages[0].icon, icon);
+    EXPECT_EQ(desktop.messages[0].title, title);
     EXPECT_THAT(ProgramFiles(), IsEmpty());
-    EXPECT_FALSE(desktop_.Busy());
+    EXPECT_FALSE(desktop.Busy());
   }
 }
 
 TEST_F(GetTrusteesTest, FailureInsideTheScanKeepsTheEarlierRightsFile) {
   const std::string earlier = "CORP,Old.MAIN,FS1,VOL1:\\Old,Read\r\n";
   WriteFileBytes(RightsFile("FS1_VOL1"), earlier);
-  auto& client = platform_->Counter();
+  auto& client = platform->Counter();
   client.after = [&client](const std::string& call, nw::NWRCODE rc) {
     return call == "NWGetVolumeNumber" && client.Count(call) >= 3 ? nw::kVolumeDoesNotExist : rc;
   };
-  form_->Command1_Click();
+  GetTrustees();
 
-  ASSERT_EQ(desktop_.messages.size(), 2u);
-  EXPECT_THAT(desktop_.messages[1].text,
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_THAT(desktop.messages[1].text,
               AllOf(HasSubstr("server FS1, volume VOL1"), HasSubstr("(E= 35224)"),
                     Not(HasSubstr("Cannot add drive mapping"))));
-  EXPECT_EQ(desktop_.messages[1].icon, app::MsgIcon::Critical);
+  EXPECT_EQ(desktop.messages[1].icon, app::MsgIcon::Critical);
   EXPECT_EQ(Rights(), earlier);
   // The object list file stays behind, complete; no temporary file does.
   EXPECT_THAT(ProgramFiles(), ElementsAre("FS1_VOL1.RIGHTS", "users.txt"));
-  EXPECT_EQ(static_cast<std::int64_t>(SortedLines(ReadFileBytes(program_ / "users.txt")).size()),
-            form_->ObjectCount);
+  EXPECT_EQ(static_cast<std::int64_t>(SortedLines(ReadFileBytes(program / "users.txt")).size()),
+            form->ObjectCount);
   EXPECT_THAT(Drives(), ElementsAre("F:", "G:"));
 }
 
 TEST_F(GetTrusteesTest, ScanSkipsANameThatCannotBeMapped) {
   // Without a fresh ID per object, Nobody would be given JSmith's assignments.
-  WriteFileBytes(program_ / "users.txt",
-                 "JSmith.SALES.MAIN\r\nNobody.MAIN\r\nStaff.SALES.MAIN\r\n");
-  form_->ServerName = "FS1";
-  form_->VolumeName = "VOL1";
-  form_->ProgressBar1->setMaximum(3);
-  form_->ReadTrusteeRights();
+  WriteFileBytes(program / "users.txt", "JSmith.SALES.MAIN\r\nNobody.MAIN\r\nStaff.SALES.MAIN\r\n");
+  form->ServerName = "FS1";
+  form->VolumeName = "VOL1";
+  form->ProgressBar1->setMaximum(3);
+  form->ReadTrusteeRights();
 
-  EXPECT_THAT(desktop_.messages,
+  EXPECT_THAT(desktop.messages,
               ElementsAre(Closing(" 1 object could not be found in the tree and was left out.")));
   std::vector<std::string> expected;
   for (const auto& line : Dump("FS1", "VOL1")) {

@@ -4,30 +4,31 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "capture/capture_fixture.h"
+#include <QComboBox>
+
 #include "capture/volume_name.h"
 #include "formats/rights_file.h"
+#include "netware/sim/sim_network.h"
+#include "support/window_scene.h"
 
 namespace {
 
-using capture_testing::CaptureFixture;
-using capture_testing::SortedLines;
 using ::testing::Contains;
-using testing_support::ReadFileBytes;
+using testing_support::SortedLines;
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
-class RoundTripTest : public CaptureFixture {
+class RoundTripTest : public ::testing::Test, protected testing_support::WindowScene {
  protected:
   // Captures the selected volume; the rights file's bytes.
   std::string Capture(const std::string& base) {
-    desktop_.messages.clear();
-    form_->Command1_Click();
-    EXPECT_EQ(desktop_.MessageTexts(), std::vector<std::string>{ClosingText(base)});
-    return ReadFileBytes(RightsFile(base));
+    desktop.messages.clear();
+    GetTrustees();
+    EXPECT_EQ(desktop.MessageTexts(), std::vector<std::string>{ClosingText(base)});
+    return Rights(base);
   }
 };
 
@@ -41,38 +42,47 @@ TEST_F(RoundTripTest, GeneratedVolumeSurvivesClearAndRestoreUnchanged) {
                                      .depth = 8,
                                      .crowdedTrustees = 60,
                                      .seed = 11};
-  sim::GenerateNetwork(network_.path(), options);
-  OpenWindow();
+  Generate(options);
+  ASSERT_TRUE(Open());
+  Show();
   const std::string base = options.server + "_" + options.volume;
-  Select(options.tree, base);
+  SelectVolume(options.tree, base);
 
   const std::vector<std::string> stored = Dump(options.server, options.volume);
+  const std::map<std::string, std::uint16_t> masks = Masks(options.server, options.volume);
   ASSERT_GE(stored.size(), 20000u);
+  ASSERT_EQ(masks.size(), stored.size());
   const std::string first = Capture(base);
-  EXPECT_GE(form_->ObjectCount, 5000);
+  EXPECT_GE(form->ObjectCount, 5000);
   ASSERT_EQ(SortedLines(first), stored);
 
-  sim::ClearAssignments(network_.path(), options.server, options.volume);
+  sim::ClearAssignments(network.path(), options.server, options.volume);
   ASSERT_TRUE(Dump(options.server, options.volume).empty());
-  desktop_.messages.clear();
-  desktop_.openFileAnswers.push_back(RightsFile(base).string());
-  form_->Command4_Click();
-  ASSERT_EQ(desktop_.MessageTexts(), std::vector<std::string>{"All trustees have been added."});
+  WriteTrustees(RightsFile(base).string());
+  ASSERT_EQ(desktop.MessageTexts(), std::vector<std::string>{"All trustees have been added."});
   EXPECT_EQ(Dump(options.server, options.volume), stored);
+  // Every bit comes back as captured, except that a granted Read carries 0x0004 with it.
+  std::map<std::string, std::uint16_t> expected = masks;
+  int reads = 0;
+  for (auto& [assignment, mask] : expected) {
+    if (mask & 0x0001) mask |= 0x0004, ++reads;
+  }
+  EXPECT_GT(reads, 0);
+  EXPECT_TRUE(Masks(options.server, options.volume) == expected) << "a restored mask differs";
   EXPECT_TRUE(Capture(base) == first) << "the second capture differs from the first";
 }
 
 TEST_F(RoundTripTest, DemoNetworkVolumesAgreeWithTheStore) {
-  sim::CreateDemoNetwork(network_.path());
-  OpenWindow();
+  Demo();
+  ASSERT_TRUE(Open());
+  Show();
   int volumes = 0;
-  for (int t = 0; t < form_->Combo2->count(); ++t) {
-    const std::string tree = form_->Combo2->itemText(t).toStdString();
-    form_->Combo2->setCurrentIndex(t);
-    form_->Combo2_Click();
-    for (const std::string& volume : std::vector<std::string>(form_->List3)) {
+  for (int t = 0; t < form->Combo2->count(); ++t) {
+    const std::string tree = form->Combo2->itemText(t).toStdString();
+    ChooseTree(tree);
+    for (const std::string& volume : std::vector<std::string>(form->List3)) {
       SCOPED_TRACE(tree + " " + volume);
-      Select(tree, volume);
+      SelectVolume(tree, volume);
       const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(volume);
       Capture(volume);
       const std::vector<std::string> dump = Dump(parts.server, parts.volume);
@@ -88,7 +98,7 @@ TEST_F(RoundTripTest, DemoNetworkVolumesAgreeWithTheStore) {
         lines.push_back(Upper(line));
         const std::string below = r.directory.substr(parts.volume.size() + 1);
         if (below.empty() ||
-            !platform_->Files().Dir("\\\\" + parts.server + "\\" + parts.volume + below).empty()) {
+            !platform->Files().Dir("\\\\" + parts.server + "\\" + parts.volume + below).empty()) {
           EXPECT_THAT(dump, Contains(line));
         }
       }

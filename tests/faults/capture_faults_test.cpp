@@ -6,15 +6,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <QComboBox>
 #include <QProgressBar>
 #include <csignal>
 
-#include "app/form1.h"
 #include "faults/fault_harness.h"
 #include "netware/sim/sim_network.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace {
 
@@ -25,24 +22,13 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 using testing_support::ReadFileBytes;
-using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 constexpr const char* kEarlier = "GEN_TREE,Old.ORG,GENFS,DATA:\\Old,Read\r\n";
 
-// Runs `beforeMessage` before it shows a message.
-class HookedDesktop : public testing_support::FakeDesktop {
- public:
-  std::function<void()> beforeMessage;
-  void MsgBox(const std::string& text, app::MsgIcon icon, const std::string& title) override {
-    if (beforeMessage) beforeMessage();
-    FakeDesktop::MsgBox(text, icon, title);
-  }
-};
-
 // A generated network, a program folder holding an earlier rights file of its volume, and a
 // capture of that volume in a child process.
-class CaptureScene {
+class CaptureScene : public testing_support::WindowScene {
  public:
   CaptureScene(int users, int assignments)
       : options_{.users = users,
@@ -51,16 +37,17 @@ class CaptureScene {
                  .units = 3,
                  .directories = 40,
                  .assignments = assignments} {
-    sim::GenerateNetwork(network.path(), options_);
+    Generate(options_);
     WriteFileBytes(RightsFile(), kEarlier);
   }
 
   std::string Base() const { return options_.server + "_" + options_.volume; }
-  fs::path RightsFile() const { return program / (Base() + ".RIGHTS"); }
+  fs::path RightsFile() const { return WindowScene::RightsFile(Base()); }
 
   // `arm` readies the child; the report is a line on its pointer and whether the scan stopped
   // before the last object, then one line per message: its icon, title and text.
-  std::string Capture(const std::function<void(faults::HookedPlatform&, HookedDesktop&)>& arm,
+  std::string Capture(const std::function<void(testing_support::HookedPlatform&,
+                                               testing_support::FakeDesktop&)>& arm,
                       bool dropPrivileges) {
     return faults::RunInChild([&]() -> std::string {
       constexpr uid_t kNobody = 65534;  // root would write through permission bits
@@ -68,32 +55,19 @@ class CaptureScene {
           (::setgroups(0, nullptr) || ::setgid(kNobody) || ::setuid(kNobody))) {
         return "cannot drop privileges";
       }
-      faults::HookedPlatform platform(sim::OpenNetwork(network.path()));
-      HookedDesktop desktop;
-      if (arm) arm(platform, desktop);
-      desktop.programFolder = program.path().string();
-      app::Form1 form(platform, desktop);
-      if (!form.Form_Load()) return "start-up failed";
-      form.Combo2->setCurrentIndex(form.Combo2->findText(QString::fromStdString(options_.tree)));
-      form.SelectedVolume = Base();
-      desktop.messages.clear();
-      form.Command1_Click();
-      const bool early = form.ProgressBar1->value() < form.ProgressBar1->maximum() - 1;
+      if (!Open()) return "start-up failed";
+      Show();
+      SelectVolume(options_.tree, Base());
+      if (::testing::Test::HasFailure()) return "the volume could not be selected";
+      if (arm) arm(*platform, desktop);
+      GetTrustees();
+      const bool early = form->ProgressBar1->value() < form->ProgressBar1->maximum() - 1;
       std::string report = std::string(desktop.Busy() ? "busy" : "idle") + (early ? " early" : "");
       for (const auto& m : desktop.messages) {
         report += "\n" + std::to_string(static_cast<int>(m.icon)) + " " + m.title + ": " + m.text;
       }
       return report;
     });
-  }
-
-  std::vector<std::string> ProgramFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(program.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
   }
 
   // A failed capture: one message naming the failure, the earlier rights file as it was, the
@@ -108,9 +82,6 @@ class CaptureScene {
     EXPECT_THAT(sim::OpenNetwork(network.path())->Session().DriveMappings(), IsEmpty());
     EXPECT_EQ(ProgramFiles(), files);
   }
-
-  TempDir network;
-  TempDir program;
 
  private:
   sim::GenerateOptions options_;
@@ -160,7 +131,7 @@ TEST(FileSizeLimitTest, AWriteCutShortKeepsTheEarlierRightsFileAndLeavesNoTempor
     // The limit holds from the scan's first question until the failure is told, so that
     // the object list file and the store's own writes are not stopped by it.
     const std::string report = scene.Capture(
-        [](faults::HookedPlatform& platform, HookedDesktop& desktop) {
+        [](testing_support::HookedPlatform& platform, testing_support::FakeDesktop& desktop) {
           std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
           auto saved = std::make_shared<rlimit>();
           getrlimit(RLIMIT_FSIZE, saved.get());

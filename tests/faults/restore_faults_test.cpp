@@ -15,25 +15,20 @@
 #include <set>
 #include <thread>
 
-#include "app/form1.h"
-#include "faults/fault_harness.h"
 #include "formats/rights_file.h"
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
 #include "netware/sim/sim_network.h"
 #include "restore/rights_mask.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing_support::FakeDesktop;
 using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
-using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 constexpr const char* kNetwork = R"({ "trees": [ { "name": "CORP", "objects": [
@@ -63,39 +58,22 @@ std::string Lines(const std::vector<std::string>& records) {
   return bytes;
 }
 // A temporary network with the window over it, opened when asked.
-class Scene {
+class Scene : public testing_support::WindowScene {
  public:
-  Scene() { sim::LoadNetworkJson(network.path(), kNetwork); }
+  Scene() : WindowScene(kNetwork) {}
 
   void OpenWindow() {
-    platform = std::make_unique<faults::HookedPlatform>(sim::OpenNetwork(network.path()));
-    desktop.programFolder = program.path().string();
-    form = std::make_unique<app::Form1>(*platform, desktop);
-    ASSERT_TRUE(form->Form_Load());
-    desktop.messages.clear();
+    ASSERT_TRUE(Open());
+    Show();
   }
 
   // Restores `bytes` as a rights file and returns the messages it showed.
   std::vector<ShownMessage> Restore(const std::string& bytes) {
-    const fs::path file = program / "FAULT.RIGHTS";
-    WriteFileBytes(file, bytes);
-    desktop.openFileAnswers.push_back(file.string());
-    desktop.messages.clear();
-    form->Command4_Click();
+    WriteTrusteesFrom(bytes, "FAULT.RIGHTS");
     EXPECT_FALSE(desktop.Busy());
     EXPECT_EQ(form->Status(), "");
     return desktop.messages;
   }
-
-  std::vector<std::string> Dump(const std::string& server = "", const std::string& volume = "") {
-    return sim::DumpAssignments(network.path(), server, volume);
-  }
-
-  TempDir network;
-  TempDir program;
-  FakeDesktop desktop;
-  std::unique_ptr<faults::HookedPlatform> platform;
-  std::unique_ptr<app::Form1> form;
 };
 
 // Another process that holds the store's write lock (BEGIN EXCLUSIVE) with its own
@@ -184,7 +162,7 @@ TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
     SCOPED_TRACE(c.call);
     Scene scene;
     scene.OpenWindow();
-    faults::HookedClient& client = scene.platform->Counter();
+    testing_support::HookedClient& client = scene.platform->Counter();
     client.after = [&](const std::string& call, nw::NWRCODE rc) {
       if (call == c.call && client.Count(call) == c.n) {
         sim::SetServerUp(scene.network.path(), "FS1", false);
@@ -249,10 +227,8 @@ TEST(DamagedStoreTest, StartUpEndsWithTheClientLibraryMessageAndLeavesTheFileAlo
     damaged.resize(std::min(c.size, damaged.size()));
     WriteFileBytes(db, damaged);
 
-    auto platform = sim::OpenNetwork(scene.network.path());
-    FakeDesktop desktop;
-    desktop.programFolder = scene.program.path().string();
-    app::Form1 form(*platform, desktop);
+    app::Form1& form = scene.Build();
+    const testing_support::FakeDesktop& desktop = scene.desktop;
     bool loaded = true;
     form.RunGuarded([&] { loaded = form.Form_Load(); });
 

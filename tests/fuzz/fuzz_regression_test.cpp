@@ -1,14 +1,14 @@
-// Replays every input kept in the fuzz corpus, so an input that once broke a reader stays
-// a test (under the sanitizer build it also checks memory).
+// Replays every input kept in the fuzz corpus through the property-checking targets, so an
+// input that once broke a reader or a writer stays a test (under the sanitizer build it also
+// checks memory).
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "fuzz/fuzz_targets.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -21,14 +21,16 @@ struct Corpus {
 
 class FuzzCorpusTest : public ::testing::TestWithParam<Corpus> {};
 
-TEST_P(FuzzCorpusTest, EveryKeptInputIsHandled) {
+TEST_P(FuzzCorpusTest, EveryKeptInputKeepsTheTargetsProperties) {
   const auto folder = std::filesystem::path(TOLVANE_FUZZ_CORPUS) / GetParam().folder;
   int inputs = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    SCOPED_TRACE(entry.path().string());
-    GetParam().target(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const std::string bytes = testing_support::ReadFileBytes(entry.path());
+    try {
+      GetParam().target(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    } catch (const fuzz::PropertyFailure& failure) {
+      ADD_FAILURE() << entry.path().filename() << ": " << failure.what();
+    }
     ++inputs;
   }
   EXPECT_GT(inputs, 0) << "no inputs in " << folder;
@@ -38,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                          ::testing::Values(Corpus{"rights_reader", fuzz::RightsReader},
                                            Corpus{"object_list_reader", fuzz::ObjectListReader},
                                            Corpus{"dotted_name", fuzz::DottedName},
-                                           Corpus{"trustee_path", fuzz::TrusteePath}));
+                                           Corpus{"trustee_path", fuzz::TrusteePath}),
+                         [](const auto& info) { return std::string(info.param.folder); });
 
 }  // namespace

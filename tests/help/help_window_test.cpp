@@ -18,11 +18,8 @@
 #include <QWhatsThis>
 #include <filesystem>
 
-#include "app/form1.h"
 #include "app/help_viewer.h"
-#include "netware/sim/sim_network.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace {
 
@@ -30,34 +27,26 @@ using app::Form1;
 using ::testing::HasSubstr;
 using testing_support::HelpRequest;
 
-// A fake desktop whose help requests also reach the real viewer.
-class ViewerDesktop : public testing_support::FakeDesktop {
- public:
-  void WinHelp(const std::string& file, std::uint32_t command, std::uint32_t data) override {
-    FakeDesktop::WinHelp(file, command, data);
-    app::OpenHelpViewer(file, command, data);
-  }
-};
-
 void CloseViewer() {
   delete app::HelpViewerWindow();
   delete app::HelpViewerProblem();
 }
 
-class HelpWindow : public ::testing::Test {
+class HelpWindow : public ::testing::Test, protected testing_support::WindowScene {
  protected:
+  HelpWindow()
+      : WindowScene(R"({ "trees": [ { "name": "CORP", "objects": [
+          { "name": "Main", "class": "Organization" } ] } ],
+          "workstation": { "trees": [ "CORP" ] } })") {}
   void SetUp() override {
     CloseViewer();
-    sim::LoadNetworkJson(network.path(), R"({ "trees": [ { "name": "CORP", "objects": [
-        { "name": "Main", "class": "Organization" } ] } ],
-        "workstation": { "trees": [ "CORP" ] } })");
-    platform = sim::OpenNetwork(network.path());
-    std::filesystem::copy_file(TOLVANE_HELP_SOURCE, folder / "Tolvane.HLP");
-    desk.programFolder = folder.path().string();
-    form = std::make_unique<Form1>(*platform, desk);
-    ASSERT_TRUE(form->Form_Load());
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    std::filesystem::copy_file(TOLVANE_HELP_SOURCE, program / "Tolvane.HLP");
+    // Help requests also reach the real viewer.
+    desktop.afterHelp = [](const HelpRequest& r) {
+      app::OpenHelpViewer(r.file, r.command, r.data);
+    };
+    ASSERT_TRUE(Open());
+    Show();
   }
   void TearDown() override {
     if (QWhatsThis::inWhatsThisMode()) QWhatsThis::leaveWhatsThisMode();
@@ -65,7 +54,7 @@ class HelpWindow : public ::testing::Test {
     CloseViewer();
   }
 
-  std::string HelpFile() const { return folder.path().string() + "/Tolvane.HLP"; }
+  std::string HelpFile() const { return program.path().string() + "/Tolvane.HLP"; }
   QWidget* Page(int tab) const { return form->SSTab1->widget(tab); }
   // A point on a page of the tab control where no control lies.
   QPoint EmptySpot(int tab) const {
@@ -80,18 +69,13 @@ class HelpWindow : public ::testing::Test {
   std::pair<int, int> TabNumbers() const {
     return {Form1::HelpContextID(form->SSTab1), Form1::WhatsThisHelpID(form->SSTab1)};
   }
-
-  testing_support::TempDir network, folder;
-  std::unique_ptr<nw::NetWarePlatform> platform;
-  ViewerDesktop desk;
-  std::unique_ptr<Form1> form;
 };
 
 // The viewer is one non-modal window that follows links and leaves quitting to the main window.
 TEST_F(HelpWindow, HelpMenuOpensTheContentsOfTolvaneHlpInTheProgramFolderInTheViewer) {
   form->mnuHelp->trigger();
-  EXPECT_EQ(desk.helpRequests,
-            (std::vector<HelpRequest>{{folder.path().string() + "/Tolvane.hlp", 3, 0}}));
+  EXPECT_EQ(desktop.helpRequests,
+            (std::vector<HelpRequest>{{program.path().string() + "/Tolvane.hlp", 3, 0}}));
   QWidget* window = app::HelpViewerWindow();  // "Tolvane.hlp" finds "Tolvane.HLP"
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(app::HelpViewerTopic(), 1);
@@ -109,7 +93,7 @@ TEST_F(HelpWindow, HelpMenuOpensTheContentsOfTolvaneHlpInTheProgramFolderInTheVi
   app::ShowHelpPopup(HelpFile(), 11, form->NWBrowse1);
   EXPECT_EQ(app::LastHelpPopupHtml(), app::HelpPopupHtml(HelpFile(), 11));
   EXPECT_THAT(app::LastHelpPopupHtml(), HasSubstr("<b>Select Volume</b>"));
-  EXPECT_TRUE(desk.messages.empty());
+  EXPECT_TRUE(desktop.messages.empty());
 }
 
 // A right click over the tab control (bar or empty page) or the browse control offers What's This
@@ -137,24 +121,24 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.target->objectName().toStdString() << " tab " << c.tab);
     ClickTab(c.tab, Qt::LeftButton);
-    desk.whatsThisShown.clear();
-    desk.popupsShown = 0;
-    desk.popupAnswers = {c.answer};
+    desktop.whatsThisShown.clear();
+    desktop.popupsShown = 0;
+    desktop.popupAnswers = {c.answer};
     QTest::mouseClick(c.target, Qt::RightButton, {}, c.at);
-    EXPECT_EQ(desk.popupsShown, c.shown ? 1 : 0);
-    ASSERT_EQ(desk.whatsThisShown.size(), c.topic ? 1u : 0u);
+    EXPECT_EQ(desktop.popupsShown, c.shown ? 1 : 0);
+    ASSERT_EQ(desktop.whatsThisShown.size(), c.topic ? 1u : 0u);
     if (c.topic) {
-      EXPECT_EQ(desk.whatsThisShown[0].topic, c.topic);
-      EXPECT_EQ(desk.whatsThisShown[0].control, c.shown);
-      EXPECT_EQ(desk.whatsThisShown[0].file, HelpFile());
+      EXPECT_EQ(desktop.whatsThisShown[0].topic, c.topic);
+      EXPECT_EQ(desktop.whatsThisShown[0].control, c.shown);
+      EXPECT_EQ(desktop.whatsThisShown[0].file, HelpFile());
     }
     EXPECT_EQ(TabNumbers(), std::make_pair(2 + c.tab, 2 + c.tab));
     EXPECT_EQ(form->ThisControl, nullptr);
   }
   EXPECT_EQ(app::HelpViewerWindow(), nullptr);
   form->mnuWhatsThisHelp->trigger();  // with no control chosen
-  EXPECT_EQ(desk.whatsThisShown.size(), 0u);
-  EXPECT_FALSE(desk.endedWith.has_value());
+  EXPECT_EQ(desktop.whatsThisShown.size(), 0u);
+  EXPECT_FALSE(desktop.endedWith.has_value());
 }
 
 TEST_F(HelpWindow, LeftClickAndButton3UpdateTheNumbersWithoutAPopUp) {
@@ -169,8 +153,8 @@ TEST_F(HelpWindow, LeftClickAndButton3UpdateTheNumbersWithoutAPopUp) {
   EXPECT_EQ(TabNumbers(), std::make_pair(3, 3));
   QTest::mouseClick(Page(0), Qt::LeftButton, {}, EmptySpot(0));
   EXPECT_EQ(TabNumbers(), std::make_pair(2, 2));
-  EXPECT_EQ(desk.popupsShown, 0);
-  EXPECT_TRUE(desk.whatsThisShown.empty());
+  EXPECT_EQ(desktop.popupsShown, 0);
+  EXPECT_TRUE(desktop.whatsThisShown.empty());
 }
 
 TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) {
@@ -178,22 +162,22 @@ TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) 
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   for (auto [control, topic] : {std::pair<QWidget*, int>{form->Combo2, 10}, {form->NWBrowse1, 2}}) {
     control->setFocus();
-    desk.helpRequests.clear();
+    desktop.helpRequests.clear();
     QTest::keyClick(control, Qt::Key_F1);
-    EXPECT_EQ(desk.helpRequests,
+    EXPECT_EQ(desktop.helpRequests,
               (std::vector<HelpRequest>{{HelpFile(), app::HELP_CONTEXT, std::uint32_t(topic)}}));
   }
   for (auto [target, topic, shownFor] :
        {std::tuple<QWidget*, int, QWidget*>{form->NWBrowse1->viewport(), 11, form->NWBrowse1},
         {form->Label1, 2, form->SSTab1}}) {
-    desk.whatsThisShown.clear();
+    desktop.whatsThisShown.clear();
     QWhatsThis::enterWhatsThisMode();
     QTest::mouseClick(target, Qt::LeftButton, {}, QRect(QPoint(), target->size()).center());
-    ASSERT_EQ(desk.whatsThisShown.size(), 1u) << topic;
-    EXPECT_EQ(desk.whatsThisShown[0].topic, topic);
-    EXPECT_EQ(desk.whatsThisShown[0].control, shownFor);
+    ASSERT_EQ(desktop.whatsThisShown.size(), 1u) << topic;
+    EXPECT_EQ(desktop.whatsThisShown[0].topic, topic);
+    EXPECT_EQ(desktop.whatsThisShown[0].control, shownFor);
   }
-  EXPECT_EQ(desk.popupsShown, 0);
+  EXPECT_EQ(desktop.popupsShown, 0);
 }
 
 TEST(HelpViewer, AMissingOrDamagedFileIsSaidOnceInItsOwnMessageAndOpensNoWindow) {

@@ -8,11 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/form1.h"
 #include "formats/object_list_file.h"
-#include "netware/sim/sim_network.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace app {
 class SelectionTestAccess {
@@ -29,10 +26,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing_support::FakeDesktop;
 using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
-using testing_support::TempDir;
 
 // CORP: volumes at two depths, a container whose name differs from a volume's only in case.
 // OTHER: one volume. BARE: no volume.
@@ -62,63 +57,27 @@ constexpr const char* kVolSys = R"(NDS:\\CORP\ACME\FS1_SYS)";
 constexpr const char* kVolVol1 = R"(NDS:\\CORP\ACME\SALES\FS1_VOL1)";
 constexpr const char* kSales = R"(NDS:\\CORP\ACME\SALES)";
 
-class VolumeSelectionTest : public ::testing::Test {
+class VolumeSelectionTest : public ::testing::Test, protected testing_support::WindowScene {
  protected:
+  VolumeSelectionTest() : WindowScene(kNetwork) {}
   void SetUp() override {
-    sim::LoadNetworkJson(network_.path(), kNetwork);
-    platform_ = sim::OpenNetwork(network_.path());
-    desktop_.programFolder = program_.path().string();
-    form_ = std::make_unique<app::Form1>(*platform_, desktop_);
-    ASSERT_TRUE(form_->Form_Load());
-    // The tree list as the session reports it, whatever the start-up left chosen.
-    form_->Combo2->clear();
-    for (const auto& tree : platform_->Session().Trees()) {
-      form_->Combo2->addItem(QString::fromStdString(tree.ShortName));
-    }
-    form_->Combo2->setCurrentIndex(-1);
-    form_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    desktop_.messages.clear();
+    ASSERT_TRUE(Open());
+    Show();
   }
 
-  // The user picks `tree` in the tree list.
-  void ChooseTree(const std::string& tree) {
-    const int index = form_->Combo2->findText(QString::fromStdString(tree));
-    ASSERT_GE(index, 0) << tree;
-    form_->Combo2->setCurrentIndex(index);
-    emit form_->Combo2->activated(index);
-  }
-
-  QTreeWidgetItem* Item(const std::string& fullName) {
-    QTreeWidgetItem* item = form_->NWBrowse1->ItemFor(fullName);
-    if (item != nullptr) form_->NWBrowse1->scrollToItem(item);
-    return item;
-  }
-
-  void ClickEntry(const std::string& fullName, Qt::MouseButton button = Qt::LeftButton) {
-    QTreeWidgetItem* item = Item(fullName);
-    ASSERT_NE(item, nullptr) << fullName;
-    const QRect rect = form_->NWBrowse1->visualItemRect(item);
-    QTest::mouseClick(form_->NWBrowse1->viewport(), button, {}, rect.center());
-  }
-
-  TempDir network_;
-  TempDir program_;
-  FakeDesktop desktop_;
-  std::unique_ptr<nw::NetWarePlatform> platform_;
-  std::unique_ptr<app::Form1> form_;
+  QTreeWidgetItem* Item(const std::string& fullName) { return form->NWBrowse1->ItemFor(fullName); }
 };
 
 TEST_F(VolumeSelectionTest, ChoosingATreeShowsItsRootAndListsExactlyItsVolumes) {
-  form_->Combo2->setFocus();
-  QTest::keyClick(form_->Combo2, Qt::Key_Down);  // the user's choice of the first tree
-  ASSERT_EQ(form_->Combo2->currentText(), "CORP");
+  form->Combo2->setFocus();
+  QTest::keyClick(form->Combo2, Qt::Key_Down);  // the user's choice of the first tree
+  ASSERT_EQ(form->Combo2->currentText(), "CORP");
 
-  EXPECT_EQ(form_->NWDir2->DirectoryPath, R"(NDS:\\CORP\[ROOT])");
+  EXPECT_EQ(form->NWDir2->DirectoryPath, R"(NDS:\\CORP\[ROOT])");
   // Volumes at both depths; not the container whose name differs only in case.
-  EXPECT_THAT(form_->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
-  EXPECT_THAT(desktop_.messages, IsEmpty());
-  EXPECT_FALSE(desktop_.busy);
+  EXPECT_THAT(form->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
+  EXPECT_THAT(desktop.messages, IsEmpty());
+  EXPECT_FALSE(desktop.busy);
   // The browser shows the tree's containers and volumes, not its users.
   EXPECT_NE(Item(kVolVol1), nullptr);
   EXPECT_EQ(Item(R"(NDS:\\CORP\ACME\SALES\JSmith)"), nullptr);
@@ -127,29 +86,29 @@ TEST_F(VolumeSelectionTest, ChoosingATreeShowsItsRootAndListsExactlyItsVolumes) 
 TEST_F(VolumeSelectionTest, ChoosingAgainRefillsTheVolumeListAndKeepsTheSelection) {
   ChooseTree("CORP");
   ClickEntry(kVolSys);
-  ASSERT_TRUE(form_->Command1->isEnabled());
+  ASSERT_TRUE(form->Command1->isEnabled());
 
   ChooseTree("CORP");
-  EXPECT_THAT(form_->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
+  EXPECT_THAT(form->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
   ChooseTree("OTHER");
-  EXPECT_THAT(form_->List3, ElementsAre("FS2_DATA"));
-  EXPECT_EQ(form_->NWDir2->DirectoryPath, R"(NDS:\\OTHER\[ROOT])");
+  EXPECT_THAT(form->List3, ElementsAre("FS2_DATA"));
+  EXPECT_EQ(form->NWDir2->DirectoryPath, R"(NDS:\\OTHER\[ROOT])");
   EXPECT_EQ(Item(kVolSys), nullptr);
   // Only the next click in the browser decides the selection.
-  EXPECT_EQ(form_->SelectedVolume, "FS1_SYS");
-  EXPECT_TRUE(form_->Command1->isEnabled());
+  EXPECT_EQ(form->SelectedVolume, "FS1_SYS");
+  EXPECT_TRUE(form->Command1->isEnabled());
 
-  form_->SearchLabel = " Organisational Unit ";  // left over from a capture
+  form->SearchLabel = " Organisational Unit ";  // left over from a capture
   ChooseTree("BARE");
-  EXPECT_THAT(desktop_.messages,
+  EXPECT_THAT(desktop.messages,
               ElementsAre(ShownMessage{"No Volume Objects Found In The Tree",
                                        app::MsgIcon::Information, "!! Error !!"}));
-  EXPECT_THAT(form_->List3, IsEmpty());
+  EXPECT_THAT(form->List3, IsEmpty());
 }
 
 TEST_F(VolumeSelectionTest, OnlyAClickOnAListedVolumeEnablesGetTrustees) {
   ChooseTree("CORP");
-  ASSERT_FALSE(form_->Command1->isEnabled());
+  ASSERT_FALSE(form->Command1->isEnabled());
   const std::pair<const char*, const char*> steps[] = {
       {kVolSys, "FS1_SYS"},
       {kSales, ""},  // a container
@@ -158,46 +117,46 @@ TEST_F(VolumeSelectionTest, OnlyAClickOnAListedVolumeEnablesGetTrustees) {
       {R"(NDS:\\CORP\ACME)", ""}};
   for (const auto& [entry, selected] : steps) {
     ClickEntry(entry);
-    EXPECT_EQ(form_->SelectedVolume, selected) << entry;
-    EXPECT_EQ(form_->Command1->isEnabled(), *selected != '\0') << entry;
+    EXPECT_EQ(form->SelectedVolume, selected) << entry;
+    EXPECT_EQ(form->Command1->isEnabled(), *selected != '\0') << entry;
   }
 }
 
 TEST_F(VolumeSelectionTest, AmongSeveralSelectedEntriesTheLastListedVolumeWins) {
   ChooseTree("CORP");
-  auto* browse = form_->NWBrowse1;
+  auto* browse = form->NWBrowse1;
   browse->setSelectionMode(QAbstractItemView::MultiSelection);
   Item(kVolSys)->setSelected(true);
   Item(kVolVol1)->setSelected(true);
   auto entries = browse->SelectedEntries();
   ASSERT_EQ(entries.size(), 2u);
-  form_->NWBrowse1_EntrySelected();
-  EXPECT_EQ(form_->SelectedVolume, entries.back().EntryName);
+  form->NWBrowse1_EntrySelected();
+  EXPECT_EQ(form->SelectedVolume, entries.back().EntryName);
 
   // A volume and a container, the container selected last: the volume still counts.
   browse->clearSelection();
   Item(kVolVol1)->setSelected(true);
   Item(kSales)->setSelected(true);
-  form_->NWBrowse1_EntrySelected();
-  EXPECT_EQ(form_->SelectedVolume, "FS1_VOL1");
+  form->NWBrowse1_EntrySelected();
+  EXPECT_EQ(form->SelectedVolume, "FS1_VOL1");
 }
 
 TEST_F(VolumeSelectionTest, OnlyARightClickOpensTheWhatsThisPopup) {
   ChooseTree("CORP");
   QWidget* duringPopup = nullptr;
-  QObject::connect(form_->mnuWhatsThisHelp, &QAction::triggered, form_.get(),
-                   [&] { duringPopup = form_->ThisControl; });
+  QObject::connect(form->mnuWhatsThisHelp, &QAction::triggered, form.get(),
+                   [&] { duringPopup = form->ThisControl; });
   for (const auto& [button, popups] :
        {std::pair{Qt::LeftButton, 0}, {Qt::RightButton, 1}, {Qt::MiddleButton, 0}}) {
     SCOPED_TRACE(button);
-    desktop_.popupsShown = 0;
-    desktop_.popupAnswers = {true};
+    desktop.popupsShown = 0;
+    desktop.popupAnswers = {true};
     duringPopup = nullptr;
-    form_->ThisControl = form_->Combo2;  // whatever was there is cleared
+    form->ThisControl = form->Combo2;  // whatever was there is cleared
     ClickEntry(kSales, button);
-    EXPECT_EQ(desktop_.popupsShown, popups);
-    EXPECT_EQ(duringPopup, popups ? form_->NWBrowse1 : nullptr);
-    EXPECT_EQ(form_->ThisControl, nullptr);
+    EXPECT_EQ(desktop.popupsShown, popups);
+    EXPECT_EQ(duringPopup, popups ? form->NWBrowse1 : nullptr);
+    EXPECT_EQ(form->ThisControl, nullptr);
   }
 }
 
@@ -205,28 +164,28 @@ TEST_F(VolumeSelectionTest, OnlyARightClickOpensTheWhatsThisPopup) {
 // and entries of List1; one that cannot is told once and left out.
 TEST_F(VolumeSelectionTest, ObjectSearchResultsBecomeDottedLinesAndList1Entries) {
   ChooseTree("CORP");
-  const auto file = program_ / formats::kObjectListFileName;
-  auto& objectList = app::SelectionTestAccess::ObjectList(*form_);
+  const auto file = program / formats::kObjectListFileName;
+  auto& objectList = app::SelectionTestAccess::ObjectList(*form);
   objectList = std::make_unique<formats::ObjectListWriter>(file);
-  form_->SearchKind = "Others";
-  form_->SearchLabel = " Users ";
-  form_->NWDir1->SearchObjects("*", "User", 2, R"(NDS:\\CORP\[Root])", 0);
+  form->SearchKind = "Others";
+  form->SearchLabel = " Users ";
+  form->NWDir1->SearchObjects("*", "User", 2, R"(NDS:\\CORP\[Root])", 0);
   const std::vector<std::string> unreadable = {
       R"(NDS:\\OTHER\WIDGETS\BOB)", R"(NDS:\\CORP\ACME\Say "hi")", R"(NDS:\\CORPORATE\X)",
       "NDS:\\\\CORP\\ACME\\\xCE\xA9mega"};
-  form_->NWDir1_SearchResults({unreadable[0], R"(NDS:\\CORP\ACME)", unreadable[1],
-                               R"(NDS:\\CORP\ACME\Sales, East\Pat)", unreadable[2], unreadable[3]});
+  form->NWDir1_SearchResults({unreadable[0], R"(NDS:\\CORP\ACME)", unreadable[1],
+                              R"(NDS:\\CORP\ACME\Sales, East\Pat)", unreadable[2], unreadable[3]});
   objectList->Close();
   objectList.reset();
 
   EXPECT_EQ(ReadFileBytes(file),
             "AJones.SALES.ACME\r\nJSmith.SALES.ACME\r\nACME\r\n\"Pat.Sales, East.ACME\"\r\n");
-  EXPECT_THAT(form_->List1, ElementsAre("AJones.SALES.ACME", "JSmith.SALES.ACME", "ACME",
-                                        "Pat.Sales, East.ACME"));
-  EXPECT_THAT(form_->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
-  ASSERT_EQ(desktop_.messages.size(), 1u);
-  EXPECT_THAT(desktop_.messages[0].text, HasSubstr("OTHER"));
-  EXPECT_EQ(app::SelectionTestAccess::Unreadable(*form_), unreadable);
+  EXPECT_THAT(form->List1, ElementsAre("AJones.SALES.ACME", "JSmith.SALES.ACME", "ACME",
+                                       "Pat.Sales, East.ACME"));
+  EXPECT_THAT(form->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_THAT(desktop.messages[0].text, HasSubstr("OTHER"));
+  EXPECT_EQ(app::SelectionTestAccess::Unreadable(*form), unreadable);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 // A platform that passes every client-library call through to another one and counts it by
-// name, so tests can say which calls a command made and benchmarks how many.
+// name, so tests can say which calls a command made and benchmarks how many; a hooked one
+// can set off a fault in the middle of a command.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,6 +105,36 @@ class CountingClient : public nw::NetWareClient {
   nw::NetWareClient& inner_;
 };
 
+// Passes every call through; `after` sees each hooked call's name once it has answered
+// (Count(call) tells how often it was made) and returns the code the caller gets.
+class HookedClient : public CountingClient {
+ public:
+  using CountingClient::CountingClient;
+  std::function<nw::NWRCODE(const std::string& call, nw::NWRCODE rc)> after;
+
+  nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
+                              const char* name, nw::nuint32* id) override {
+    return After("NWDSMapNameToID", CountingClient::NWDSMapNameToID(context, conn, name, id));
+  }
+  nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                           nw::nuint32 id, std::uint16_t mask) override {
+    return After("NWAddTrustee", CountingClient::NWAddTrustee(conn, dirHandle, path, id, mask));
+  }
+  nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* vol,
+                                nw::nuint32* num) override {
+    return After("NWGetVolumeNumber", CountingClient::NWGetVolumeNumber(conn, vol, num));
+  }
+  nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 obj, nw::nuint32 vol,
+                                       nw::nuint32* iter, std::uint8_t* rights, char* path,
+                                       std::size_t pathSize) override {
+    return After("NWScanObjectTrusteePaths", CountingClient::NWScanObjectTrusteePaths(
+                                                 conn, obj, vol, iter, rights, path, pathSize));
+  }
+
+ private:
+  nw::NWRCODE After(const char* call, nw::NWRCODE rc) { return after ? after(call, rc) : rc; }
+};
+
 // The network behind a pass-through client of type ClientT.
 template <class ClientT>
 class PassThroughPlatform : public nw::NetWarePlatform {
@@ -122,5 +154,6 @@ class PassThroughPlatform : public nw::NetWarePlatform {
 };
 
 using CountingPlatform = PassThroughPlatform<CountingClient>;
+using HookedPlatform = PassThroughPlatform<HookedClient>;
 
 }  // namespace testing_support

@@ -6,6 +6,7 @@
 namespace testing_support {
 
 void FakeDesktop::MsgBox(const std::string& text, app::MsgIcon icon, const std::string& title) {
+  if (beforeMessage) beforeMessage();
   messages.push_back({text, icon, title.empty() ? std::string(app::kAppTitle) : title});
   busyDuringLastMessage = busy;
 }
@@ -34,9 +35,9 @@ void FakeDesktop::PopupMenu(QMenu* menu) {
   if (choose && menu && !menu->actions().isEmpty()) menu->actions().first()->trigger();
 }
 
-void FakeDesktop::WinHelp(const std::string& helpFile, std::uint32_t command,
-                          std::uint32_t data) {
+void FakeDesktop::WinHelp(const std::string& helpFile, std::uint32_t command, std::uint32_t data) {
   helpRequests.push_back({helpFile, command, data});
+  if (afterHelp) afterHelp(helpRequests.back());
 }
 
 void FakeDesktop::ShowWhatsThisTopic(const std::string& helpFile, int topic, QWidget* control) {

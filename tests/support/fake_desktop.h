@@ -2,8 +2,9 @@
 // A desktop that records what the window shows and answers dialogs from a script.
 
 #include <deque>
-#include <ostream>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ class FakeDesktop : public app::Desktop {
   std::string programFolder = "/tmp";
   QSizeF screenTwips{19200, 14400};
   double dpi = 96;
+  std::function<void()> beforeMessage;                // runs before a message is recorded
+  std::function<void(const HelpRequest&)> afterHelp;  // runs once a help request is recorded
 
   // ---- record ----
   std::vector<ShownMessage> messages;

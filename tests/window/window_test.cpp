@@ -11,11 +11,8 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "app/form1.h"
 #include "netware/sim/sim_network.h"
-#include "support/counting_platform.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace {
 
@@ -42,10 +39,10 @@ constexpr const char* kSys = R"(NDS:\\ACME_TREE\ACME\FS1_SYS)";
 constexpr const char* kVol1 = R"(NDS:\\ACME_TREE\ACME\FS1_VOL1)";
 
 // The simulated network, counting client calls; its tree list can be replaced or made to fail.
-class TestPlatform : public testing_support::CountingPlatform, public nw::NWSession {
+class TestPlatform : public testing_support::HookedPlatform, public nw::NWSession {
  public:
   explicit TestPlatform(const std::filesystem::path& folder)
-      : testing_support::CountingPlatform(sim::OpenNetwork(folder)) {}
+      : testing_support::HookedPlatform(sim::OpenNetwork(folder)) {}
   std::optional<std::vector<std::string>> trees;  // instead of the workstation's
   std::function<void()> onTrees;                  // runs inside Trees(); may throw
   int treeCalls = 0;
@@ -66,25 +63,22 @@ class TestPlatform : public testing_support::CountingPlatform, public nw::NWSess
   bool UnmapDrive(const std::string& letter) override { return Inner().UnmapDrive(letter); }
 
  private:
-  nw::NWSession& Inner() { return testing_support::CountingPlatform::Session(); }
+  nw::NWSession& Inner() { return testing_support::HookedPlatform::Session(); }
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected testing_support::WindowScene {
  protected:
-  WindowTest() {
-    sim::LoadNetworkJson(network.path(), kNetwork);
-    platform = std::make_unique<TestPlatform>(network.path());
-    desktop.programFolder = programFolder.path().string();
+  WindowTest() : WindowScene(kNetwork) { UsePlatform(network.path()); }
+  void UsePlatform(const std::filesystem::path& folder) {
+    auto made = std::make_unique<TestPlatform>(folder);
+    test = made.get();
+    platform = std::move(made);
   }
-  Form1& Window() {
-    if (!form) form = std::make_unique<Form1>(*platform, desktop);
-    return *form;
-  }
+  Form1& Window() { return Build(); }
   Form1& Shown() {
-    Form1& w = Window();
+    Form1& w = Build();
     EXPECT_TRUE(w.Form_Load());
-    w.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    Show();
     return w;
   }
   std::vector<std::string> Trees() {
@@ -94,15 +88,8 @@ class WindowTest : public ::testing::Test {
     }
     return items;
   }
-  void Click(QTreeWidgetItem* item) {
-    QTest::mouseClick(form->NWBrowse1->viewport(), Qt::LeftButton, {},
-                      form->NWBrowse1->visualItemRect(item).center());
-  }
 
-  testing_support::TempDir network, programFolder;
-  std::unique_ptr<TestPlatform> platform;
-  testing_support::FakeDesktop desktop;
-  std::unique_ptr<Form1> form;
+  TestPlatform* test = nullptr;
 };
 
 TEST_F(WindowTest, StartUpListsTheTreesInTheWorkstationsOrderWithNoneChosen) {
@@ -112,7 +99,7 @@ TEST_F(WindowTest, StartUpListsTheTreesInTheWorkstationsOrderWithNoneChosen) {
   w.StatusPanel1->setText("left over");
   w.ObjectCount = 7;
   std::vector<std::string> statusWhileBuilding;
-  platform->onTrees = [&] { statusWhileBuilding.push_back(w.Status()); };
+  test->onTrees = [&] { statusWhileBuilding.push_back(w.Status()); };
 
   ASSERT_TRUE(w.Form_Load());
 
@@ -126,9 +113,9 @@ TEST_F(WindowTest, StartUpListsTheTreesInTheWorkstationsOrderWithNoneChosen) {
   EXPECT_EQ(w.SSTab1->currentIndex(), 0);
   EXPECT_FALSE(w.Command1->isEnabled());
   EXPECT_EQ(w.NWBrowse1->topLevelItemCount(), 0);
-  EXPECT_EQ(w.HelpFile, programFolder.path().string() + "/Tolvane.HLP");
-  EXPECT_EQ(w.CommonDialog1.InitDir, programFolder.path().string());
-  EXPECT_EQ(platform->Counter().calls, (std::map<std::string, long>{{"NWCallsInit", 1}}));
+  EXPECT_EQ(w.HelpFile, program.path().string() + "/Tolvane.HLP");
+  EXPECT_EQ(w.CommonDialog1.InitDir, program.path().string());
+  EXPECT_EQ(test->Counter().calls, (std::map<std::string, long>{{"NWCallsInit", 1}}));
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_FALSE(w.Ended());
 }
@@ -169,7 +156,7 @@ TEST_F(WindowTest, ASecondInstanceOrAFailedNWCallsInitEndsStartUp) {
     desktop.messages.clear();
     desktop.endedWith.reset();
     desktop.previousInstance = second;
-    if (!second) platform = std::make_unique<TestPlatform>(empty / "none");
+    if (!second) UsePlatform(empty / "none");
     Form1& w = Window();
     w.show();
     EXPECT_FALSE(w.Form_Load());
@@ -179,17 +166,16 @@ TEST_F(WindowTest, ASecondInstanceOrAFailedNWCallsInitEndsStartUp) {
     ASSERT_TRUE(desktop.endedWith.has_value());
     EXPECT_TRUE(second || *desktop.endedWith != 0);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(platform->Counter().Total(), second ? 0 : 1);  // no NetWare call follows
+    EXPECT_EQ(test->Counter().Total(), second ? 0 : 1);  // no NetWare call follows
     QTest::mouseClick(w.Command3, Qt::LeftButton);
-    EXPECT_EQ(platform->treeCalls, 0);
+    EXPECT_EQ(test->treeCalls, 0);
   }
   EXPECT_FALSE(std::filesystem::exists(empty / "none"));
 }
 
 TEST_F(WindowTest, TheBrowseControlShowsContainersAndVolumesAndRefreshTreesKeepsTheVolume) {
   Form1& w = Shown();
-  w.Combo2->setCurrentIndex(1);
-  emit w.Combo2->activated(1);
+  ChooseTree("ACME_TREE");
   QTreeWidgetItem* acme = w.NWBrowse1->ItemFor(kAcme);
   ASSERT_NE(acme, nullptr);
   acme->setExpanded(true);
@@ -199,14 +185,14 @@ TEST_F(WindowTest, TheBrowseControlShowsContainersAndVolumesAndRefreshTreesKeeps
   }
   EXPECT_EQ(shown, (std::vector<std::string>{"FS1_SYS", "FS1_VOL1", "SALES"}));  // no user, group
 
-  Click(acme);  // a container is no volume
+  ClickEntry(kAcme);  // a container is no volume
   EXPECT_EQ(w.SelectedVolume, "");
   EXPECT_FALSE(w.Command1->isEnabled());
-  Click(w.NWBrowse1->ItemFor(R"(NDS:\\ACME_TREE\ACME\SALES\FS1_DATA)"));
+  ClickEntry(R"(NDS:\\ACME_TREE\ACME\SALES\FS1_DATA)");
   ASSERT_EQ(w.SelectedVolume, "FS1_DATA");
   ASSERT_TRUE(w.Command1->isEnabled());
 
-  platform->trees = std::vector<std::string>{"NEW_TREE", "ACME_TREE"};
+  test->trees = std::vector<std::string>{"NEW_TREE", "ACME_TREE"};
   QTest::mouseClick(w.Command3, Qt::LeftButton);
   EXPECT_EQ(Trees(), (std::vector<std::string>{"NEW_TREE", "ACME_TREE"}));
   EXPECT_EQ(w.Combo2->currentIndex(), -1);
@@ -214,7 +200,7 @@ TEST_F(WindowTest, TheBrowseControlShowsContainersAndVolumesAndRefreshTreesKeeps
   EXPECT_TRUE(w.Command1->isEnabled());
   EXPECT_EQ(w.NWBrowse1->SelectedEntries().size(), 1u);
 
-  platform->trees = std::vector<std::string>{};
+  test->trees = std::vector<std::string>{};
   QTest::mouseClick(w.Command3, Qt::LeftButton);
   EXPECT_EQ(w.Combo2->count(), 0);
   EXPECT_EQ(w.Status(), "");
@@ -226,7 +212,7 @@ TEST_F(WindowTest, ExitAndClosingEndTheProgramWithoutAClientCall) {
     SCOPED_TRACE(byMenu ? "E&xit" : "closing the window");
     form.reset();
     Form1& w = Shown();
-    const long callsBefore = platform->Counter().Total();
+    const long callsBefore = test->Counter().Total();
     if (byMenu) {
       w.Exit->trigger();
     } else {
@@ -234,7 +220,7 @@ TEST_F(WindowTest, ExitAndClosingEndTheProgramWithoutAClientCall) {
     }
     EXPECT_EQ(desktop.endedWith, 0);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(platform->Counter().Total(), callsBefore);
+    EXPECT_EQ(test->Counter().Total(), callsBefore);
     EXPECT_TRUE(desktop.messages.empty());
   }
 }
@@ -249,9 +235,9 @@ TEST_F(WindowTest, AnUnhandledFailureIsShownAndEndsTheProgram) {
     SCOPED_TRACE(shown);
     form.reset();
     desktop.messages.clear();
-    platform->onTrees = nullptr;
+    test->onTrees = nullptr;
     Form1& w = Shown();
-    platform->onTrees = fail;
+    test->onTrees = fail;
     desktop.busy = true;  // a failing command may leave the hourglass behind
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     EXPECT_EQ(desktop.messages, (std::vector<ShownMessage>{{shown, MsgIcon::Critical, "Tolvane"}}));
@@ -259,14 +245,14 @@ TEST_F(WindowTest, AnUnhandledFailureIsShownAndEndsTheProgram) {
     EXPECT_EQ(desktop.endedWith, 1);
     EXPECT_FALSE(w.isVisible());
     // The program is over: no further handler runs.
-    const int treeCalls = platform->treeCalls;
+    const int treeCalls = test->treeCalls;
     QTest::mouseClick(w.Command3, Qt::LeftButton);
-    EXPECT_EQ(platform->treeCalls, treeCalls);
+    EXPECT_EQ(test->treeCalls, treeCalls);
   }
   // The same rule holds during start-up.
   form.reset();
   desktop.messages.clear();
-  platform->onTrees = [] { throw std::runtime_error("The network store is locked"); };
+  test->onTrees = [] { throw std::runtime_error("The network store is locked"); };
   bool finished = false;
   Window().RunGuarded([&] {
     form->Form_Load();
