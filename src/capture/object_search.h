@@ -10,8 +10,8 @@
 namespace capture {
 
 struct ObjectNames {
-  std::vector<std::string> names;     // users first, then groups, roles, units
-  std::vector<std::string> leftOut;   // results no dotted name can be made of, as found
+  std::vector<std::string> names;    // users first, then groups, roles, units
+  std::vector<std::string> leftOut;  // results no dotted name can be made of, as found
 };
 
 // Searches below "NDS:\\" + tree + "\[Root]" with the arguments the window passes. The

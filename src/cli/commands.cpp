@@ -146,8 +146,8 @@ int Capture(Context& context, const CaptureOptions& options) {
   }
   if (selected.empty()) {
     throw UsageError("The tree " + tree + " has no volume object " +
-                     formats::QuoteForMessage(options.volume) +
-                     " ('tolvane-cli volumes " + tree + "' lists them).");
+                     formats::QuoteForMessage(options.volume) + " ('tolvane-cli volumes " + tree +
+                     "' lists them).");
   }
   const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(selected);
   const bool toStandardOutput = options.output == "-";
@@ -204,7 +204,8 @@ int Capture(Context& context, const CaptureOptions& options) {
   if (skipped > 0) {
     context.Problem(Count(skipped, "record", "records") +
                     " could not be written, because a name holds a character the file cannot "
-                    "carry, and " + (skipped == 1 ? "was" : "were") + " skipped.");
+                    "carry, and " +
+                    (skipped == 1 ? "was" : "were") + " skipped.");
   }
   context.Note((toStandardOutput ? std::string("Wrote ") : "File " + file + ": ") +
                Count(written, "record", "records") + ".");
@@ -239,9 +240,10 @@ int Restore(Context& context, const RestoreOptions& options) {
     }
   }
   context.EndProgress();
-  context.Note(Count(records.size(), "record", "records") + (options.dryRun ? " looked at: " : ": ") +
-               std::to_string(added) + " to add, " + std::to_string(changed) + " to change, " +
-               std::to_string(same) + " already there, " + std::to_string(failed) + " failed.");
+  context.Note(Count(records.size(), "record", "records") +
+               (options.dryRun ? " looked at: " : ": ") + std::to_string(added) + " to add, " +
+               std::to_string(changed) + " to change, " + std::to_string(same) +
+               " already there, " + std::to_string(failed) + " failed.");
   return failed == 0 ? kDone : kFailed;
 }
 
@@ -274,8 +276,8 @@ int Verify(Context& context, const std::string& file) {
     }
     // Without the live side there is nothing to compare: that is no difference found.
     if (!read) {
-      throw UsageError("The assignments of server " + volume.server + ", volume " +
-                       volume.volume + " cannot be read: " + failure);
+      throw UsageError("The assignments of server " + volume.server + ", volume " + volume.volume +
+                       " cannot be read: " + failure);
     }
   }
   const std::vector<verify::Difference> differences = verify::CompareRecords(records, live);

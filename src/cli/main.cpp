@@ -28,10 +28,11 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
       fs::create_directories(folder);
       sim::CreateDemoNetwork(folder);
     } catch (const std::exception& e) {
-      throw cli::UsageError("The demo network could not be created in " + folder.string() +
-                            ": " + e.what());
+      throw cli::UsageError("The demo network could not be created in " + folder.string() + ": " +
+                            e.what());
     }
-    if (!quiet) std::cerr << "tolvane-cli: Created the demo network in " << folder.string() << ".\n";
+    if (!quiet)
+      std::cerr << "tolvane-cli: Created the demo network in " << folder.string() << ".\n";
   }
   std::unique_ptr<nw::NetWarePlatform> platform = sim::OpenNetwork(folder);
   std::uint8_t reserved1 = 0, reserved2 = 0;
@@ -44,7 +45,8 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
 
 void AddMappingOption(CLI::App* command, const std::string& name, std::vector<std::string>* into,
                       const std::string& what) {
-  command->add_option(name, *into, "Rewrite the " + what + " OLD as NEW before granting (repeatable)")
+  command
+      ->add_option(name, *into, "Rewrite the " + what + " OLD as NEW before granting (repeatable)")
       ->type_name("OLD=NEW")
       ->take_all();
 }
@@ -92,8 +94,8 @@ int main(int argc, char** argv) {
 
   cli::RestoreOptions restoreOptions;
   std::vector<std::string> mapServers, mapVolumes, mapTrees;
-  CLI::App* restore = app.add_subcommand(
-      "restore", "Grant every record of a rights file, going on past failures");
+  CLI::App* restore =
+      app.add_subcommand("restore", "Grant every record of a rights file, going on past failures");
   restore->add_option("FILE", restoreOptions.file, "The rights file")->required();
   restore->add_flag("--dry-run", restoreOptions.dryRun,
                     "Grant nothing; say per record what a restore would do");
@@ -102,8 +104,8 @@ int main(int argc, char** argv) {
   AddMappingOption(restore, "--map-tree", &mapTrees, "tree");
 
   std::string verifyFile;
-  CLI::App* verify = app.add_subcommand(
-      "verify", "Compare a rights file with the live volumes it names");
+  CLI::App* verify =
+      app.add_subcommand("verify", "Compare a rights file with the live volumes it names");
   verify->add_option("FILE", verifyFile, "The rights file")->required();
 
   try {
@@ -111,20 +113,23 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
     CLI::App* failing = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-    std::cerr << "tolvane-cli: " << e.what() << "\nTry 'tolvane-cli "
+    const std::vector<std::string> left = app.remaining();
+    const std::string what = failing == &app && !left.empty() && left.front().rfind('-', 0) != 0
+                                 ? "unknown command \"" + left.front() + "\""
+                                 : std::string(e.what());
+    std::cerr << "tolvane-cli: " << what << "\nTry 'tolvane-cli "
               << (failing == &app ? "" : failing->get_name() + " ") << "--help'.\n";
     return cli::kUsage;
   }
 
   CLI::App* chosen = app.get_subcommands().front();
   try {
-    for (const auto& [field, values] :
-         {std::pair{restore::MappedField::kServer, &mapServers},
-          {restore::MappedField::kVolume, &mapVolumes}, {restore::MappedField::kTree, &mapTrees}}) {
+    for (const auto& [field, values] : {std::pair{restore::MappedField::kServer, &mapServers},
+                                        {restore::MappedField::kVolume, &mapVolumes},
+                                        {restore::MappedField::kTree, &mapTrees}}) {
       for (const std::string& value : *values) restoreOptions.mapping.Add(field, value);
     }
-    if (chosen == capture && captureOptions.output.empty() &&
-        capture->count("--output") > 0) {
+    if (chosen == capture && captureOptions.output.empty() && capture->count("--output") > 0) {
       throw cli::UsageError("--output needs a file name, or - for standard output.");
     }
 

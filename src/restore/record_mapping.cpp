@@ -8,9 +8,12 @@ namespace {
 
 const char* OptionName(MappedField field) {
   switch (field) {
-    case MappedField::kServer: return "--map-server";
-    case MappedField::kVolume: return "--map-volume";
-    case MappedField::kTree: return "--map-tree";
+    case MappedField::kServer:
+      return "--map-server";
+    case MappedField::kVolume:
+      return "--map-volume";
+    case MappedField::kTree:
+      return "--map-tree";
   }
   return "";
 }
@@ -45,13 +48,14 @@ void RecordMapping::Add(MappedField field, std::string_view oldEqualsNew) {
   const std::string option = OptionName(field);
   const std::string given = formats::QuoteForMessage(oldEqualsNew);
   const std::size_t equals = oldEqualsNew.find('=');
-  if (equals == std::string_view::npos || oldEqualsNew.find('=', equals + 1) != std::string_view::npos) {
+  if (equals == std::string_view::npos ||
+      oldEqualsNew.find('=', equals + 1) != std::string_view::npos) {
     throw MappingError(option + " " + given + " must have the form OLD=NEW, with one \"=\".");
   }
   NameMapping mapping{std::string(oldEqualsNew.substr(0, equals)),
                       std::string(oldEqualsNew.substr(equals + 1))};
-  for (const auto& [side, name] : {std::pair<const char*, const std::string&>{"OLD", mapping.from},
-                                   {"NEW", mapping.to}}) {
+  for (const auto& [side, name] :
+       {std::pair<const char*, const std::string&>{"OLD", mapping.from}, {"NEW", mapping.to}}) {
     const std::string problem = NameProblem(field, name);
     if (!problem.empty()) {
       throw MappingError(option + " " + given + ": the " + side + " name " + problem + ".");

@@ -64,9 +64,15 @@ DifferenceCount CountDifferences(const std::vector<Difference>& differences) {
   DifferenceCount count;
   for (const Difference& difference : differences) {
     switch (difference.kind) {
-      case DifferenceKind::kChange: ++count.changed; break;
-      case DifferenceKind::kMissing: ++count.missing; break;
-      case DifferenceKind::kExtra: ++count.extra; break;
+      case DifferenceKind::kChange:
+        ++count.changed;
+        break;
+      case DifferenceKind::kMissing:
+        ++count.missing;
+        break;
+      case DifferenceKind::kExtra:
+        ++count.extra;
+        break;
     }
   }
   return count;
