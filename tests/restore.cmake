@@ -4,3 +4,6 @@ tolvane_add_test(restore_logic_test
 tolvane_add_test(write_trustees_test QT
   SOURCES restore/write_trustees_test.cpp
   LIBS tolvane_window_scene)
+tolvane_add_test(record_mapping_test
+  SOURCES restore/record_mapping_test.cpp
+  LIBS tolvane_restore)

@@ -1,0 +1,21 @@
+#pragma once
+// The four searches of a capture without a window: every user, group, organizational role
+// and unit of a tree, as the dotted names that the object list file holds.
+
+#include <string>
+#include <vector>
+
+#include "netware/nds_controls.h"
+
+namespace capture {
+
+struct ObjectNames {
+  std::vector<std::string> names;    // users first, then groups, roles, units
+  std::vector<std::string> leftOut;  // results no dotted name can be made of, as found
+};
+
+// Searches below "NDS:\\" + tree + "\[Root]" with the arguments the window passes. The
+// directory's SearchResults is replaced for the time of the call.
+ObjectNames CompileObjectNames(nw::NWDirectory& directory, const std::string& tree);
+
+}  // namespace capture

@@ -1,0 +1,12 @@
+# tolvane-cli: its output, the capture's drive and searches, and the program run as a user
+# runs it.
+tolvane_add_test(cli_output_test
+  SOURCES cli/cli_output_test.cpp
+  LIBS tolvane_cli_lib tolvane_sim tolvane_test_files)
+
+tolvane_add_test(cli_tool_test
+  SOURCES cli/cli_tool_test.cpp
+  LIBS tolvane_sim tolvane_test_files)
+target_compile_definitions(cli_tool_test PRIVATE
+  CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
+add_dependencies(cli_tool_test tolvane-cli tolvane-netsim)

@@ -1,0 +1,122 @@
+// What tolvane-cli writes, and the drive and object searches its capture runs on.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "capture/drive_mapping.h"
+#include "capture/object_search.h"
+#include "cli/output.h"
+#include "netware/sim/sim_network.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(ResultLine, IsTheWordAndTheRecordInTheFilesFieldSyntax) {
+  const formats::RightsRecord record{"QARN", "PMüller.IT.HQ.QARN", "FS1",
+                                     "DATA:\\Finance\\Budget, 2024", "Read"};
+  const std::tuple<const char*, formats::RightsRecord, std::optional<std::string>, std::string>
+      cases[] = {
+          {"add", record, std::nullopt,
+           "add QARN,PMüller.IT.HQ.QARN,FS1,\"DATA:\\Finance\\Budget, 2024\",Read"},
+          {"change", record, "Read-Write",
+           "change QARN,PMüller.IT.HQ.QARN,FS1,\"DATA:\\Finance\\Budget, 2024\",Read,Read-Write"},
+          {"same", {"T", "O", "S", "SYS:", ""}, std::nullopt, "same T,O,S,SYS:,"},
+          {"failed",
+           {"T", " O", "S", "SYS:", "Read"},
+           "object not found, -601",
+           "failed T,\" O\",S,SYS:,Read,\"object not found, -601\""},
+          // What the file cannot carry stays on one line, escaped.
+          {"extra",
+           {"T", "A\r\nB", "S", "SYS:", "Read"},
+           std::nullopt,
+           "extra T,\"A\\r\\nB\",S,SYS:,Read"},
+      };
+  for (const auto& [word, given, extra, line] : cases) {
+    EXPECT_EQ(cli::ResultLine(word, given, extra), line);
+  }
+}
+
+TEST(ProgressBar, DrawsInPlaceOnlyWhenShown) {
+  EXPECT_EQ(cli::RenderProgressBar(0, 10, 10), "[..........]  0/10");
+  EXPECT_EQ(cli::RenderProgressBar(5, 10, 10), "[#####.....]  5/10");
+  EXPECT_EQ(cli::RenderProgressBar(12, 10, 10), "[##########] 10/10");
+  EXPECT_EQ(cli::RenderProgressBar(0, 0, 4), "[####] 0/0");
+
+  std::ostringstream quiet;
+  {
+    cli::ProgressBar bar(quiet, false);
+    bar.Update(1, 2);
+  }
+  EXPECT_EQ(quiet.str(), "");
+
+  std::ostringstream terminal;
+  {
+    cli::ProgressBar bar(terminal, true);
+    bar.Update(1, 2);
+    bar.Update(1, 2);  // unchanged: not drawn again
+  }
+  EXPECT_EQ(terminal.str(), "\r" + cli::RenderProgressBar(1, 2, 40) + "\r\033[K");
+}
+
+class CaptureOnDemoNetwork : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::CreateDemoNetwork(temp_.path());
+    platform_ = sim::OpenNetwork(temp_.path());
+  }
+  testing_support::TempDir temp_;
+  std::unique_ptr<nw::NetWarePlatform> platform_;
+};
+
+TEST_F(CaptureOnDemoNetwork, MapsTheWindowsDriveAndUnmapsIt) {
+  nw::NWSession& session = platform_->Session();
+  const capture::CaptureDrive drive = capture::MapCaptureDrive(session, "FS2", "APPS");
+  EXPECT_EQ(drive.drive, "H:");  // F: and G: are mapped in the demo network
+  EXPECT_EQ(drive.failure, "");
+  EXPECT_EQ(session.DriveMappings().size(), 3u);
+  EXPECT_EQ(capture::UnmapCaptureDrive(session, drive.drive), "");
+  EXPECT_EQ(session.DriveMappings().size(), 2u);
+  EXPECT_THAT(capture::UnmapCaptureDrive(session, "H:"),
+              HasSubstr("Cannot delete drive mapping H:"));
+}
+
+TEST_F(CaptureOnDemoNetwork, SaysWhyNoDriveWasMapped) {
+  nw::NWSession& session = platform_->Session();
+  for (const auto& [server, volume, message] :
+       {std::tuple{"NOSUCH", "SYS", "Cannot add drive mapping to server NOSUCH, volume SYS"},
+        {"FS1", "NOSUCH", "Cannot add drive mapping to server FS1, volume NOSUCH"}}) {
+    const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
+    EXPECT_EQ(drive.drive, "");
+    EXPECT_THAT(drive.failure, HasSubstr(message));
+  }
+  for (char letter = 'H'; letter <= 'Z'; ++letter) {
+    std::string drive = std::string(1, letter) + ":", path = "\\\\FS1\\SYS\\";
+    ASSERT_FALSE(session.MapDrive(drive, path, true).FullName.empty());
+  }
+  // Five letters are free, and the capture leaves those to the user.
+  const capture::CaptureDrive drive = capture::MapCaptureDrive(session, "FS1", "SYS");
+  EXPECT_EQ(drive.drive, "");
+  EXPECT_THAT(drive.failure, HasSubstr("only 5 drive letters are free"));
+  EXPECT_EQ(session.DriveMappings().size(), 2u + 19u);
+}
+
+TEST_F(CaptureOnDemoNetwork, CompilesEveryClassAsDottedNames) {
+  auto directory = platform_->CreateDirectory();
+  const capture::ObjectNames found = capture::CompileObjectNames(*directory, "QARN");
+  EXPECT_THAT(found.names, ::testing::Contains("Accounting.Finance.HQ.QARN"));  // a group
+  EXPECT_THAT(found.names, ::testing::Contains("ALarsson.Sales.HQ.QARN"));      // a user
+  EXPECT_THAT(found.names, ::testing::Contains("Sales.HQ.QARN"));               // a unit
+  EXPECT_TRUE(found.leftOut.empty());
+  // Users come first, units last.
+  const auto user = std::find(found.names.begin(), found.names.end(), "ALarsson.Sales.HQ.QARN");
+  const auto unit = std::find(found.names.begin(), found.names.end(), "Sales.HQ.QARN");
+  EXPECT_LT(user, unit);
+  EXPECT_FALSE(directory->SearchResults);
+  EXPECT_TRUE(capture::CompileObjectNames(*directory, "NOSUCH").names.empty());
+}
+
+}  // namespace

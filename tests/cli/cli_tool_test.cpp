@@ -1,0 +1,140 @@
+// tolvane-cli, run as a user runs it, on a temporary demo network.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "netware/sim/sim_network.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { sim::CreateDemoNetwork(network()); }
+
+  // Runs the program in the test's folder with `args` (quoted for the shell) after
+  // `environment` (assignments, or "env -u ..."); without --network unless given.
+  Result RunIn(const std::string& environment, const std::string& args) {
+    const fs::path out = temp_ / "stdout", err = temp_ / "stderr";
+    const std::string command = "cd '" + temp_.path().string() + "' && " + environment + " '" +
+                                CLI_TOOL + "' " + args + " >'" + out.string() + "' 2>'" +
+                                err.string() + "' </dev/null";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
+  }
+  Result Run(const std::string& args) {
+    return RunIn("TOLVANE_NETWORK='" + network().string() + "'", args);
+  }
+  fs::path network() const { return temp_ / "net"; }
+
+  testing_support::TempDir temp_;
+};
+
+TEST_F(CliTest, ListsTheTreesAndTheVolumesTheWindowLists) {
+  EXPECT_EQ(Run("trees").out, "QARN\nNORDLAB\n");
+  const Result volumes = Run("volumes qarn");
+  EXPECT_EQ(volumes.status, 0);
+  EXPECT_EQ(volumes.out, "FS1_DATA\nFS1_SYS\nFS2_APPS\nFS2_SYS\n");
+  EXPECT_EQ(Run("volumes NORDLAB").out, "LAB1_RESEARCH\nLAB1_SYS\n");
+
+  const Result unknown = Run("volumes NOSUCH");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_THAT(unknown.err, HasSubstr("not connected to the tree \"NOSUCH\""));
+}
+
+TEST_F(CliTest, TakesTheNetworkFromTheOptionOverTheEnvironment) {
+  const Result other =
+      RunIn("TOLVANE_NETWORK=/nonexistent/net", "--network '" + network().string() + "' trees");
+  EXPECT_EQ(other.status, 0);
+  EXPECT_EQ(other.out, "QARN\nNORDLAB\n");
+
+  // A folder named by the user is never made a network.
+  const Result missing = Run("--network '" + (temp_ / "empty").string() + "' trees");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_THAT(missing.err, HasSubstr("NWCallsInit returns errors !"));
+  EXPECT_FALSE(fs::exists(temp_ / "empty" / "network.db"));
+}
+
+TEST_F(CliTest, CreatesTheDefaultNetworkAsTheDemoNetwork) {
+  const Result created =
+      RunIn("env -u TOLVANE_NETWORK XDG_DATA_HOME='" + (temp_ / "data").string() + "'", "trees");
+  EXPECT_EQ(created.status, 0);
+  EXPECT_EQ(created.out, "QARN\nNORDLAB\n");
+  EXPECT_THAT(created.err, HasSubstr("Created the demo network"));
+  EXPECT_TRUE(fs::exists(temp_ / "data" / "tolvane" / "network" / "network.db"));
+}
+
+TEST_F(CliTest, EveryCommandHasHelp) {
+  for (const char* command : {"", "trees", "volumes", "capture", "restore", "verify"}) {
+    SCOPED_TRACE(command);
+    const Result help = Run(std::string(command) + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage: tolvane-cli"));
+    EXPECT_EQ(help.err, "");
+  }
+  EXPECT_THAT(Run("restore --help").out,
+              ::testing::AllOf(HasSubstr("--dry-run"), HasSubstr("--map-server"),
+                               HasSubstr("--map-volume"), HasSubstr("--map-tree")));
+}
+
+TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
+  WriteFileBytes(temp_ / "short.RIGHTS", "QARN,A.QARN,FS1\r\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "A subcommand is required"},
+      {"frobnicate", "unknown command \"frobnicate\""},
+      {"volumes", "TREE is required"},
+      {"trees extra", "not expected: extra"},
+      {"capture --volume FS1_DATA", "--tree is required"},
+      {"capture --tree QARN", "--volume is required"},
+      {"capture --tree QARN --volume FS1DATA", "does not name a server and a volume"},
+      {"capture --tree QARN --volume FS1_NOSUCH", "has no volume object \"FS1_NOSUCH\""},
+      {"capture --tree QARN --volume LAB1_SYS", "has no volume object"},
+      {"capture --tree NOSUCH --volume FS1_DATA", "not connected to the tree"},
+      {"capture --tree QARN --volume FS1_DATA --output ''", "--output needs a file name"},
+      {"restore", "FILE is required"},
+      {"restore x.RIGHTS --map-server FS1", "--map-server \"FS1\" must have the form OLD=NEW"},
+      {"restore x.RIGHTS --map-volume SYS=", "the NEW name is empty"},
+      {"restore x.RIGHTS --map-tree A=B --map-tree a=C", "is already mapped to \"B\""},
+      {"restore --dry-run nosuch.RIGHTS", "Cannot read the file nosuch.RIGHTS"},
+      {"restore short.RIGHTS", "holds 3 of the five fields"},
+      {"verify nosuch.RIGHTS", "Cannot read the file nosuch.RIGHTS"},
+      {"verify", "FILE is required"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args);
+    const Result bad = Run(args);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_THAT(bad.err, HasSubstr(message));
+  }
+}
+
+TEST_F(CliTest, AnUnfinishedCaptureLeavesTheEarlierFileAndNoMapping) {
+  WriteFileBytes(temp_ / "FS1_DATA.RIGHTS", "earlier\r\n");
+  const Result capture = Run("capture --tree qarn --volume fs1_data");
+  ASSERT_EQ(capture.status, 1) << capture.err;
+  EXPECT_EQ(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"), "earlier\r\n");
+  EXPECT_FALSE(fs::exists(temp_ / "FS1_DATA.RIGHTS.tmp"));
+  auto platform = sim::OpenNetwork(network());
+  EXPECT_EQ(platform->Session().DriveMappings().size(), 2u);  // F: and G: only
+
+  const Result toOutput = Run("capture --tree QARN --volume FS1_DATA -o -");
+  EXPECT_EQ(toOutput.status, 1);
+  EXPECT_EQ(toOutput.out, "");
+}
+
+}  // namespace

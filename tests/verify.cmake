@@ -1,0 +1,4 @@
+# The difference of a rights file and the live volumes.
+tolvane_add_test(verify_test
+  SOURCES verify/rights_difference_test.cpp
+  LIBS tolvane_verify)

@@ -1,0 +1,101 @@
+// The difference of a rights file and the live assignments of its volumes.
+
+#include "verify/rights_difference.h"
+
+#include <gtest/gtest.h>
+
+#include "formats/name_fold.h"
+
+namespace {
+
+using formats::RightsRecord;
+using verify::Difference;
+using verify::DifferenceKind;
+
+RightsRecord R(const char* object, const char* directory, const char* rights,
+               const char* server = "FS1", const char* tree = "T") {
+  return {tree, object, server, directory, rights};
+}
+
+struct Case {
+  const char* name;
+  std::vector<RightsRecord> file;
+  std::vector<RightsRecord> live;
+  std::vector<Difference> expected;
+};
+
+TEST(RightsDifference, FindsChangedMissingAndExtraAssignments) {
+  const Case cases[] = {
+      {"both empty", {}, {}, {}},
+      {"equal", {R("A.O", "SYS:\\X", "Read")}, {R("A.O", "SYS:\\X", "Read")}, {}},
+      {"keys and rights compare as the network does",
+       {R("jsmith.o", "sys:/apps/", "read-filescan", "fs1", "t")},
+       {R("JSmith.O", "SYS:\\Apps", "Read-FileScan", "FS1", "OTHER_TREE")},
+       {}},
+      {"the volume root written either way",
+       {R("A.O", "SYS:\\", "Read")},
+       {R("A.O", "SYS:", "Read")},
+       {}},
+      {"rights differ",
+       {R("A.O", "SYS:\\X", "Read")},
+       {R("A.O", "SYS:\\X", "Read-Write")},
+       {{DifferenceKind::kChange, R("A.O", "SYS:\\X", "Read"), "Read-Write"}}},
+      {"empty rights differ from some",
+       {R("A.O", "SYS:\\X", "")},
+       {R("A.O", "SYS:\\X", "Read")},
+       {{DifferenceKind::kChange, R("A.O", "SYS:\\X", ""), "Read"}}},
+      {"missing and extra",
+       {R("A.O", "SYS:\\X", "Read")},
+       {R("B.O", "SYS:\\X", "Read")},
+       {{DifferenceKind::kMissing, R("A.O", "SYS:\\X", "Read"), ""},
+        {DifferenceKind::kExtra, R("B.O", "SYS:\\X", "Read"), ""}}},
+      {"another server is another assignment",
+       {R("A.O", "SYS:\\X", "Read", "FS1")},
+       {R("A.O", "SYS:\\X", "Read", "FS2")},
+       {{DifferenceKind::kMissing, R("A.O", "SYS:\\X", "Read", "FS1"), ""},
+        {DifferenceKind::kExtra, R("A.O", "SYS:\\X", "Read", "FS2"), ""}}},
+      {"the later of two records of one assignment counts",
+       {R("A.O", "SYS:\\X", "Read"), R("a.o", "SYS:\\x", "Supervisor")},
+       {R("A.O", "SYS:\\X", "Supervisor")},
+       {}},
+      {"grouped change, missing, extra; each sorted",
+       {R("Z.O", "SYS:\\B", "Read"), R("Y.O", "SYS:\\A", "Read"), R("c.O", "SYS:\\A", "Read"),
+        R("B.O", "SYS:\\A", "Read")},
+       {R("X.O", "SYS:\\A", "Read"), R("c.O", "SYS:\\A", "Write"), R("B.O", "SYS:\\A", "Write"),
+        R("W.O", "SYS:\\", "Read")},
+       {{DifferenceKind::kChange, R("B.O", "SYS:\\A", "Read"), "Write"},
+        {DifferenceKind::kChange, R("c.O", "SYS:\\A", "Read"), "Write"},
+        {DifferenceKind::kMissing, R("Y.O", "SYS:\\A", "Read"), ""},
+        {DifferenceKind::kMissing, R("Z.O", "SYS:\\B", "Read"), ""},
+        {DifferenceKind::kExtra, R("W.O", "SYS:\\", "Read"), ""},
+        {DifferenceKind::kExtra, R("X.O", "SYS:\\A", "Read"), ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(verify::CompareRecords(c.file, c.live), c.expected);
+  }
+}
+
+TEST(RightsDifference, CountsAndSaysHowMany) {
+  const std::vector<Difference> differences = {
+      {DifferenceKind::kChange, R("A", "S:", "Read"), "Write"},
+      {DifferenceKind::kMissing, R("B", "S:", "Read"), ""},
+      {DifferenceKind::kMissing, R("C", "S:", "Read"), ""}};
+  EXPECT_EQ(verify::CountLine(verify::CountDifferences(differences)),
+            "3 differences: 1 changed, 2 missing, 0 extra");
+  EXPECT_EQ(verify::CountLine(verify::CountDifferences({differences[1]})),
+            "1 difference: 0 changed, 1 missing, 0 extra");
+  EXPECT_EQ(verify::CountLine({}), "0 differences: 0 changed, 0 missing, 0 extra");
+}
+
+TEST(NameFold, FoldsTheLettersOfTheCodePage) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PMüller", "PMÜLLER"},
+      {"šœžÿ", "ŠŒŽŸ"},
+      {"abc-XYZ_09", "ABC-XYZ_09"},
+      {"÷", "÷"},             // no letter
+      {"łukasz", "łUKASZ"}};  // beyond the code page only ASCII folds
+  for (const auto& [name, folded] : cases) EXPECT_EQ(formats::FoldName(name), folded) << name;
+}
+
+}  // namespace
