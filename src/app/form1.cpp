@@ -22,7 +22,7 @@
 #include <cmath>
 #include <exception>
 
-#include "formats/object_list_file.h"
+#include "capture/capture_work.h"
 
 namespace {
 #include "app/tolvane_16.xpm"
@@ -40,7 +40,10 @@ QString Q(const char* text) { return QString::fromUtf8(text); }
 namespace app {
 
 Form1::Form1(nw::NetWarePlatform& platform, Desktop& desktop, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), desktop_(desktop) {
+    : QMainWindow(parent),
+      platform_(platform),
+      desktop_(desktop),
+      capture_(std::make_unique<CaptureWork>()) {
   setObjectName("Form1");
   setWindowTitle(Q(kAppTitle));
   // No minimize or maximize button; the title bar carries the What's This button.

@@ -23,11 +23,9 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 
-namespace formats {
-class ObjectListWriter;
-}
-
 namespace app {
+
+struct CaptureWork;  // the get-trustees command's working state (capture/capture_work.h)
 
 // The common file dialog's settings.
 struct CommonDialog {
@@ -69,9 +67,8 @@ class Form1 : public QMainWindow {
   std::unique_ptr<nw::NWDirectory> NWDir1;
   std::unique_ptr<nw::NWDirectory> NWDir2;
 
-  // Work controls the user never sees: plain containers under the controls' names.
-  std::vector<std::string> List1;  // objects compiled for a scan
-  std::vector<std::string> List2;  // candidate drive letters
+  // Work controls the user never sees: plain containers under the controls' names. List1
+  // and List2 belong to the get-trustees command and live in Capture().
   std::vector<std::string> List3;  // the volume list
   std::string Text2;               // the object being scanned
 
@@ -115,6 +112,11 @@ class Form1 : public QMainWindow {
   bool Ended() const { return ended_; }
 
   nw::NetWarePlatform& Platform() { return platform_; }
+  CaptureWork& Capture() { return *capture_; }
+
+  // Where NWDir1_SearchResults hands the results of a search that is not for volumes: the
+  // command that runs such a search installs it for the time of its searches.
+  std::function<void(const std::string&)> ObjectResults;
   Desktop& Desk() { return desktop_; }
 
   // ---- Handlers ----
@@ -150,10 +152,7 @@ class Form1 : public QMainWindow {
   Desktop& desktop_;
   bool ended_ = false;
 
-  // Open while the get-trustees command's searches run.
-  std::unique_ptr<formats::ObjectListWriter> objectList_;
-  // Object search results that could not be read, reported once per command.
-  std::vector<std::string> unreadableResults_;
+  std::unique_ptr<CaptureWork> capture_;
 
   // ---- app room (window, start-up) ----
   // Closes the window and ends the program with `exitCode`; nothing runs after it.
@@ -169,9 +168,6 @@ class Form1 : public QMainWindow {
   void ContextHelpF1();
   // What's This mode over a control that carries a What's This help number.
   bool ContextWhatsThis(QWidget* control, QEvent* event);
-
-  // ---- selection room ----
-  friend class SelectionTestAccess;  // tests open and inspect the object list
 
   // ---- capture room ----
 

@@ -7,27 +7,64 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "app/form1.h"
+#include "capture/capture_work.h"
 #include "capture/drive_choice.h"
+#include "capture/object_search.h"
 #include "capture/volume_name.h"
 #include "formats/object_list_file.h"
+#include "formats/windows1252.h"
 
 namespace app {
 namespace {
 
-struct ObjectClass {
-  const char* label;
-  const char* className;
-};
+// Maps the drive the capture holds while it runs; false when the user has been told why not.
+bool MapVolumeDrive(Form1& form, CaptureWork& work) {
+  std::vector<std::string> mappedDrives;
+  for (const nw::NWDriveMapping& mapping : form.NWSess1->DriveMappings()) {
+    mappedDrives.push_back(mapping.Drive);
+  }
+  const std::string cannot =
+      "Cannot add drive mapping to server " + form.ServerName + ", volume " + form.VolumeName;
+  work.List2 = capture::CandidateDrives(mappedDrives);
+  if (work.List2.empty()) {
+    form.Desk().MsgBox(cannot + ": only " +
+                           std::to_string(capture::FreeDrives(mappedDrives).size()) +
+                           " drive letters are free, and a capture needs " +
+                           std::to_string(capture::kDrivesLeftFree + 1) +
+                           " (it leaves the five lowest free letters to you).\rPlease remove a "
+                           "drive mapping, then click on the 'Get Trustees' button again.",
+                       MsgIcon::Critical);
+    return false;
+  }
+  std::string drive = work.List2.front();
+  std::string networkPath = "\\\\" + form.ServerName + "\\" + form.VolumeName + "\\";
+  bool mapped = false;
+  try {
+    mapped = !form.NWSess1->MapDrive(drive, networkPath, true).FullName.empty();
+  } catch (const std::exception&) {
+    mapped = false;
+  }
+  if (!mapped) {
+    form.Desk().MsgBox(cannot +
+                       "\rThis is needed before any trustees can be obtained. Please click on "
+                       "the 'Get Trustees' button try again.");
+  }
+  return mapped;
+}
 
-constexpr ObjectClass kObjectClasses[] = {
-    {" Users ", "User"},
-    {" Groups ", "Group"},
-    {" Organisational Role ", "Organizational Role"},
-    {" Organisational Unit ", "Organizational Unit"},
-};
+void UnmapVolumeDrive(Form1& form, const CaptureWork& work) {
+  bool unmapped = false;
+  try {
+    unmapped = form.NWSess1->UnmapDrive(work.List2.front().substr(0, 1));
+  } catch (const std::exception&) {
+    unmapped = false;
+  }
+  if (!unmapped) form.Desk().MsgBox("Cannot delete drive mapping !");
+}
 
 }  // namespace
 
@@ -38,7 +75,8 @@ void Form1::SplitSelectedVolume() {
 }
 
 void Form1::Command1_Click() {
-  List1.clear();
+  CaptureWork& work = Capture();
+  work.List1.clear();
   const std::string tree = Combo2->currentText().toStdString();
   if (tree.empty()) {
     desktop_.MsgBox("Please enter the Tree name", MsgIcon::Critical, "!! Missing Information !!");
@@ -53,73 +91,71 @@ void Form1::Command1_Click() {
     return;
   }
   SplitSelectedVolume();
-
-  std::vector<std::string> mappedDrives;
-  for (const nw::NWDriveMapping& mapping : NWSess1->DriveMappings()) {
-    mappedDrives.push_back(mapping.Drive);
-  }
-  List2 = capture::CandidateDrives(mappedDrives);
-  if (List2.empty()) {
-    desktop_.MsgBox("Cannot add drive mapping to server " + ServerName + ", volume " + VolumeName +
-                        ": only " + std::to_string(capture::FreeDrives(mappedDrives).size()) +
-                        " drive letters are free, and a capture needs " +
-                        std::to_string(capture::kDrivesLeftFree + 1) +
-                        " (it leaves the five lowest free letters to you).\rPlease remove a "
-                        "drive mapping, then click on the 'Get Trustees' button again.",
-                    MsgIcon::Critical);
-    return;
-  }
-  std::string drive = List2.front();
-  std::string networkPath = "\\\\" + ServerName + "\\" + VolumeName + "\\";
-
-  bool mapped = false;
-  try {
-    mapped = !NWSess1->MapDrive(drive, networkPath, true).FullName.empty();
-  } catch (const std::exception&) {
-    mapped = false;
-  }
-  if (!mapped) {
-    desktop_.MsgBox("Cannot add drive mapping to server " + ServerName + ", volume " + VolumeName +
-                    "\rThis is needed before any trustees can be obtained. Please click on the "
-                    "'Get Trustees' button try again.");
-    return;
-  }
+  if (!MapVolumeDrive(*this, work)) return;
 
   try {
     SetStatus("Compiling List Of Users and Groups");
     const std::string root = "NDS:\\\\" + tree + "\\[Root]";
     NWDir1->DirectoryPath = root;
-    objectList_ = std::make_unique<formats::ObjectListWriter>(desktop_.ProgramFolder() + "/" +
-                                                              formats::kObjectListFileName);
-    unreadableResults_.clear();
+    work.objectList = std::make_unique<formats::ObjectListWriter>(desktop_.ProgramFolder() + "/" +
+                                                                  formats::kObjectListFileName);
+    work.unreadableResults.clear();
     SearchKind = "Others";
-    for (const ObjectClass& row : kObjectClasses) {
+    // The object searches' results come to the capture while they run, and to nothing after.
+    ObjectResults = [this](const std::string& result) { AddObjectName(result); };
+    struct Uninstall {
+      std::function<void(const std::string&)>& results;
+      ~Uninstall() { results = nullptr; }
+    } uninstall{ObjectResults};
+    for (const capture::ObjectClass& row : capture::kObjectClasses) {
       SearchLabel = row.label;
       NWDir1->SearchObjects("*", row.className, 2, root, 0);
     }
-    objectList_->Close();
-    objectList_.reset();
+    work.objectList->Close();
+    work.objectList.reset();
 
-    ObjectCount = static_cast<std::int64_t>(List1.size());
+    ObjectCount = static_cast<std::int64_t>(work.List1.size());
     ProgressBar1->setMaximum(static_cast<int>(std::min<std::int64_t>(ObjectCount, INT_MAX)));
-    List1.clear();
+    work.List1.clear();
     ReadTrusteeRights();
   } catch (const std::exception& e) {
-    objectList_.reset();
+    work.objectList.reset();
     SetStatus("");
     desktop_.MsgBox("The trustees of server " + ServerName + ", volume " + VolumeName +
                         " could not be obtained: " + e.what() +
                         "\rAn earlier rights file of this volume has been left as it was.",
                     MsgIcon::Critical);
   }
+  UnmapVolumeDrive(*this, work);
+}
 
-  bool unmapped = false;
-  try {
-    unmapped = NWSess1->UnmapDrive(List2.front().substr(0, 1));
-  } catch (const std::exception&) {
-    unmapped = false;
+// A result that cannot become a line of the object list file (outside the chosen tree, or a
+// name the file cannot carry) is left out and the search goes on: one odd object must not
+// cost the whole capture. The user is told about the first such result of a command run and
+// the later ones are only collected, for the closing message to sum up; a message per result
+// could bury the user under hundreds of boxes in a large tree.
+void Form1::AddObjectName(const std::string& result) {
+  CaptureWork& work = Capture();
+  if (!work.objectList) {
+    throw std::logic_error("The object list file is not open, so the search result " +
+                           formats::QuoteForMessage(result) + " cannot be written.");
   }
-  if (!unmapped) desktop_.MsgBox("Cannot delete drive mapping !");
+  std::string name;
+  try {
+    name = formats::DottedName(result, Combo2->currentText().toStdString());
+    // A failure of the file itself is no UnwritableValue: it still ends the command.
+    work.objectList->WriteName(name);
+  } catch (const formats::UnwritableValue& e) {
+    if (work.unreadableResults.empty()) {
+      desktop_.MsgBox("The search result " + formats::QuoteForMessage(result) +
+                          " cannot be captured and is left out.\r" + e.what() +
+                          "\rFurther results that cannot be read are left out without a message.",
+                      MsgIcon::Exclamation);
+    }
+    work.unreadableResults.push_back(result);
+    return;
+  }
+  work.List1.push_back(name);
 }
 
 }  // namespace app

@@ -7,8 +7,6 @@
 namespace capture {
 
 ObjectNames CompileObjectNames(nw::NWDirectory& directory, const std::string& tree) {
-  static constexpr const char* kClasses[] = {"User", "Group", "Organizational Role",
-                                             "Organizational Unit"};
   ObjectNames found;
   const std::string root = "NDS:\\\\" + tree + "\\[Root]";
   directory.DirectoryPath = root;
@@ -25,7 +23,9 @@ ObjectNames CompileObjectNames(nw::NWDirectory& directory, const std::string& tr
       }
     }
   };
-  for (const char* objectClass : kClasses) directory.SearchObjects("*", objectClass, 2, root, 0);
+  for (const ObjectClass& row : kObjectClasses) {
+    directory.SearchObjects("*", row.className, 2, root, 0);
+  }
   directory.SearchResults = nullptr;
   return found;
 }

@@ -9,6 +9,19 @@
 
 namespace capture {
 
+// The classes a capture searches, in the order of the object list file, each with the label
+// that names it in the message of a search that found nothing.
+struct ObjectClass {
+  const char* label;
+  const char* className;
+};
+inline constexpr ObjectClass kObjectClasses[] = {
+    {" Users ", "User"},
+    {" Groups ", "Group"},
+    {" Organisational Role ", "Organizational Role"},
+    {" Organisational Unit ", "Organizational Unit"},
+};
+
 struct ObjectNames {
   std::vector<std::string> names;    // users first, then groups, roles, units
   std::vector<std::string> leftOut;  // results no dotted name can be made of, as found

@@ -6,8 +6,6 @@
 #include <stdexcept>
 
 #include "app/form1.h"
-#include "formats/field_reader.h"
-#include "formats/object_list_file.h"
 #include "formats/windows1252.h"
 
 namespace app {
@@ -39,8 +37,11 @@ void Form1::NWDir1_SearchResults(const std::vector<std::string>& SearchResults) 
   for (const std::string& result : SearchResults) {
     if (SearchKind == "Volume") {
       AddVolumeName(result);
+    } else if (ObjectResults) {
+      ObjectResults(result);
     } else {
-      AddObjectName(result);
+      throw std::logic_error("No command is waiting for the search result " +
+                             formats::QuoteForMessage(result) + ".");
     }
   }
 }
@@ -48,35 +49,6 @@ void Form1::NWDir1_SearchResults(const std::vector<std::string>& SearchResults) 
 void Form1::AddVolumeName(const std::string& result) {
   const std::size_t slash = result.rfind('\\');
   List3.push_back(slash == std::string::npos ? result : result.substr(slash + 1));
-}
-
-// A result that cannot become a line of the object list file (outside the chosen tree, or a
-// name the file cannot carry) is left out and the search goes on: one odd object must not
-// cost the whole capture. The user is told about the first such result of a command run and
-// the later ones are only collected in unreadableResults_, which the get-trustees command
-// empties before its searches and may sum up after them; a message per result could bury
-// the user under hundreds of boxes in a large tree.
-void Form1::AddObjectName(const std::string& result) {
-  if (!objectList_) {
-    throw std::logic_error("The object list file is not open, so the search result " +
-                           formats::QuoteForMessage(result) + " cannot be written.");
-  }
-  std::string name;
-  try {
-    name = formats::DottedName(result, ComboText(Combo2));
-    // A failure of the file itself is no UnwritableValue: it still ends the command.
-    objectList_->WriteName(name);
-  } catch (const formats::UnwritableValue& e) {
-    if (unreadableResults_.empty()) {
-      Desk().MsgBox("The search result " + formats::QuoteForMessage(result) +
-                        " cannot be captured and is left out.\r" + e.what() +
-                        "\rFurther results that cannot be read are left out without a message.",
-                    MsgIcon::Exclamation);
-    }
-    unreadableResults_.push_back(result);
-    return;
-  }
-  List1.push_back(name);
 }
 
 void Form1::NWBrowse1_EntrySelected() {

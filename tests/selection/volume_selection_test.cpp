@@ -8,18 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "capture/capture_work.h"
 #include "formats/object_list_file.h"
 #include "support/window_scene.h"
-
-namespace app {
-class SelectionTestAccess {
- public:
-  static std::unique_ptr<formats::ObjectListWriter>& ObjectList(Form1& form) {
-    return form.objectList_;
-  }
-  static std::vector<std::string>& Unreadable(Form1& form) { return form.unreadableResults_; }
-};
-}  // namespace app
 
 namespace {
 
@@ -165,9 +156,11 @@ TEST_F(VolumeSelectionTest, OnlyARightClickOpensTheWhatsThisPopup) {
 TEST_F(VolumeSelectionTest, ObjectSearchResultsBecomeDottedLinesAndList1Entries) {
   ChooseTree("CORP");
   const auto file = program / formats::kObjectListFileName;
-  auto& objectList = app::SelectionTestAccess::ObjectList(*form);
+  app::CaptureWork& work = form->Capture();
+  auto& objectList = work.objectList;
   objectList = std::make_unique<formats::ObjectListWriter>(file);
   form->SearchKind = "Others";
+  form->ObjectResults = [&](const std::string& result) { form->AddObjectName(result); };
   form->SearchLabel = " Users ";
   form->NWDir1->SearchObjects("*", "User", 2, R"(NDS:\\CORP\[Root])", 0);
   const std::vector<std::string> unreadable = {
@@ -180,12 +173,12 @@ TEST_F(VolumeSelectionTest, ObjectSearchResultsBecomeDottedLinesAndList1Entries)
 
   EXPECT_EQ(ReadFileBytes(file),
             "AJones.SALES.ACME\r\nJSmith.SALES.ACME\r\nACME\r\n\"Pat.Sales, East.ACME\"\r\n");
-  EXPECT_THAT(form->List1, ElementsAre("AJones.SALES.ACME", "JSmith.SALES.ACME", "ACME",
-                                       "Pat.Sales, East.ACME"));
+  EXPECT_THAT(work.List1, ElementsAre("AJones.SALES.ACME", "JSmith.SALES.ACME", "ACME",
+                                      "Pat.Sales, East.ACME"));
   EXPECT_THAT(form->List3, ElementsAre("FS1_SYS", "FS1_VOL1"));
   ASSERT_EQ(desktop.messages.size(), 1u);
   EXPECT_THAT(desktop.messages[0].text, HasSubstr("OTHER"));
-  EXPECT_EQ(app::SelectionTestAccess::Unreadable(*form), unreadable);
+  EXPECT_EQ(work.unreadableResults, unreadable);
 }
 
 }  // namespace

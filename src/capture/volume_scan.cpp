@@ -1,0 +1,205 @@
+#include "capture/volume_scan.h"
+
+#include <array>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "capture/trustee_path.h"
+#include "formats/byte_buffer.h"
+#include "formats/rights_text.h"
+#include "formats/windows1252.h"
+
+namespace capture {
+namespace {
+
+constexpr std::size_t kPathBufferSize = 512;
+constexpr std::size_t kServerNameSize = 48;
+constexpr std::size_t kVolumeNameSize = 32;
+constexpr std::size_t kDirPathSize = 255;
+constexpr nw::nuint32 kFirstTrusteePath = 0xFFFFFFFFu;
+constexpr std::uint8_t kFullPathDirHandle = 0;
+
+// The volume's folders do not change while a scan runs, and the paths of many assignments
+// share their upper directories: each prefix is listed once.
+class CachedListing : public nw::FileListing {
+ public:
+  explicit CachedListing(nw::FileListing& inner) : inner_(inner) {}
+  std::string Dir(const std::string& path) override {
+    auto [entry, isNew] = names_.try_emplace(path);
+    if (isNew) entry->second = inner_.Dir(path);
+    return entry->second;
+  }
+
+ private:
+  nw::FileListing& inner_;
+  std::unordered_map<std::string, std::string> names_;
+};
+
+class Scanner {
+ public:
+  Scanner(nw::NetWareClient& client, nw::FileListing& files, const ScanTarget& target,
+          const ScanOptions& options)
+      : client_(client),
+        listing_(files),
+        target_(target),
+        options_(options),
+        volumePath_(formats::Utf8ToCp1252("\\\\" + target.server + "\\" + target.volume)),
+        volumeHead_("\\\\" + target.server + "\\") {}
+
+  ~Scanner() {
+    if (context_) client_.NWDSFreeContext(*context_);
+  }
+
+  // The records of one object, handed to `found`; false when the name maps to no object.
+  bool ScanObject(
+      const std::string& name,
+      const std::function<void(const formats::RightsRecord&, const std::string&)>& found) {
+    if (!options_.setUpOnce || !volumeNumber_) SetUpVolume();
+    const std::optional<nw::nuint32> objectID = MapName(name);
+    // An object whose name does not map is left out rather than scanned under whatever ID
+    // the last one had.
+    if (!objectID) return false;
+    if (!options_.setUpOnce) GetVolumeNumber();
+
+    nw::nuint32 iteration = kFirstTrusteePath;
+    while (true) {
+      std::uint8_t accessRights = 0;
+      pathBuffer_[0] = 0;
+      const nw::NWRCODE rc = client_.NWScanObjectTrusteePaths(
+          conn_, *objectID, *volumeNumber_, &iteration, &accessRights,
+          reinterpret_cast<char*>(pathBuffer_.data()), pathBuffer_.size());
+      if (rc != 0 || pathBuffer_[0] == 0) break;
+      const std::string returnedPath = formats::CopyBytesToText(pathBuffer_);
+      // The trustee list is asked with the path exactly as the client returned it.
+      const DirectoryTrustees& trustees =
+          TrusteesOf(reinterpret_cast<const char*>(pathBuffer_.data()));
+      const auto entry = trustees.find(*objectID);
+      if (entry == trustees.end()) continue;  // the path names it, the list does not
+
+      const std::string trusteePath =
+          BuildTrusteePath(returnedPath, target_.server, target_.volume, listing_);
+      found({target_.tree, name, target_.server, trusteePath.substr(volumeHead_.size()),
+             formats::BuildRightsText(entry->second)},
+            trusteePath);
+    }
+    return true;
+  }
+
+ private:
+  // Object ID to rights, the first entry of an ID counting.
+  using DirectoryTrustees = std::unordered_map<nw::nuint32, std::uint16_t>;
+
+  void SetUpVolume() {
+    const nw::NWRCODE rc = client_.NWParsePath(
+        volumePath_.c_str(), serverBuffer_.data(), serverBuffer_.size(), &conn_,
+        volumeBuffer_.data(), volumeBuffer_.size(), dirPathBuffer_.data(), dirPathBuffer_.size());
+    if (rc != 0) {
+      throw std::runtime_error("the network path \\\\" + target_.server + "\\" + target_.volume +
+                               " cannot be reached (E=" + nw::CodeText(rc) + ").");
+    }
+    if (options_.setUpOnce) GetVolumeNumber();
+  }
+
+  void GetVolumeNumber() {
+    nw::nuint32 number = 0;
+    const nw::NWRCODE rc = client_.NWGetVolumeNumber(conn_, volumeBuffer_.data(), &number);
+    if (rc != 0) {
+      throw std::runtime_error("the volume " + target_.volume + " of server " + target_.server +
+                               " cannot be found (E=" + nw::CodeText(rc) + ").");
+    }
+    volumeNumber_ = number;
+  }
+
+  // A context whose name context is the root, so every name is read as a complete one.
+  std::optional<nw::NWDSContextHandle> RootContext() {
+    nw::NWDSContextHandle context = 0;
+    if (client_.NWDSCreateContextHandle(&context) != 0) return std::nullopt;
+    formats::CopyTextToBytes(pathBuffer_, std::string_view("[Root]\0", 7));
+    if (client_.NWDSSetContext(context, nw::DCK_NAME_CONTEXT, pathBuffer_.data()) != 0) {
+      client_.NWDSFreeContext(context);
+      return std::nullopt;
+    }
+    return context;
+  }
+
+  std::optional<nw::nuint32> MapName(const std::string& name) {
+    std::optional<nw::NWDSContextHandle> context = options_.setUpOnce ? context_ : RootContext();
+    if (options_.setUpOnce && !context_) context = context_ = RootContext();
+    if (!context) return std::nullopt;
+    nw::nuint32 objectID = 0;
+    const nw::NWRCODE rc =
+        client_.NWDSMapNameToID(*context, conn_, formats::Utf8ToCp1252(name).c_str(), &objectID);
+    if (!options_.setUpOnce) client_.NWDSFreeContext(*context);
+    if (rc != 0 || objectID == 0) return std::nullopt;
+    return objectID;
+  }
+
+  // A directory's whole trustee list is read the first time one of its trustees is scanned:
+  // reading it again for every trustee would cost batches in the square of their number.
+  const DirectoryTrustees& TrusteesOf(const std::string& returnedBytes) {
+    auto [cached, isNew] = directories_.try_emplace(returnedBytes);
+    if (!isNew) return cached->second;
+    nw::nuint32 iteration = 0;
+    while (true) {
+      nw::nuint32 dateTime = 0;
+      nw::nuint32 ownerID = 0;
+      batch_.fill({});
+      const nw::NWRCODE rc = client_.NWScanDirectoryForTrustees2(
+          conn_, kFullPathDirHandle, returnedBytes.c_str(), &iteration, dirName_.data(),
+          dirName_.size(), &dateTime, &ownerID, batch_.data());
+      if (rc != 0) break;
+      for (const nw::TrusteeEntry& entry : batch_) {
+        if (entry.ObjectID == 0) break;
+        cached->second.try_emplace(entry.ObjectID, entry.ObjectRights);
+      }
+    }
+    return cached->second;
+  }
+
+  nw::NetWareClient& client_;
+  CachedListing listing_;
+  const ScanTarget& target_;
+  const ScanOptions& options_;
+  const std::string volumePath_;
+  const std::string volumeHead_;
+
+  nw::NWCONN_HANDLE conn_ = 0;
+  std::optional<nw::nuint32> volumeNumber_;
+  std::optional<nw::NWDSContextHandle> context_;  // set-up once: the scan's one context
+  std::unordered_map<std::string, DirectoryTrustees> directories_;
+
+  std::array<std::uint8_t, kPathBufferSize> pathBuffer_{};
+  std::array<char, kPathBufferSize> dirName_{};
+  std::array<char, kServerNameSize> serverBuffer_{};
+  std::array<char, kVolumeNameSize> volumeBuffer_{};
+  std::array<char, kDirPathSize> dirPathBuffer_{};
+  std::array<nw::TrusteeEntry, nw::kTrusteeBatch> batch_{};
+};
+
+}  // namespace
+
+ScanSummary ScanVolume(nw::NetWareClient& client, nw::FileListing& files, const ScanTarget& target,
+                       const NameSource& names, const RecordSink& sink, ScanObserver& observer,
+                       const ScanOptions& options) {
+  Scanner scanner(client, files, target, options);
+  ScanSummary summary;
+  while (std::optional<std::string> name = names()) {
+    observer.OnObject(summary.objects, *name);
+    const bool mapped = scanner.ScanObject(
+        *name, [&](const formats::RightsRecord& record, const std::string& trusteePath) {
+          observer.OnRecord(record, trusteePath);
+          // A value the format cannot carry costs its record, not the capture; a failing
+          // file still ends the capture.
+          try {
+            sink(record);
+          } catch (const formats::UnwritableValue&) {
+            ++summary.skippedRecords;
+          }
+        });
+    if (!mapped) ++summary.unmappedObjects;
+    ++summary.objects;
+  }
+  return summary;
+}
+
+}  // namespace capture

@@ -1,0 +1,58 @@
+#pragma once
+// The trustee scan without a window: object names in, the rights records of one volume out,
+// over the client library and the file listing only. The window and the command line both
+// run it; each turns what it reports into its own steps.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "formats/rights_file.h"
+#include "netware/file_listing.h"
+#include "netware/nw_client.h"
+
+namespace capture {
+
+struct ScanTarget {
+  std::string tree;  // written into every record; the names are read from its root
+  std::string server;
+  std::string volume;
+};
+
+struct ScanOptions {
+  // Off, the window's way: every object repeats the whole set-up (NWParsePath, a name context
+  // of "[Root]", NWGetVolumeNumber), as the user watches it step by step. On: the set-up is
+  // made once for the scan, which matters when every call crosses the network.
+  bool setUpOnce = false;
+};
+
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  // Before the object numbered `counter` (0 for the first) is looked at.
+  virtual void OnObject(std::int64_t counter, const std::string& name) = 0;
+  // An assignment found, with the trustee path ("\\SRV\VOL:\Dir") it was rebuilt into;
+  // called before the record goes to the sink.
+  virtual void OnRecord(const formats::RightsRecord& record, const std::string& trusteePath) = 0;
+};
+
+struct ScanSummary {
+  std::int64_t objects = 0;
+  std::int64_t unmappedObjects = 0;  // names that map to no object: left out
+  std::int64_t skippedRecords = 0;   // records holding a value the file cannot carry
+};
+
+// The next object name, or nullopt after the last.
+using NameSource = std::function<std::optional<std::string>()>;
+// Takes one record; formats::UnwritableValue costs only that record, any other exception
+// ends the scan.
+using RecordSink = std::function<void(const formats::RightsRecord&)>;
+
+// Throws std::runtime_error naming the network path or the volume when the volume cannot be
+// reached; what reached the sink until then is not a complete capture.
+ScanSummary ScanVolume(nw::NetWareClient& client, nw::FileListing& files, const ScanTarget& target,
+                       const NameSource& names, const RecordSink& sink, ScanObserver& observer,
+                       const ScanOptions& options = {});
+
+}  // namespace capture
