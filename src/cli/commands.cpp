@@ -185,8 +185,6 @@ int Capture(Context& context, const CaptureOptions& options) {
         },
         &failure);
     if (done && writer) writer->Commit();
-  } catch (const EngineUnavailable&) {
-    throw;
   } catch (const std::exception& e) {
     done = false;
     failure = e.what();
@@ -269,8 +267,6 @@ int Verify(Context& context, const std::string& file) {
       read = CaptureVolume(
           context, volume.tree, volume.server, volume.volume,
           [&](const RightsRecord& record) { live.push_back(record); }, &failure);
-    } catch (const EngineUnavailable&) {
-      throw;
     } catch (const std::exception& e) {
       failure = e.what();
     }

@@ -1,25 +1,91 @@
 #include "cli/engines.h"
 
-namespace cli {
+#include <cstdint>
 
-// ENGINE: the capture's trustee scan (src/capture) goes here.
-bool ScanVolume(nw::NetWarePlatform& /*platform*/, const std::string& /*tree*/,
-                const std::string& /*server*/, const std::string& /*volume*/,
-                const std::vector<std::string>& /*objectNames*/, const RecordSink& /*sink*/,
-                const ScanProgress& /*progress*/, std::string* /*failure*/) {
-  throw EngineUnavailable("The trustee scan is not yet available in tolvane-cli.");
+#include "capture/volume_scan.h"
+#include "formats/rights_text.h"
+#include "formats/windows1252.h"
+
+namespace cli {
+namespace {
+
+class ProgressObserver : public capture::ScanObserver {
+ public:
+  ProgressObserver(const ScanProgress& progress, std::size_t total)
+      : progress_(progress), total_(total) {}
+  void OnObject(std::int64_t counter, const std::string&) override {
+    progress_(static_cast<std::size_t>(counter), total_);
+  }
+  void OnRecord(const formats::RightsRecord&, const std::string&) override {}
+
+ private:
+  const ScanProgress& progress_;
+  const std::size_t total_;
+};
+
+std::string FailureText(const restore::GrantOutcome& outcome) {
+  const std::string code = " (E=" + nw::CodeText(outcome.code) + ")";
+  switch (outcome.failure) {
+    case restore::GrantFailure::kConnection:
+      return "server unreachable" + code;
+    case restore::GrantFailure::kObjectNameTooLong:
+      return "object name longer than " + std::to_string(outcome.limit) + " characters";
+    case restore::GrantFailure::kTreeNameTooLong:
+      return "tree name longer than " + std::to_string(outcome.limit) + " characters";
+    case restore::GrantFailure::kObjectNotFound:
+      return "object not found" + code;
+    case restore::GrantFailure::kDirectoryMissing:
+      return "directory missing";
+    default:
+      return "NWAddTrustee failed" + code;
+  }
+}
+
+}  // namespace
+
+bool ScanVolume(nw::NetWarePlatform& platform, const std::string& tree, const std::string& server,
+                const std::string& volume, const std::vector<std::string>& objectNames,
+                const RecordSink& sink, const ScanProgress& progress, std::string* failure) {
+  ProgressObserver observer(progress, objectNames.size());
+  std::size_t next = 0;
+  try {
+    capture::ScanVolume(platform.Client(), platform.Files(), {tree, server, volume},
+                        [&]() -> std::optional<std::string> {
+                          if (next == objectNames.size()) return std::nullopt;
+                          return objectNames[next++];
+                        },
+                        sink, observer, {.setUpOnce = true});
+  } catch (const std::runtime_error& e) {
+    *failure = e.what();
+    return false;
+  }
+  return true;
 }
 
 RecordGranter::RecordGranter(nw::NetWarePlatform& platform, bool dryRun)
-    : platform_(platform), dryRun_(dryRun) {}
+    : granter_(platform.Client(), platform.Files(), {.dryRun = dryRun, .reuse = true}) {}
 
 RecordGranter::~RecordGranter() = default;
 
-// ENGINE: the restore's grant of one record (src/restore) goes here.
-GrantResult RecordGranter::Grant(const formats::RightsRecord& /*record*/) {
-  static_cast<void>(platform_);
-  static_cast<void>(dryRun_);
-  throw EngineUnavailable("The grant of records is not yet available in tolvane-cli.");
+GrantResult RecordGranter::Grant(const formats::RightsRecord& record) {
+  restore::GrantOutcome outcome;
+  try {
+    outcome = granter_.Grant(record);
+  } catch (const formats::FormatError& e) {
+    // Only a mapped name can hold what the client cannot carry.
+    return {GrantKind::kFailed, "", e.what()};
+  }
+  switch (outcome.status) {
+    case restore::GrantStatus::kAdded:
+    case restore::GrantStatus::kWouldAdd:
+      return {GrantKind::kAdd, "", ""};
+    case restore::GrantStatus::kWouldChange:
+      return {GrantKind::kChange, formats::BuildRightsText(outcome.oldMask), ""};
+    case restore::GrantStatus::kAlreadyThere:
+      return {GrantKind::kSame, "", ""};
+    default:
+      return {GrantKind::kFailed, "", FailureText(outcome)};
+  }
 }
 
 }  // namespace cli

@@ -5,20 +5,15 @@
 
 #include <cstddef>
 #include <functional>
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "formats/rights_file.h"
 #include "netware/platform.h"
+#include "restore/grant.h"
 
 namespace cli {
-
-// An engine this build does not have yet; the command ends with exit status 1.
-class EngineUnavailable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 using RecordSink = std::function<void(const formats::RightsRecord&)>;
 // Objects scanned so far, of all.
@@ -42,7 +37,7 @@ struct GrantResult {
 };
 
 // The restore engine over one run: each record granted (or, in a dry run, only looked at)
-// on its own; a connection to a server may serve several records.
+// on its own; one connection per server serves all its records.
 class RecordGranter {
  public:
   RecordGranter(nw::NetWarePlatform& platform, bool dryRun);
@@ -53,8 +48,7 @@ class RecordGranter {
   GrantResult Grant(const formats::RightsRecord& record);
 
  private:
-  nw::NetWarePlatform& platform_;
-  bool dryRun_;
+  restore::Granter granter_;
 };
 
 }  // namespace cli

@@ -149,9 +149,6 @@ int main(int argc, char** argv) {
   } catch (const cli::UsageError& e) {
     std::cerr << "tolvane-cli: " << e.what() << "\n";
     return cli::kUsage;
-  } catch (const cli::EngineUnavailable& e) {
-    std::cerr << "tolvane-cli: " << e.what() << "\n";
-    return cli::kFailed;
   } catch (const std::exception& e) {
     std::cerr << "tolvane-cli: " << e.what() << "\n";
     return cli::kFailed;

@@ -4,6 +4,7 @@
 
 #include "formats/byte_buffer.h"
 #include "formats/name_fold.h"
+#include "formats/rights_text.h"
 #include "formats/windows1252.h"
 #include "restore/rights_mask.h"
 
@@ -22,6 +23,12 @@ bool Terminated(std::array<std::uint8_t, N>& buffer, const std::string& text) {
   formats::CopyTextToBytes(buffer, text + '\0');
   return true;
 }
+
+// The rights a rights text can name; a restored "Read" carries 0x0004 as well, which no word
+// shows and a dry run does not count as a change.
+constexpr std::uint16_t kWordBits = formats::TR_READ | formats::TR_WRITE | formats::TR_CREATE |
+                                    formats::TR_ERASE | formats::TR_ACCESS | formats::TR_FILESCAN |
+                                    formats::TR_MODIFY | formats::TR_SUPERVISOR;
 
 bool Broken(nw::NWRCODE code) { return code == nw::kInvalidConnection || code == nw::kServerDown; }
 
@@ -193,8 +200,9 @@ GrantOutcome Granter::LookAt(const formats::RightsRecord& record, const Server& 
       if (entry.ObjectID == 0) break;
       if (entry.ObjectID != objectID) continue;
       outcome.oldMask = entry.ObjectRights;
-      outcome.status =
-          entry.ObjectRights == mask ? GrantStatus::kAlreadyThere : GrantStatus::kWouldChange;
+      outcome.status = (entry.ObjectRights & kWordBits) == (mask & kWordBits)
+                           ? GrantStatus::kAlreadyThere
+                           : GrantStatus::kWouldChange;
       return outcome;
     }
   }

@@ -125,6 +125,7 @@ TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
 
 TEST_F(CliTest, AnUnfinishedCaptureLeavesTheEarlierFileAndNoMapping) {
   WriteFileBytes(temp_ / "FS1_DATA.RIGHTS", "earlier\r\n");
+  sim::SetServerUp(network(), "FS1", false);
   const Result capture = Run("capture --tree qarn --volume fs1_data");
   ASSERT_EQ(capture.status, 1) << capture.err;
   EXPECT_EQ(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"), "earlier\r\n");
