@@ -7,3 +7,6 @@ tolvane_add_test(get_trustees_test QT
 tolvane_add_test(capture_round_trip_test QT
   SOURCES capture/round_trip_test.cpp
   LIBS tolvane_window_scene)
+tolvane_add_test(scan_engine_test
+  SOURCES capture/scan_engine_test.cpp
+  LIBS tolvane_capture tolvane_sim tolvane_test_files)

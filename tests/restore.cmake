@@ -7,3 +7,6 @@ tolvane_add_test(write_trustees_test QT
 tolvane_add_test(record_mapping_test
   SOURCES restore/record_mapping_test.cpp
   LIBS tolvane_restore)
+tolvane_add_test(grant_engine_test
+  SOURCES restore/grant_engine_test.cpp
+  LIBS tolvane_restore tolvane_sim tolvane_test_files)

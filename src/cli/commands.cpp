@@ -238,10 +238,13 @@ int Restore(Context& context, const RestoreOptions& options) {
     }
   }
   context.EndProgress();
-  context.Note(Count(records.size(), "record", "records") +
-               (options.dryRun ? " looked at: " : ": ") + std::to_string(added) + " to add, " +
-               std::to_string(changed) + " to change, " + std::to_string(same) +
-               " already there, " + std::to_string(failed) + " failed.");
+  context.Note(options.dryRun
+                   ? Count(records.size(), "record", "records") + " looked at: " +
+                         std::to_string(added) + " to add, " + std::to_string(changed) +
+                         " to change, " + std::to_string(same) + " already there, " +
+                         std::to_string(failed) + " failed."
+                   : Count(records.size(), "record", "records") + ": " + std::to_string(added) +
+                         " added, " + std::to_string(failed) + " failed.");
   return failed == 0 ? kDone : kFailed;
 }
 
