@@ -10,3 +10,9 @@ tolvane_add_test(cli_tool_test
 target_compile_definitions(cli_tool_test PRIVATE
   CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
 add_dependencies(cli_tool_test tolvane-cli tolvane-netsim)
+
+tolvane_add_test(cli_round_trip_test QT
+  SOURCES cli/cli_round_trip_test.cpp
+  LIBS tolvane_window_scene)
+target_compile_definitions(cli_round_trip_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
+add_dependencies(cli_round_trip_test tolvane-cli)

@@ -3,9 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "netware/sim/sim_network.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -15,25 +14,15 @@ using ::testing::HasSubstr;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testing_support::ProgramResult;
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override { sim::CreateDemoNetwork(network()); }
 
-  // Runs the program in the test's folder with `args` (quoted for the shell) after
-  // `environment` (assignments, or "env -u ..."); without --network unless given.
+  // Runs the program in the test's folder after `environment`, without --network unless given.
   Result RunIn(const std::string& environment, const std::string& args) {
-    const fs::path out = temp_ / "stdout", err = temp_ / "stderr";
-    const std::string command = "cd '" + temp_.path().string() + "' && " + environment + " '" +
-                                CLI_TOOL + "' " + args + " >'" + out.string() + "' 2>'" +
-                                err.string() + "' </dev/null";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
+    return testing_support::RunProgram(temp_.path(), environment, CLI_TOOL, args);
   }
   Result Run(const std::string& args) {
     return RunIn("TOLVANE_NETWORK='" + network().string() + "'", args);

@@ -1,0 +1,154 @@
+// tolvane-cli against the window on one network: the same rights file, and the restore, dry
+// run, verify and migration that the window cannot do.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "netware/sim/sim_network.h"
+#include "support/run_program.h"
+#include "support/window_scene.h"
+
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+// Lines of the program's output, without their line ends.
+std::vector<std::string> Lines(const std::string& out) {
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0, end; pos < out.size(); pos = end + 1) {
+    end = out.find('\n', pos);
+    if (end == std::string::npos) end = out.size();
+    lines.push_back(out.substr(pos, end - pos));
+  }
+  return lines;
+}
+
+class CliRoundTripTest : public ::testing::Test {
+ protected:
+  testing_support::ProgramResult Cli(const std::string& args) {
+    return testing_support::RunProgram(scene.program.path(),
+                                       "TOLVANE_NETWORK='" + scene.network.path().string() + "'",
+                                       CLI_TOOL, args);
+  }
+  testing_support::WindowScene scene;
+};
+
+TEST_F(CliRoundTripTest, TheCaptureIsTheWindowsByteForByte) {
+  scene.Demo();
+  ASSERT_TRUE(scene.Open());
+  scene.Show();
+  scene.SelectVolume("QARN", "FS1_DATA");
+  scene.GetTrustees();
+  const std::string window = scene.Rights("FS1_DATA");
+  ASSERT_THAT(window, HasSubstr("DATA:\\Finance\\Budget, 2024"));
+  const std::vector<std::string> drives = scene.Drives();
+
+  std::filesystem::remove(scene.RightsFile("FS1_DATA"));
+  const auto capture = Cli("capture --tree qarn --volume fs1_data");
+  EXPECT_EQ(capture.status, 0) << capture.err;
+  EXPECT_EQ(scene.Rights("FS1_DATA"), window);
+  EXPECT_EQ(Cli("capture --tree QARN --volume FS1_DATA --output other.RIGHTS").status, 0);
+  EXPECT_EQ(scene.Rights("other"), window);
+  EXPECT_EQ(Cli("capture --tree QARN --volume FS1_DATA -o -").out, window);
+  EXPECT_EQ(scene.Drives(), drives);
+}
+
+TEST_F(CliRoundTripTest, ADryRunForeseesTheRestoreAndVerifyFindsWhatIsLeft) {
+  scene.Demo();
+  ASSERT_EQ(Cli("capture --tree QARN --volume FS1_DATA").status, 0);
+  const auto fresh = Cli("verify FS1_DATA.RIGHTS");
+  EXPECT_EQ(fresh.status, 0) << fresh.err;
+  EXPECT_EQ(fresh.out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+  const auto unchanged = Cli("restore --dry-run FS1_DATA.RIGHTS");
+  EXPECT_EQ(unchanged.status, 0);
+  EXPECT_THAT(Lines(unchanged.out), Each(StartsWith("same ")));
+
+  const std::vector<std::string> before = scene.Dump("FS1", "DATA");
+  sim::ClearAssignments(scene.network.path(), "FS1", "DATA");
+  const std::string gone = "failed QARN,JSmith.Sales.HQ.QARN,FS1,DATA:\\OLD PROJECTS,";
+  const auto dryRun = Cli("restore --dry-run FS1_DATA.RIGHTS");
+  EXPECT_EQ(dryRun.status, 1);
+  EXPECT_THAT(dryRun.out, HasSubstr(gone));
+  EXPECT_THAT(dryRun.out, HasSubstr("directory missing"));
+  EXPECT_EQ(Lines(dryRun.out).size(), before.size());
+  EXPECT_THAT(scene.Dump("FS1", "DATA"), ElementsAre());  // a dry run grants nothing
+
+  const auto restore = Cli("restore FS1_DATA.RIGHTS");
+  EXPECT_EQ(restore.status, 1);
+  EXPECT_EQ(Lines(restore.out).size(), before.size());
+  EXPECT_THAT(restore.out, HasSubstr(gone + "Read-Write-FileScan,NWAddTrustee failed (E= 35228)"));
+  // Everything but the assignment on the directory that is gone came back.
+  std::vector<std::string> expected = before;
+  std::erase_if(expected, [](const std::string& line) {
+    return line.find("DATA:\\Old Projects,") != std::string::npos;
+  });
+  EXPECT_EQ(expected.size(), before.size() - 1);
+  EXPECT_EQ(scene.Dump("FS1", "DATA"), expected);
+
+  // One changed, one granted that the file lacks, one the volume lacks.
+  std::string file = ReadFileBytes(scene.program / "FS1_DATA.RIGHTS");
+  const std::size_t first = file.find("\r\n") + 2;
+  file = "QARN,Admin.QARN,FS1,DATA:\\Shared\\Forms,Read\r\n" + file.substr(first);
+  WriteFileBytes(scene.program / "edited.RIGHTS", file);
+  const auto verify = Cli("verify edited.RIGHTS");
+  EXPECT_EQ(verify.status, 1);
+  EXPECT_THAT(Lines(verify.out),
+              ElementsAre(StartsWith("change QARN,Admin.QARN,FS1,DATA:\\Shared\\Forms,Read,Read-"),
+                          StartsWith("missing " + gone.substr(7)),
+                          "2 differences: 1 changed, 1 missing, 0 extra"));
+}
+
+TEST_F(CliRoundTripTest, AMigrationGrantsAVolumesTrusteesOnAnotherServerAndVolume) {
+  scene.Load(R"({
+    "trees": [ { "name": "T", "objects": [ { "name": "ACME", "class": "Organization",
+      "children": [ { "name": "U1", "class": "User" }, { "name": "G1", "class": "Group" },
+        { "name": "OLD1_DATA", "class": "Volume", "server": "OLD1", "volume": "DATA" },
+        { "name": "NEW1_VOL", "class": "Volume", "server": "NEW1", "volume": "VOL" } ] } ] } ],
+    "servers": [
+      { "name": "OLD1", "tree": "T", "volumes": [ { "name": "DATA",
+        "directories": [ "Apps/Bin", "Home" ] } ] },
+      { "name": "NEW1", "tree": "T", "major": 5, "volumes": [ { "name": "VOL",
+        "directories": [ "APPS/BIN", "HOME" ] } ] } ],
+    "assignments": [
+      { "server": "OLD1", "volume": "DATA", "directory": "Apps/Bin", "object": "G1.ACME",
+        "rights": "Read-FileScan" },
+      { "server": "OLD1", "volume": "DATA", "directory": "", "object": "U1.ACME",
+        "rights": "FileScan" },
+      { "server": "OLD1", "volume": "DATA", "directory": "Home", "object": "U1.ACME",
+        "rights": "Supervisor" } ],
+    "workstation": { "trees": [ "T" ] } })");
+  ASSERT_EQ(Cli("capture --tree T --volume OLD1_DATA").status, 0);
+  const std::string maps = " --map-server old1=NEW1 --map-volume data=VOL";
+
+  sim::SetServerUp(scene.network.path(), "NEW1", false);
+  const auto down = Cli("restore OLD1_DATA.RIGHTS" + maps);
+  EXPECT_EQ(down.status, 1);
+  EXPECT_THAT(Lines(down.out), ElementsAre(AllOf(StartsWith("failed T,"), HasSubstr(",NEW1,VOL:"),
+                                                 HasSubstr("server unreachable (E= 34826)")),
+                                           StartsWith("failed "), StartsWith("failed ")));
+  sim::SetServerUp(scene.network.path(), "NEW1", true);
+  const auto restore = Cli("restore OLD1_DATA.RIGHTS" + maps);
+  EXPECT_EQ(restore.status, 0) << restore.out << restore.err;
+
+  ASSERT_EQ(Cli("capture --tree T --volume NEW1_VOL").status, 0);
+  std::string expected = ReadFileBytes(scene.program / "OLD1_DATA.RIGHTS");
+  for (std::size_t at; (at = expected.find("OLD1,DATA:")) != std::string::npos;) {
+    expected.replace(at, 10, "NEW1,VOL:");
+  }
+  // The new volume's directories are named as its own listing names them.
+  for (std::size_t at; (at = expected.find("\\Apps\\Bin")) != std::string::npos;) {
+    expected.replace(at, 9, "\\APPS\\BIN");
+  }
+  for (std::size_t at; (at = expected.find("\\Home")) != std::string::npos;) {
+    expected.replace(at, 5, "\\HOME");
+  }
+  EXPECT_EQ(ReadFileBytes(scene.program / "NEW1_VOL.RIGHTS"), expected);
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+// Runs one of the project's programs as a user runs it from a shell, and keeps what it said.
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+struct ProgramResult {
+  int status;  // the exit status; -1 when the program did not exit
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` (quoted for the shell) in `folder`, after `environment`
+// (assignments, or "env -u ..."), with no standard input.
+ProgramResult RunProgram(const std::filesystem::path& folder, const std::string& environment,
+                         const std::string& program, const std::string& args);
+
+}  // namespace testing_support
