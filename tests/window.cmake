@@ -2,3 +2,8 @@
 tolvane_add_test(window_test QT
   SOURCES window/window_test.cpp window/qt_desktop_test.cpp
   LIBS tolvane_test_support Qt6::Test)
+
+# What assistive technology reads of the window.
+tolvane_add_test(accessibility_test QT
+  SOURCES window/accessibility_test.cpp
+  LIBS tolvane_test_support Qt6::Test)
