@@ -139,8 +139,8 @@ TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickH
     EXPECT_EQ(form->ThisControl, nullptr);
     // The menu opens beside the control, not wherever the pointer is; a right click later
     // opens it at the pointer again.
-    QWidget* owner = row.browse ? static_cast<QWidget*>(form->NWBrowse1)
-                                : static_cast<QWidget*>(form->SSTab1);
+    QWidget* owner =
+        row.browse ? static_cast<QWidget*>(form->NWBrowse1) : static_cast<QWidget*>(form->SSTab1);
     EXPECT_EQ(popupAt.toPoint(), owner->mapToGlobal(owner->rect().center()));
     EXPECT_FALSE(form->mnuWhatsThis->property(app::kPopupAtProperty).isValid());
   }
