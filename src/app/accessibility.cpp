@@ -36,7 +36,8 @@ class PopupKeyFilter : public QObject {
       wanted =
           static_cast<const QContextMenuEvent&>(*event).reason() == QContextMenuEvent::Keyboard;
     }
-    if (!wanted) return false;
+    // A key that a control on a page left unhandled is not the tab control's.
+    if (!wanted || !static_cast<QWidget*>(watched)->hasFocus()) return false;
     event->accept();
     open_(static_cast<QWidget*>(watched));
     return true;
@@ -66,6 +67,8 @@ void Form1::InstallAccessibility() {
     Describe(button, button->text().remove(QLatin1Char('&')).toUtf8().constData());
   }
   // The captions name the controls they stand above.
+  Describe(Label1, "Select Tree");
+  Describe(Label2, "Select Volume");
   Label1->setBuddy(Combo2);
   Label2->setBuddy(NWBrowse1);
   const std::pair<QLabel*, QLabel*> values[] = {
@@ -75,8 +78,6 @@ void Form1::InstallAccessibility() {
     Describe(value, caption->text().toUtf8().constData());
     caption->setBuddy(value);
   }
-  Describe(Label1, "Select Tree");
-  Describe(Label2, "Select Volume");
   mnuWhatsThis->setAccessibleName(mnuWhatsThis->title());
 
   // Through the same handlers as a right click, with the menu beside the control rather

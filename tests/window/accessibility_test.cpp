@@ -45,6 +45,8 @@ class AccessibilityTest : public ::testing::Test {
     form = std::make_unique<Form1>(*platform, desktop);
     form->Form_Load();
     form->show();
+    form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
 
   testing_support::TempDir network;
@@ -124,6 +126,8 @@ TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickH
     form->SSTab1->setCurrentIndex(row.tab);
     QWidget* control = row.browse ? static_cast<QWidget*>(form->NWBrowse1)
                                   : static_cast<QWidget*>(form->SSTab1->tabBar());
+    control->setFocus();
+    ASSERT_TRUE(control->hasFocus());
     desktop.popupAnswers = {true};
     const int popups = desktop.popupsShown;
     QVariant popupAt;
@@ -144,10 +148,13 @@ TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickH
     EXPECT_EQ(popupAt.toPoint(), owner->mapToGlobal(owner->rect().center()));
     EXPECT_FALSE(form->mnuWhatsThis->property(app::kPopupAtProperty).isValid());
   }
-  // Other keys open nothing.
+  // Other keys open nothing, nor does the Menu key on a button of a page.
   const int popups = desktop.popupsShown;
   QTest::keyClick(form->NWBrowse1, Qt::Key_F10);
   QTest::keyClick(form->SSTab1->tabBar(), Qt::Key_Menu, Qt::ControlModifier);
+  form->SSTab1->setCurrentIndex(0);
+  form->Command3->setFocus();
+  QTest::keyClick(form->Command3, Qt::Key_Menu);
   EXPECT_EQ(desktop.popupsShown, popups);
 }
 
