@@ -17,6 +17,7 @@ enum class MsgIcon { None, Critical, Exclamation, Information };
 inline constexpr const char* kAppTitle = "Tolvane";
 inline constexpr std::uint32_t HELP_CONTEXT = 1;
 inline constexpr std::uint32_t HELP_CONTENTS = 3;
+inline constexpr const char* kPopupAtProperty = "popupAt";
 
 class Desktop {
  public:
@@ -36,8 +37,9 @@ class Desktop {
   virtual void SetBusy(bool busy) = 0;
   virtual bool Busy() const = 0;
 
-  // Shows `menu` as a pop-up at the pointer and returns once it has closed; the handler of
-  // a chosen item has run by then.
+  // Shows `menu` as a pop-up at the pointer (at the global point in the menu's property
+  // kPopupAtProperty when it holds one) and returns once it has closed; the handler of a
+  // chosen item has run by then.
   virtual void PopupMenu(QMenu* menu) = 0;
 
   // The help viewer: opens `helpFile` at a command (HELP_CONTENTS with data 0, or
@@ -50,8 +52,14 @@ class Desktop {
   // Whether another copy of the program is running (consulted once, at start-up).
   virtual bool PreviousInstance() = 0;
 
-  // The folder that holds the program file, without a trailing separator.
+  // The folder of the program's files (the object list work file, the rights files, the
+  // Open dialog's first folder), without a trailing separator: the program's own folder, or
+  // a per-user folder for an installed copy, made on first use. Throws std::runtime_error
+  // naming the folder and why when it cannot be made.
   virtual std::string ProgramFolder() = 0;
+
+  // The folder of the help file, without a trailing separator.
+  virtual std::string HelpFolder() { return ProgramFolder(); }
 
   // The screen's size in twips (1440 an inch at the screen's logical DPI), and the
   // logical DPI itself.

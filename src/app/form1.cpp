@@ -217,6 +217,7 @@ Form1::Form1(nw::NetWarePlatform& platform, Desktop& desktop, QWidget* parent)
   setFixedSize(sizeHint());
 
   InstallContextHelp();
+  InstallAccessibility();
 }
 
 Form1::~Form1() {
@@ -298,7 +299,7 @@ bool Form1::Form_Load() {
   move(Pixels(LeftTwips), Pixels(TopTwips));
 
   // The application's help file.
-  HelpFile = desktop_.ProgramFolder() + "/Tolvane.HLP";
+  HelpFile = desktop_.HelpFolder() + "/Tolvane.HLP";
 
   // "Read Trustees" in front.
   SSTab1->setCurrentIndex(0);
@@ -310,7 +311,13 @@ bool Form1::Form_Load() {
   // The file dialog.
   CommonDialog1.DialogTitle = "Open Trustee File";
   CommonDialog1.Filter = "Trustee File|*.RIGHTS|All Files|*.*";
-  CommonDialog1.InitDir = desktop_.ProgramFolder();
+  // A per-user folder that cannot be made is the capture's to report, not start-up's; the
+  // dialog then starts wherever the platform starts it.
+  try {
+    CommonDialog1.InitDir = desktop_.ProgramFolder();
+  } catch (const std::exception&) {
+    CommonDialog1.InitDir.clear();
+  }
 
   // The client library.
   std::uint8_t reserved1 = 0;

@@ -146,7 +146,8 @@ class Form1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void InstallContextHelp();  // F1 and What's This mode (help room)
+  void InstallContextHelp();    // F1 and What's This mode (help room)
+  void InstallAccessibility();  // names, descriptions, the pop-up menu from the keyboard
 
   nw::NetWarePlatform& platform_;
   Desktop& desktop_;

@@ -34,7 +34,7 @@ class ContextHelpFilter : public QObject {
 }  // namespace
 
 void Form1::mnuHelp_Click() {
-  Desk().WinHelp(Desk().ProgramFolder() + "/Tolvane.hlp", HELP_CONTENTS, 0);
+  Desk().WinHelp(Desk().HelpFolder() + "/Tolvane.hlp", HELP_CONTENTS, 0);
 }
 
 void Form1::mnuWhatsThisHelp_Click() {

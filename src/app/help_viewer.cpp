@@ -4,6 +4,7 @@
 
 #include "app/help_viewer.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWhatsThis>
@@ -171,6 +173,16 @@ void ShowHelpPopup(const std::string& helpFile, int topic, QWidget* control) {
   if (control && !control->rect().contains(control->mapFromGlobal(at)))
     at = control->mapToGlobal(control->rect().center());
   QWhatsThis::showText(at, Html(lastPopup), control);
+  // Qt's pop-up carries no accessible text of its own: a screen reader gets the topic's
+  // text as its name and is told it appeared.
+  for (QWidget* shown : QApplication::topLevelWidgets()) {
+    if (!shown->inherits("QWhatsThat") || !shown->isVisible()) continue;
+    QTextDocument text;
+    text.setHtml(Html(lastPopup));
+    shown->setAccessibleName(text.toPlainText().trimmed());
+    QAccessibleEvent nameChanged(shown, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
+  }
 }
 
 QWidget* HelpViewerWindow() { return viewer.data(); }

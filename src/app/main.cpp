@@ -1,7 +1,10 @@
 // Tolvane: opens the one window on the simulated network.
+//   --quit-after-start  runs start-up as usual, prints where the help file and the
+//                       program's files are, and ends (a smoke test of an installed copy).
 #include <QApplication>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -41,6 +44,11 @@ int main(int argc, char** argv) {
   form.RunGuarded([&] { loaded = form.Form_Load(); });
   if (!loaded || form.Ended()) return desktop.ExitCode();
   form.show();
+  if (QApplication::arguments().contains(QStringLiteral("--quit-after-start"))) {
+    std::cout << "Help file: " << form.HelpFile << "\n"
+              << "Program folder: " << form.CommonDialog1.InitDir << std::endl;
+    return 0;
+  }
   const int code = application.exec();
   return desktop.Ended() ? desktop.ExitCode() : code;
 }

@@ -72,8 +72,9 @@ QString MessageBoxText(const std::string& text) {
   return shown;
 }
 
-QtDesktop::QtDesktop(QString lockFile)
-    : lockPath_(lockFile.isEmpty() ? DefaultLockPath() : std::move(lockFile)) {}
+QtDesktop::QtDesktop(QString lockFile, std::string programDir)
+    : lockPath_(lockFile.isEmpty() ? DefaultLockPath() : std::move(lockFile)),
+      programDir_(std::move(programDir)) {}
 
 QtDesktop::~QtDesktop() = default;
 
@@ -114,7 +115,8 @@ void QtDesktop::PopupMenu(QMenu* menu) {
   // A pop-up under an hourglass would look dead.
   const bool wasBusy = busy_;
   if (wasBusy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  menu->exec(QCursor::pos());
+  const QVariant at = menu->property(kPopupAtProperty);
+  menu->exec(at.isValid() ? at.toPoint() : QCursor::pos());
   if (wasBusy) QApplication::restoreOverrideCursor();
 }
 
@@ -140,9 +142,23 @@ bool QtDesktop::PreviousInstance() {
   return *previousInstance_;
 }
 
-std::string QtDesktop::ProgramFolder() {
-  return QCoreApplication::applicationDirPath().toStdString();
+const ProgramFolders& QtDesktop::Folders() {
+  if (!folders_) {
+    const std::string dir =
+        programDir_.empty() ? QCoreApplication::applicationDirPath().toStdString() : programDir_;
+    folders_ = ChooseProgramFolders(dir, UserDataFolder());
+  }
+  return *folders_;
 }
+
+std::string QtDesktop::ProgramFolder() {
+  const ProgramFolders& folders = Folders();
+  // Made afresh whenever asked for: the user may have removed it since the last capture.
+  if (folders.perUser) EnsureFolder(folders.files);
+  return folders.files.string();
+}
+
+std::string QtDesktop::HelpFolder() { return Folders().help.string(); }
 
 QSizeF QtDesktop::ScreenSizeTwips() {
   const QScreen* screen = QGuiApplication::primaryScreen();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/desktop.h"
+#include "app/program_folder.h"
 
 class QLockFile;
 
@@ -25,7 +26,8 @@ QString MessageBoxText(const std::string& text);
 class QtDesktop : public Desktop {
  public:
   // `lockFile` is the running-instance lock; empty: one per user in the runtime folder.
-  explicit QtDesktop(QString lockFile = {});
+  // `programDir` stands in for the folder of the program file (tests); empty: the real one.
+  explicit QtDesktop(QString lockFile = {}, std::string programDir = {});
   ~QtDesktop() override;
 
   // The window that owns the dialogs (not owned).
@@ -44,6 +46,7 @@ class QtDesktop : public Desktop {
   // the same answer.
   bool PreviousInstance() override;
   std::string ProgramFolder() override;
+  std::string HelpFolder() override;
   QSizeF ScreenSizeTwips() override;
   double LogicalDpi() override;
   void EndProgram(int exitCode) override;
@@ -53,7 +56,11 @@ class QtDesktop : public Desktop {
   int ExitCode() const { return exitCode_; }
 
  private:
+  const ProgramFolders& Folders();
+
   QString lockPath_;
+  std::string programDir_;
+  std::optional<ProgramFolders> folders_;
   std::unique_ptr<QLockFile> lock_;
   std::optional<bool> previousInstance_;
   QWidget* window_ = nullptr;

@@ -1,0 +1,109 @@
+// Where the program keeps its files and finds its help file.
+#include "app/program_folder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+TEST(ProgramFolderTest, TheLayoutDecidesWhereFilesAndHelpLive) {
+  struct Row {
+    const char* what;
+    bool helpBeside;  // bin/Tolvane.HLP
+    bool helpShared;  // share/tolvane/Tolvane.HLP
+    bool userFolder;
+    bool perUser;
+    const char* help;  // relative to the prefix
+  };
+  const Row rows[] = {
+      {"a build folder", true, false, true, false, "bin"},
+      {"a build folder of a prefix that has a shared help file", true, true, true, false, "bin"},
+      {"an installed copy", false, true, true, true, "share/tolvane"},
+      {"an installed copy with nowhere for a per-user folder", false, true, false, false,
+       "share/tolvane"},
+      {"no help file anywhere", false, false, true, false, "bin"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempDir prefix;
+    std::filesystem::create_directories(prefix / "bin");
+    std::filesystem::create_directories(prefix / "share/tolvane");
+    if (row.helpBeside) testing_support::WriteFileBytes(prefix / "bin/Tolvane.HLP", "");
+    if (row.helpShared) testing_support::WriteFileBytes(prefix / "share/tolvane/Tolvane.HLP", "");
+    const std::filesystem::path user = row.userFolder ? prefix / "user" : "";
+    const app::ProgramFolders folders = app::ChooseProgramFolders(prefix / "bin", user);
+    EXPECT_EQ(folders.perUser, row.perUser);
+    EXPECT_EQ(folders.files, row.perUser ? user : prefix / "bin");
+    EXPECT_EQ(folders.help, prefix / row.help);
+    EXPECT_FALSE(std::filesystem::exists(prefix / "user"));  // made on first use only
+  }
+}
+
+TEST(ProgramFolderTest, AFolderThatCannotBeWrittenSendsTheFilesToThePerUserFolder) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  TempDir prefix;
+  std::filesystem::create_directories(prefix / "bin");
+  testing_support::WriteFileBytes(prefix / "bin/Tolvane.HLP", "");
+  std::filesystem::permissions(prefix / "bin", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  const app::ProgramFolders folders = app::ChooseProgramFolders(prefix / "bin", prefix / "user");
+  std::filesystem::permissions(prefix / "bin", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  EXPECT_TRUE(folders.perUser);
+  EXPECT_EQ(folders.files, prefix / "user");
+  EXPECT_EQ(folders.help, prefix / "bin");
+}
+
+TEST(ProgramFolderTest, ThePerUserFolderFollowsXdgDataHomeElseHome) {
+  struct Row {
+    const char* data;  // nullptr: unset
+    const char* home;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"/x/data", "/h", "/x/data/tolvane"},
+      {"relative/data", "/h", "/h/.local/share/tolvane"},
+      {"", "/h", "/h/.local/share/tolvane"},
+      {nullptr, "/h", "/h/.local/share/tolvane"},
+      {nullptr, nullptr, ""},
+  };
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.data ? row.data : "(unset)");
+    row.data ? setenv("XDG_DATA_HOME", row.data, 1) : unsetenv("XDG_DATA_HOME");
+    row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
+    EXPECT_EQ(app::UserDataFolder(), std::filesystem::path(row.expected));
+  }
+  unsetenv("XDG_DATA_HOME");
+  setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST(ProgramFolderTest, EnsureFolderMakesTheFolderOrSaysWhichAndWhy) {
+  TempDir root;
+  app::EnsureFolder(root / "a/b/tolvane");
+  EXPECT_TRUE(std::filesystem::is_directory(root / "a/b/tolvane"));
+  app::EnsureFolder(root / "a/b/tolvane");  // there already
+
+  testing_support::WriteFileBytes(root / "file", "kept");
+  for (const std::filesystem::path& blocked : {root / "file", root / "file/tolvane"}) {
+    try {
+      app::EnsureFolder(blocked);
+      ADD_FAILURE() << blocked << " was made";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(
+          std::string(e.what()).rfind("the folder " + blocked.string() + " cannot be created: ", 0),
+          0u)
+          << e.what();
+    }
+  }
+  EXPECT_EQ(testing_support::ReadFileBytes(root / "file"), "kept");
+}
+
+}  // namespace
