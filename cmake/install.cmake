@@ -21,11 +21,7 @@ foreach(size 16 32)
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
-# The programs that are built here; tolvane-cli once it exists.
-set(tolvane_programs tolvane tolvane-netsim)
-if(TARGET tolvane-cli)
-  list(APPEND tolvane_programs tolvane-cli)
-endif()
+set(tolvane_programs tolvane tolvane-cli tolvane-netsim)
 install(TARGETS ${tolvane_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Man pages, compressed as Debian keeps them (-n: no time stamp, the same bytes each build).

@@ -85,7 +85,6 @@ TEST_F(InstalledCopy, StartsOffscreenOnAFreshNetworkAndFindsItsHelpFile) {
 
   // The installed command-line programs answer --help.
   for (const char* tool : {"tolvane-netsim", "tolvane-cli"}) {
-    if (!std::filesystem::exists(kPrefix / "bin" / tool)) continue;
     QProcess help;
     help.start(QString::fromStdString((kPrefix / "bin" / tool).string()), {"--help"});
     ASSERT_TRUE(help.waitForFinished(30000)) << tool;
