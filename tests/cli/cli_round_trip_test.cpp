@@ -112,26 +112,32 @@ TEST_F(CliRoundTripTest, AMigrationGrantsAVolumesTrusteesOnAnotherServerAndVolum
         { "name": "NEW1_VOL", "class": "Volume", "server": "NEW1", "volume": "VOL" } ] } ] } ],
     "servers": [
       { "name": "OLD1", "tree": "T", "volumes": [ { "name": "DATA",
-        "directories": [ "Apps/Bin", "Home" ] } ] },
+        "directories": [ "Apps/Bin", "Home/.Private" ] } ] },
       { "name": "NEW1", "tree": "T", "major": 5, "volumes": [ { "name": "VOL",
-        "directories": [ "APPS/BIN", "HOME" ] } ] } ],
+        "directories": [ "APPS/BIN", "HOME/.private" ] } ] } ],
     "assignments": [
       { "server": "OLD1", "volume": "DATA", "directory": "Apps/Bin", "object": "G1.ACME",
         "rights": "Read-FileScan" },
       { "server": "OLD1", "volume": "DATA", "directory": "", "object": "U1.ACME",
         "rights": "FileScan" },
       { "server": "OLD1", "volume": "DATA", "directory": "Home", "object": "U1.ACME",
-        "rights": "Supervisor" } ],
+        "rights": "Supervisor" },
+      { "server": "OLD1", "volume": "DATA", "directory": "Home/.Private", "object": "U1.ACME",
+        "rights": "Read-Write" } ],
     "workstation": { "trees": [ "T" ] } })");
   ASSERT_EQ(Cli("capture --tree T --volume OLD1_DATA").status, 0);
+  // A hidden directory is not listed, so it keeps the name the client returned.
+  ASSERT_THAT(ReadFileBytes(scene.program / "OLD1_DATA.RIGHTS"),
+              HasSubstr("T,U1.ACME,OLD1,DATA:\\Home\\.PRIVATE,Read-Write\r\n"));
   const std::string maps = " --map-server old1=NEW1 --map-volume data=VOL";
 
   sim::SetServerUp(scene.network.path(), "NEW1", false);
   const auto down = Cli("restore OLD1_DATA.RIGHTS" + maps);
   EXPECT_EQ(down.status, 1);
-  EXPECT_THAT(Lines(down.out), ElementsAre(AllOf(StartsWith("failed T,"), HasSubstr(",NEW1,VOL:"),
-                                                 HasSubstr("server unreachable (E= 34826)")),
-                                           StartsWith("failed "), StartsWith("failed ")));
+  EXPECT_THAT(Lines(down.out),
+              ElementsAre(AllOf(StartsWith("failed T,"), HasSubstr(",NEW1,VOL:"),
+                                HasSubstr("server unreachable (E= 34826)")),
+                          StartsWith("failed "), StartsWith("failed "), StartsWith("failed ")));
   sim::SetServerUp(scene.network.path(), "NEW1", true);
   const auto restore = Cli("restore OLD1_DATA.RIGHTS" + maps);
   EXPECT_EQ(restore.status, 0) << restore.out << restore.err;

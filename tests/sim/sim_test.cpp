@@ -309,7 +309,8 @@ TEST_F(SimTest, AddTrusteeGrantsOnlyOnAnExistingDirectoryAndReplacesAMask) {
       {conn, "SYS:Users\\JSmith", jsmith, 0xFB, 0},  // replaces Read-Write-FileScan
       {old3, "SYS:PUBLIC", staff, 0x01, 0},
       {conn, "SYS:\\Nowhere", mbrown, 0x41, nw::kNoMoreEntries},
-      {conn, "DATA:.hidden", mbrown, 0x41, nw::kNoMoreEntries},
+      {conn, "DATA:.HIDDEN", mbrown, 0x41, 0},  // not listed, but there: a capture finds it
+      {conn, "SYS:Users\\.", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "SYS:Users\\..\\Public", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "SYS:Public\\Login.exe", mbrown, 0x41, nw::kNoMoreEntries},  // a file
       {conn, "F:\\Public", mbrown, 0x41, nw::kVolumeDoesNotExist},        // a drive is no volume

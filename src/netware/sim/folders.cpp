@@ -64,14 +64,16 @@ const FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
-    if (name.empty() || name.front() == '.') continue;  // hidden entries are not listed
+    if (name.empty()) continue;
     listing[text::Fold(name)].push_back(std::move(name));
   }
   for (auto& [k, names] : listing) std::sort(names.begin(), names.end());
   return listings_[key] = std::move(listing);
 }
 
-const std::string* FolderResolver::Pick(const Listing& listing, const std::string& name) {
+const std::string* FolderResolver::Pick(const Listing& listing, const std::string& name,
+                                        bool hidden) {
+  if (!hidden && !name.empty() && name.front() == '.') return nullptr;
   auto found = listing.find(text::Fold(name));
   if (found == listing.end()) return nullptr;
   const auto& names = found->second;
@@ -80,9 +82,11 @@ const std::string* FolderResolver::Pick(const Listing& listing, const std::strin
 }
 
 std::optional<std::vector<std::string>> FolderResolver::Resolve(
-    const fs::path& root, const std::vector<std::string>& components, bool wantDirectory) {
+    const fs::path& root, const std::vector<std::string>& components, bool wantDirectory,
+    bool hidden) {
   for (const auto& name : components) {
-    if (name.empty() || name.front() == '.' || name.find_first_of("/\\") != std::string::npos) {
+    if (name.empty() || name == "." || name == ".." || (!hidden && name.front() == '.') ||
+        name.find_first_of("/\\") != std::string::npos) {
       return std::nullopt;
     }
   }
@@ -94,8 +98,8 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
     std::vector<std::string> names;
     bool missing = false;
     for (const auto& name : components) {
-      const std::string* stored = Pick(Read(path, fresh), name);
-      if (stored == nullptr && !fresh) stored = Pick(Read(path, true), name);
+      const std::string* stored = Pick(Read(path, fresh), name, hidden);
+      if (stored == nullptr && !fresh) stored = Pick(Read(path, true), name, hidden);
       if (stored == nullptr) {
         missing = true;
         break;
@@ -124,9 +128,9 @@ std::vector<std::string> FolderResolver::MakeDirectories(const fs::path& root,
     if (created != nullptr) created->push_back(path);
   }
   for (const auto& name : components) {
-    const std::string* stored = Pick(Read(path, false), name);
+    const std::string* stored = Pick(Read(path, false), name, true);
     if (stored != nullptr && !fs::is_directory(path / *stored)) {
-      stored = Pick(Read(path, true), name);
+      stored = Pick(Read(path, true), name, true);
     }
     if (stored != nullptr) {
       names.push_back(*stored);

@@ -31,11 +31,12 @@ bool ValidComponent(std::string_view name, std::string* why);
 class FolderResolver {
  public:
   // The stored names of `components` below `root`, matched without regard to case (an
-  // exact spelling wins); nullopt when one is missing or hidden (a leading dot), or when
-  // `wantDirectory` and the last is not a folder.
+  // exact spelling wins); nullopt when one is missing, "." or "..", hidden (a leading dot)
+  // unless `hidden` admits such entries, or when `wantDirectory` and the last is not a
+  // folder. A listing does not show hidden entries; a trustee may still be granted on one.
   std::optional<std::vector<std::string>> Resolve(const std::filesystem::path& root,
                                                   const std::vector<std::string>& components,
-                                                  bool wantDirectory);
+                                                  bool wantDirectory, bool hidden = false);
 
   // Creates what is missing of `components` below `root` (existing ones matched without
   // regard to case); returns the stored names and appends every folder it created to
@@ -49,7 +50,8 @@ class FolderResolver {
  private:
   using Listing = std::unordered_map<std::string, std::vector<std::string>>;  // key -> names
   const Listing& Read(const std::filesystem::path& folder, bool fresh);
-  static const std::string* Pick(const Listing& listing, const std::string& name);
+  static const std::string* Pick(const Listing& listing, const std::string& name,
+                                 bool hidden = false);
 
   std::unordered_map<std::string, Listing> listings_;
 };

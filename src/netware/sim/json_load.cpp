@@ -496,7 +496,7 @@ class Loader {
     auto components = DirectoryComponents(directory, Field(place, "directory"));
     bool missing = Boolean(node, "missing", place, false);
     fs::path root = store_.VolumeFolder(server->name, volume->name);
-    auto stored = folders_.Resolve(root, components, true);
+    auto stored = folders_.Resolve(root, components, true, /*hidden=*/true);
     if (!stored) {
       if (!missing) {
         Fail(Field(place, "directory"), "there is no directory " + text::Quote(directory) + " on " +

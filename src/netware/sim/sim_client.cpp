@@ -316,7 +316,8 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
     }
     if (!parsed->valid) return nw::kNoMoreEntries;
     auto stored =
-        network_.Folders().Resolve(network_.VolumeRoot(*volume), parsed->directories, true);
+        network_.Folders().Resolve(network_.VolumeRoot(*volume), parsed->directories, true,
+                                   /*hidden=*/true);
     if (!stored) return nw::kNoMoreEntries;
     auto q = store.Prepare(
         "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
