@@ -1,6 +1,7 @@
 // The simulated network: how each call of the client library and each control answers, the
 // store, JSON descriptions and the demo network.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -459,7 +460,14 @@ TEST_F(SimTest, ChangesLastAreSharedBetweenPlatformsAndALockedStoreFailsAWriteCl
   ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(client().NWAddTrustee(Connect("FS1"), 0, "SYS:", mbrown, 0x41), sim::kStoreFailure);
   drive = "L:";
-  EXPECT_THROW(session().MapDrive(drive, path, true), sim::SimError);
+  try {
+    session().MapDrive(drive, path, true);
+    ADD_FAILURE() << "a locked store took the mapping";
+  } catch (const sim::SimError& e) {
+    // The message names the statement that failed.
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("locked by another program"));
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("(while running \"INSERT INTO drive_mappings("));
+  }
   // Reading goes on while another writes.
   EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);
   EXPECT_EQ(sim::DumpAssignments(folder()), before);

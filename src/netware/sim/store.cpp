@@ -269,21 +269,25 @@ std::uint64_t Store::Generation() {
 }
 
 void Store::Fail(int code, std::string_view what) {
-  std::string file = Describe(DatabaseFile(folder_));
-  int primary = code & 0xFF;
+  const std::string file = Describe(DatabaseFile(folder_));
+  // The statement names what was being done, so a failure can be traced to its query.
+  std::string statement(what.substr(0, 200));
+  if (what.size() > statement.size()) statement += "...";
+  const std::string during = " (while running \"" + statement + "\")";
+  const int primary = code & 0xFF;
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
     throw StoreBusy("The network store " + file +
-                    " is locked by another program; nothing was changed. Try again.");
+                    " is locked by another program; nothing was changed. Try again." + during);
   }
   if (primary == SQLITE_READONLY) {
-    throw SimError("The network store " + file + " cannot be written (it is read-only).");
+    throw SimError("The network store " + file + " cannot be written (it is read-only)" + during +
+                   ".");
   }
   if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
-    throw SimError("The network store " + file + " is damaged: " + sqlite3_errstr(code) + ".");
+    throw SimError("The network store " + file + " is damaged: " + sqlite3_errstr(code) + during +
+                   ".");
   }
-  std::string detail = sqlite3_errmsg(db_);
-  (void)what;
-  throw SimError("The network store " + file + " failed: " + detail + ".");
+  throw SimError("The network store " + file + " failed: " + sqlite3_errmsg(db_) + during + ".");
 }
 
 Transaction::Transaction(Store& store) : store_(store) { store_.Exec("BEGIN IMMEDIATE"); }
