@@ -34,7 +34,12 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
     if (!quiet)
       std::cerr << "tolvane-cli: Created the demo network in " << folder.string() << ".\n";
   }
-  std::unique_ptr<nw::NetWarePlatform> platform = sim::OpenNetwork(folder);
+  std::unique_ptr<nw::NetWarePlatform> platform;
+  try {
+    platform = sim::OpenNetwork(folder);
+  } catch (const sim::SimError& e) {
+    throw cli::UsageError(e.what());
+  }
   std::uint8_t reserved1 = 0, reserved2 = 0;
   if (platform->Client().NWCallsInit(&reserved1, &reserved2) != 0) {
     throw cli::UsageError("NWCallsInit returns errors ! There is no usable network in " +

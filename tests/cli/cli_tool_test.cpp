@@ -110,6 +110,14 @@ TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
     EXPECT_EQ(bad.out, "");
     EXPECT_THAT(bad.err, HasSubstr(message));
   }
+  for (const char* latency : {"abc", "-5", "12us"}) {
+    const Result bad = RunIn(std::string("TOLVANE_SIM_LATENCY_US=") + latency +
+                                 " TOLVANE_NETWORK='" + network().string() + "'",
+                             "trees");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_THAT(bad.err, HasSubstr("TOLVANE_SIM_LATENCY_US must be a number"));
+  }
 }
 
 TEST_F(CliTest, AnUnfinishedCaptureLeavesTheEarlierFileAndNoMapping) {

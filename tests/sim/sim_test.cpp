@@ -417,6 +417,34 @@ TEST_F(SimTest, DirAnswersTheStoredNameOfTheLastComponentAsItIsNow) {
   }
 }
 
+TEST_F(SimTest, EveryCallThatWouldCrossTheNetworkIsCountedByItsKind) {
+  struct Case {
+    const char* what;
+    std::function<void()> call;
+    sim::RoundTrips counted;
+  };
+  nw::nuint32 number = 0;
+  const Case cases[] = {
+      {"client call",
+       [&] { client().NWGetVolumeNumber(Connect("FS1"), "SYS", &number); },
+       {2, 0, 0}},
+      {"session", [&] { session().Trees(); }, {0, 1, 0}},
+      {"directory",
+       [&] { platform_->CreateDirectory()->Children(R"(NDS:\\ACME_TREE\[Root])"); },
+       {0, 1, 0}},
+      {"listing", [&] { platform_->Files().Dir("\\\\FS1\\SYS\\Public"); }, {0, 0, 1}},
+  };
+  for (const Case& c : cases) {
+    sim::ResetRoundTrips();
+    c.call();
+    const sim::RoundTrips counted = sim::CountedRoundTrips();
+    EXPECT_EQ(counted.clientCalls, c.counted.clientCalls) << c.what;
+    EXPECT_EQ(counted.controlOperations, c.counted.controlOperations) << c.what;
+    EXPECT_EQ(counted.listings, c.counted.listings) << c.what;
+    EXPECT_EQ(counted.Total(), c.counted.Total()) << c.what;
+  }
+}
+
 // ---- the store ----
 
 TEST(CallsInitTest, RefusesAMissingOrDamagedStoreAndTouchesNothing) {

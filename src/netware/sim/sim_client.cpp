@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "netware/sim/round_trips.h"
 #include "netware/sim/text.h"
 
 namespace sim {
@@ -38,6 +39,7 @@ std::string In(const char* cp1252) { return text::Cp1252ToUtf8(cp1252); }
 }  // namespace
 
 NWRCODE SimClient::NWCallsInit(std::uint8_t*, std::uint8_t*) {
+  CrossNetwork(RoundTrip::kClientCall);
   return network_.TryOpen().empty() ? nw::kSuccess : nw::kCallsInitFailed;
 }
 
@@ -61,6 +63,7 @@ NWRCODE SimClient::Connection(nw::NWCONN_HANDLE conn, const ServerRow** server) 
 NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t serverNameSize,
                                nw::NWCONN_HANDLE* conn, char* volName, std::size_t volNameSize,
                                char* dirPath, std::size_t dirPathSize) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     Clear(serverName, serverNameSize);
     Clear(volName, volNameSize);
@@ -121,6 +124,7 @@ NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t s
 
 NWRCODE SimClient::NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* volName,
                                      nw::nuint32* volNum) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     const ServerRow* server = nullptr;
     if (NWRCODE code = Connection(conn, &server)) return code;
@@ -138,6 +142,7 @@ NWRCODE SimClient::NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 
                                             nw::nuint32 volNum, nw::nuint32* iterHandle,
                                             std::uint8_t* accessRights, char* path,
                                             std::size_t pathSize) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     const ServerRow* server = nullptr;
     if (NWRCODE code = Connection(conn, &server)) return code;
@@ -222,6 +227,7 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
                                                char* dirName, std::size_t dirNameSize,
                                                nw::nuint32* dirDateTime, nw::nuint32* ownerID,
                                                nw::TrusteeEntry trustees[nw::kTrusteeBatch]) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     if (path == nullptr || iterHandle == nullptr || trustees == nullptr) {
       return kInvalidParameter;
@@ -255,6 +261,7 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
 
 NWRCODE SimClient::NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* versionInfo,
                                               std::size_t versionInfoSize) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     const ServerRow* server = nullptr;
     if (NWRCODE code = Connection(conn, &server)) return code;
@@ -275,6 +282,7 @@ NWRCODE SimClient::NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8
 
 NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, std::uint16_t objType,
                                  nw::nuint32* objID) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     const ServerRow* server = nullptr;
     if (NWRCODE code = Connection(conn, &server)) return code;
@@ -292,6 +300,7 @@ NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, st
 
 NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                                 nw::nuint32 objID, std::uint16_t rightsMask) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     const ServerRow* server = nullptr;
     if (NWRCODE code = Connection(conn, &server)) return code;
@@ -336,6 +345,7 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
 
 NWRCODE SimClient::NWCCOpenConnByName(nw::NWCONN_HANDLE, const char* name, nw::nuint32, nw::nuint32,
                                       nw::nuint32, nw::NWCONN_HANDLE* conn) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     if (conn != nullptr) *conn = 0;
     if (name == nullptr || conn == nullptr) return kInvalidParameter;
@@ -348,6 +358,7 @@ NWRCODE SimClient::NWCCOpenConnByName(nw::NWCONN_HANDLE, const char* name, nw::n
 }
 
 NWRCODE SimClient::NWCCCloseConn(nw::NWCONN_HANDLE conn) {
+  CrossNetwork(RoundTrip::kClientCall);
   auto found = connections_.find(conn);
   if (found == connections_.end()) return nw::kInvalidConnection;
   auto attached = attachments_.find(found->second);
@@ -357,6 +368,7 @@ NWRCODE SimClient::NWCCCloseConn(nw::NWCONN_HANDLE conn) {
 }
 
 NWRCODE SimClient::NWDSCreateContextHandle(nw::NWDSContextHandle* context) {
+  CrossNetwork(RoundTrip::kClientCall);
   if (context == nullptr) return kInvalidParameter;
   nw::NWDSContextHandle handle = nextContext_++;
   if (nextContext_ == 0) nextContext_ = 1;
@@ -367,6 +379,7 @@ NWRCODE SimClient::NWDSCreateContextHandle(nw::NWDSContextHandle* context) {
 
 NWRCODE SimClient::NWDSSetContext(nw::NWDSContextHandle context, nw::nuint32 key,
                                   const void* value) {
+  CrossNetwork(RoundTrip::kClientCall);
   auto found = contexts_.find(context);
   if (found == contexts_.end()) return kDsBadContext;
   if (value == nullptr) return kInvalidParameter;
@@ -382,6 +395,7 @@ NWRCODE SimClient::NWDSSetContext(nw::NWDSContextHandle context, nw::nuint32 key
 }
 
 NWRCODE SimClient::NWDSFreeContext(nw::NWDSContextHandle context) {
+  CrossNetwork(RoundTrip::kClientCall);
   return contexts_.erase(context) > 0 ? nw::kSuccess : kDsBadContext;
 }
 
@@ -402,6 +416,7 @@ bool DottedComponents(const std::string& name, std::vector<std::string>* leafFir
 
 NWRCODE SimClient::NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
                                    const char* objectName, nw::nuint32* objectID) {
+  CrossNetwork(RoundTrip::kClientCall);
   return Guarded([&]() -> NWRCODE {
     auto found = contexts_.find(context);
     if (found == contexts_.end()) return kDsBadContext;

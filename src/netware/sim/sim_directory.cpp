@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "netware/sim/controls.h"
+#include "netware/sim/round_trips.h"
 #include "netware/sim/text.h"
 
 namespace sim {
@@ -48,6 +49,7 @@ bool ParseNdsName(const std::string& fullName, std::string* tree,
 
 void SimDirectory::SearchObjects(const std::string& pattern, const std::string& objectClass,
                                  std::int32_t depth, const std::string& base, std::int32_t) {
+  CrossNetwork(RoundTrip::kControlOperation);
   std::vector<std::string> found;
   std::string treeName;
   std::vector<std::string> basePath;
@@ -97,6 +99,7 @@ void SimDirectory::SearchObjects(const std::string& pattern, const std::string& 
 }
 
 std::vector<nw::NWDirEntry> SimDirectory::Children(const std::string& fullName) {
+  CrossNetwork(RoundTrip::kControlOperation);
   std::vector<nw::NWDirEntry> entries;
   std::string treeName;
   std::vector<std::string> path;

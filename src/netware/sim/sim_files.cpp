@@ -1,9 +1,11 @@
 #include "netware/sim/controls.h"
+#include "netware/sim/round_trips.h"
 #include "netware/sim/text.h"
 
 namespace sim {
 
 std::string SimFiles::Dir(const std::string& path) {
+  CrossNetwork(RoundTrip::kListing);
   if (path.size() < 3 || (path[0] != '\\' && path[0] != '/') ||
       (path[1] != '\\' && path[1] != '/')) {
     return "";

@@ -3,6 +3,7 @@
 // folders (volumes/SERVER/VOLUME/...), in one network folder. Several processes may use
 // one network at once.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,7 +33,23 @@ bool NetworkFolderFromEnvironment();
 // store that cannot be used throws SimError, and a store locked past a short wait makes a
 // client call answer 0x89FF (a control throws SimError). Directory controls must not
 // outlive their platform.
+// The latency of TOLVANE_SIM_LATENCY_US (microseconds, default 0) is taken when the first
+// network is opened; an invalid value throws SimError.
 std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::filesystem::path& folder);
+
+// What would cross the network to a real server, counted since the start or the last
+// reset, for every network of this process: each client call, each operation of the
+// session and directory controls, each directory listing.
+struct RoundTrips {
+  std::uint64_t clientCalls = 0;
+  std::uint64_t controlOperations = 0;
+  std::uint64_t listings = 0;
+  std::uint64_t Total() const;
+};
+RoundTrips CountedRoundTrips();
+void ResetRoundTrips();
+// Every round trip waits `latency` from now on, as against a distant server.
+void SetLatency(std::chrono::microseconds latency);
 
 // Creating refuses a folder that already holds a network.db.
 void CreateEmptyNetwork(const std::filesystem::path& folder);

@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "netware/sim/controls.h"
+#include "netware/sim/round_trips.h"
 #include "netware/sim/sim_client.h"
 #include "netware/sim/sim_network.h"
 
@@ -50,6 +51,7 @@ std::filesystem::path DefaultNetworkFolder() {
 bool NetworkFolderFromEnvironment() { return NonEmpty(std::getenv("TOLVANE_NETWORK")) != nullptr; }
 
 std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::filesystem::path& folder) {
+  TakeLatencyFromEnvironment();
   return std::make_unique<SimPlatform>(folder);
 }
 

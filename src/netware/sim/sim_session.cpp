@@ -1,6 +1,7 @@
 #include <cctype>
 
 #include "netware/sim/controls.h"
+#include "netware/sim/round_trips.h"
 #include "netware/sim/text.h"
 
 namespace sim {
@@ -75,6 +76,7 @@ bool UnmapDriveIn(Network& network, const std::string& letter) {
 }
 
 std::vector<nw::NWTree> SimSession::Trees() {
+  CrossNetwork(RoundTrip::kControlOperation);
   const Catalog& catalog = network_.Sync();
   std::vector<nw::NWTree> trees;
   auto q = network_.GetStore().Prepare("SELECT tree_id FROM workstation_trees ORDER BY position");
@@ -85,6 +87,7 @@ std::vector<nw::NWTree> SimSession::Trees() {
 }
 
 std::vector<nw::NWDriveMapping> SimSession::DriveMappings() {
+  CrossNetwork(RoundTrip::kControlOperation);
   const Catalog& catalog = network_.Sync();
   std::vector<nw::NWDriveMapping> mappings;
   auto q = network_.GetStore().Prepare(
@@ -99,6 +102,7 @@ std::vector<nw::NWDriveMapping> SimSession::DriveMappings() {
 }
 
 nw::NWDriveMapping SimSession::MapDrive(std::string& drive, std::string& path, bool) {
+  CrossNetwork(RoundTrip::kControlOperation);
   // The flag (a lasting mapping or not) changes nothing here: mappings live in the store.
   nw::NWDriveMapping mapping;
   std::string letter = DriveLetter(drive);
@@ -107,6 +111,9 @@ nw::NWDriveMapping SimSession::MapDrive(std::string& drive, std::string& path, b
   return mapping;
 }
 
-bool SimSession::UnmapDrive(const std::string& letter) { return UnmapDriveIn(network_, letter); }
+bool SimSession::UnmapDrive(const std::string& letter) {
+  CrossNetwork(RoundTrip::kControlOperation);
+  return UnmapDriveIn(network_, letter);
+}
 
 }  // namespace sim

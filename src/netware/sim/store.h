@@ -5,8 +5,8 @@
 
 #include <sqlite3.h>
 
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
