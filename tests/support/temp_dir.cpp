@@ -10,8 +10,8 @@ namespace testing_support {
 TempDir::TempDir() {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = std::filesystem::temp_directory_path() /
-                     ("tolvane-test-" + std::to_string(random()));
+    auto candidate =
+        std::filesystem::temp_directory_path() / ("tolvane-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;
