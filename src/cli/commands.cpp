@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -53,17 +54,30 @@ std::vector<std::string> VolumeList(nw::NetWarePlatform& platform, const std::st
   return volumes;
 }
 
-// Every record of a rights file, read before anything is done with them, so that a file
-// that turns out unreadable half-way has changed nothing.
-std::vector<RightsRecord> ReadRightsFile(const std::string& file) {
+// Calls `each` with every record of a rights file; `each` null only reads. Throws
+// UsageError for a file that cannot be read.
+std::size_t ForEachRecord(const std::string& file,
+                          const std::function<void(std::size_t, const RightsRecord&)>& each) {
   try {
     formats::RightsFileReader reader{std::filesystem::path(file)};
-    std::vector<RightsRecord> records;
-    while (!reader.AtEnd()) records.push_back(reader.ReadRecord());
-    return records;
+    std::size_t count = 0;
+    while (!reader.AtEnd()) {
+      const RightsRecord record = reader.ReadRecord();
+      if (each) each(count, record);
+      ++count;
+    }
+    return count;
   } catch (const formats::FormatError& e) {
     throw UsageError(e.what());
   }
+}
+
+// Every record of a rights file, read before anything is done with them, so that a file
+// that turns out unreadable half-way has changed nothing.
+std::vector<RightsRecord> ReadRightsFile(const std::string& file) {
+  std::vector<RightsRecord> records;
+  ForEachRecord(file, [&](std::size_t, const RightsRecord& record) { records.push_back(record); });
+  return records;
 }
 
 // One volume's live assignments, as a capture of it finds them: the drive mapped, the
@@ -211,12 +225,15 @@ int Capture(Context& context, const CaptureOptions& options) {
 }
 
 int Restore(Context& context, const RestoreOptions& options) {
-  const std::vector<RightsRecord> records = ReadRightsFile(options.file);
+  // The file is read through once before anything is granted, so that a file that turns
+  // out unreadable half-way has changed nothing, and once to grant: a large file need not
+  // be held whole.
+  const std::size_t total = ForEachRecord(options.file, nullptr);
   RecordGranter granter(context.platform, options.dryRun);
   std::size_t added = 0, changed = 0, same = 0, failed = 0;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    context.Progress(i, records.size());
-    const RightsRecord record = options.mapping.Apply(records[i]);
+  ForEachRecord(options.file, [&](std::size_t i, const RightsRecord& read) {
+    context.Progress(i, total);
+    const RightsRecord record = options.mapping.Apply(read);
     const GrantResult result = granter.Grant(record);
     switch (result.kind) {
       case GrantKind::kAdd:
@@ -236,15 +253,14 @@ int Restore(Context& context, const RestoreOptions& options) {
         context.Line(ResultLine("failed", record, result.failure));
         break;
     }
-  }
+  });
   context.EndProgress();
-  context.Note(options.dryRun
-                   ? Count(records.size(), "record", "records") + " looked at: " +
-                         std::to_string(added) + " to add, " + std::to_string(changed) +
-                         " to change, " + std::to_string(same) + " already there, " +
-                         std::to_string(failed) + " failed."
-                   : Count(records.size(), "record", "records") + ": " + std::to_string(added) +
-                         " added, " + std::to_string(failed) + " failed.");
+  context.Note(options.dryRun ? Count(total, "record", "records") + " looked at: " +
+                                    std::to_string(added) + " to add, " + std::to_string(changed) +
+                                    " to change, " + std::to_string(same) + " already there, " +
+                                    std::to_string(failed) + " failed."
+                              : Count(total, "record", "records") + ": " + std::to_string(added) +
+                                    " added, " + std::to_string(failed) + " failed.");
   return failed == 0 ? kDone : kFailed;
 }
 
