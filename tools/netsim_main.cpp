@@ -1,6 +1,6 @@
 // tolvane-netsim: creates, loads, inspects and changes a simulated NetWare network.
 
-#include <algorithm>
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -8,7 +8,6 @@
 #include <iterator>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,49 +30,82 @@ struct Command {
   const char* name;
   const char* synopsis;
   const char* help;
+  std::vector<const char*> valued = {};  // options that take a value
+  bool force = false;                    // takes --force
+  std::size_t words = 0;                 // plain arguments it takes at most
 };
 
 const Command kCommands[] = {
-    {"create-demo", "create-demo [--force]",
-     "Creates the demo network: two trees, servers of version 3 and 4 or higher, users,\n"
-     "groups, roles and units, assignments and drive mappings F: and G:.\n"
-     "  --force   replace a network that is already in the folder\n"},
-    {"create-empty", "create-empty [--force]",
-     "Creates a network with nothing in it.\n"
-     "  --force   replace a network that is already in the folder\n"},
-    {"load", "load <file.json> [--force]",
-     "Adds the JSON description in <file.json> (\"-\": standard input) to the network, which\n"
-     "is created when absent. Everything is loaded or, on any error, nothing.\n"
-     "  --force   replace a network that is already in the folder\n"},
-    {"export", "export [<file.json>]",
-     "Writes the whole network as a JSON description that load takes back (standard output\n"
-     "when no file is named).\n"},
-    {"dump", "dump [--server S [--volume V]]",
-     "Prints every assignment, one a line, sorted:\n"
-     "  tree,dotted object name,server,VOLUME:\\Dir\\Sub,rights text\n"
-     "  --server S   only the volumes of server S\n"
-     "  --volume V   only volume V of that server\n"},
-    {"clear", "clear --server S --volume V", "Removes every assignment of volume V of server S.\n"},
-    {"server-down", "server-down <server>",
-     "Takes a server down: connections, mappings and paths to it fail until it is up.\n"},
-    {"server-up", "server-up <server>", "Brings a server up again.\n"},
-    {"map", "map <drive> <\\\\SERVER\\VOLUME\\>",
-     "Maps a drive letter (\"H:\") to a volume or a directory of it.\n"},
-    {"unmap", "unmap <letter>", "Removes the drive mapping of a letter (\"H\" or \"H:\").\n"},
-    {"generate",
-     "generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]\n"
-     "         [--assignments N] [--depth N] [--crowded N] [--seed N]\n"
-     "         [--tree NAME] [--server NAME] [--volume NAME] [--force]",
-     "Generates a large network, the same for the same numbers and seed, and adds it to the\n"
-     "network in the folder (created when absent).\n"
-     "  --users N, --groups N, --roles N, --units N   objects (1000, 50, 10, 20)\n"
-     "  --directories N   directories below the volume root (500)\n"
-     "  --assignments N   trustee assignments in all (5000)\n"
-     "  --depth N         deepest directory and unit level (5)\n"
-     "  --crowded N       this many of the assignments on one directory, Shared (0)\n"
-     "  --seed N          the seed (1)\n"
-     "  --tree, --server, --volume   names (GEN_TREE, GENFS, DATA)\n"
-     "  --force           replace a network that is already in the folder\n"},
+    {.name = "create-demo",
+     .synopsis = "create-demo [--force]",
+     .help = "Creates the demo network: two trees, servers of version 3 and 4 or higher, users,\n"
+             "groups, roles and units, assignments and drive mappings F: and G:.\n"
+             "  --force   replace a network that is already in the folder\n",
+     .force = true},
+    {.name = "create-empty",
+     .synopsis = "create-empty [--force]",
+     .help = "Creates a network with nothing in it.\n"
+             "  --force   replace a network that is already in the folder\n",
+     .force = true},
+    {.name = "load",
+     .synopsis = "load <file.json> [--force]",
+     .help =
+         "Adds the JSON description in <file.json> (\"-\": standard input) to the network, which\n"
+         "is created when absent. Everything is loaded or, on any error, nothing.\n"
+         "  --force   replace a network that is already in the folder\n",
+     .force = true,
+     .words = 1},
+    {.name = "export",
+     .synopsis = "export [<file.json>]",
+     .help =
+         "Writes the whole network as a JSON description that load takes back (standard output\n"
+         "when no file is named).\n",
+     .words = 1},
+    {.name = "dump",
+     .synopsis = "dump [--server S [--volume V]]",
+     .help = "Prints every assignment, one a line, sorted:\n"
+             "  tree,dotted object name,server,VOLUME:\\Dir\\Sub,rights text\n"
+             "  --server S   only the volumes of server S\n"
+             "  --volume V   only volume V of that server\n",
+     .valued = {"server", "volume"}},
+    {.name = "clear",
+     .synopsis = "clear --server S --volume V",
+     .help = "Removes every assignment of volume V of server S.\n",
+     .valued = {"server", "volume"}},
+    {.name = "server-down",
+     .synopsis = "server-down <server>",
+     .help = "Takes a server down: connections, mappings and paths to it fail until it is up.\n",
+     .words = 1},
+    {.name = "server-up",
+     .synopsis = "server-up <server>",
+     .help = "Brings a server up again.\n",
+     .words = 1},
+    {.name = "map",
+     .synopsis = "map <drive> <\\\\SERVER\\VOLUME\\>",
+     .help = "Maps a drive letter (\"H:\") to a volume or a directory of it.\n",
+     .words = 2},
+    {.name = "unmap",
+     .synopsis = "unmap <letter>",
+     .help = "Removes the drive mapping of a letter (\"H\" or \"H:\").\n",
+     .words = 1},
+    {.name = "generate",
+     .synopsis = "generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]\n"
+                 "         [--assignments N] [--depth N] [--crowded N] [--seed N]\n"
+                 "         [--tree NAME] [--server NAME] [--volume NAME] [--force]",
+     .help =
+         "Generates a large network, the same for the same numbers and seed, and adds it to the\n"
+         "network in the folder (created when absent).\n"
+         "  --users N, --groups N, --roles N, --units N   objects (1000, 50, 10, 20)\n"
+         "  --directories N   directories below the volume root (500)\n"
+         "  --assignments N   trustee assignments in all (5000)\n"
+         "  --depth N         deepest directory and unit level (5)\n"
+         "  --crowded N       this many of the assignments on one directory, Shared (0)\n"
+         "  --seed N          the seed (1)\n"
+         "  --tree, --server, --volume   names (GEN_TREE, GENFS, DATA)\n"
+         "  --force           replace a network that is already in the folder\n",
+     .valued = {"users", "groups", "roles", "units", "directories", "assignments", "depth",
+                "crowded", "seed", "tree", "server", "volume"},
+     .force = true},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -84,65 +116,7 @@ void PrintUsage(std::ostream& out) {
   out << "\n'tolvane-netsim <command> --help' tells more about a command.\n";
 }
 
-const Command* FindCommand(const std::string& name) {
-  for (const auto& command : kCommands) {
-    if (name == command.name) return &command;
-  }
-  return nullptr;
-}
-
-// The command's own arguments: options with values, flags, and plain words in order.
-struct Arguments {
-  std::map<std::string, std::string> values;
-  std::vector<std::string> flags;
-  std::vector<std::string> words;
-
-  bool Flag(const std::string& name) const {
-    return std::find(flags.begin(), flags.end(), name) != flags.end();
-  }
-  std::optional<std::string> Value(const std::string& name) const {
-    auto found = values.find(name);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-  }
-};
-
-Arguments Parse(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-                const std::vector<std::string>& flags, std::size_t maxWords) {
-  Arguments parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
-      std::string name = arg.substr(2), value;
-      auto equals = name.find('=');
-      bool inlineValue = equals != std::string::npos;
-      if (inlineValue) {
-        value = name.substr(equals + 1);
-        name.erase(equals);
-      }
-      if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
-        if (!inlineValue) {
-          if (i + 1 >= args.size()) throw UsageError{"--" + name + " needs a value"};
-          value = args[++i];
-        }
-        parsed.values[name] = value;
-      } else if (std::find(flags.begin(), flags.end(), name) != flags.end() && !inlineValue) {
-        parsed.flags.push_back(name);
-      } else {
-        throw UsageError{"unknown option " + arg};
-      }
-    } else {
-      parsed.words.push_back(arg);
-    }
-  }
-  if (parsed.words.size() > maxWords) {
-    throw UsageError{"unexpected argument \"" + parsed.words[maxWords] + "\""};
-  }
-  return parsed;
-}
-
-int Number(const Arguments& args, const std::string& name, int otherwise) {
-  auto value = args.Value(name);
+int Number(const std::optional<std::string>& value, const std::string& name, int otherwise) {
   if (!value) return otherwise;
   try {
     std::size_t used = 0;
@@ -179,10 +153,100 @@ std::string ReadDescription(const std::string& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-int Run(const std::string& name, const std::vector<std::string>& rest, const fs::path& folder) {
+// The command line as CLI11 reads it; the usage texts and the messages are the tool's own.
+struct CommandLine {
+  CLI::App app{"", "tolvane-netsim"};
+  std::string network;
+  bool help = false;
+  bool force = false;
+  std::string topic;               // of "help <command>"
+  std::vector<std::string> words;  // the command's plain arguments, in order
+  std::map<std::string, std::string> values;
+  std::map<std::string, CLI::Option*> valued;  // of the chosen command, by name
+  CLI::App* helpCommand = nullptr;
+  CLI::App* chosen = nullptr;
+  const Command* command = nullptr;
+
+  std::optional<std::string> Value(const std::string& name) const {
+    auto found = valued.find(name);
+    if (found == valued.end() || found->second->count() == 0) return std::nullopt;
+    return values.at(name);
+  }
+};
+
+const Command* FindCommand(const std::string& name) {
+  for (const auto& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+void Define(CommandLine& line) {
+  CLI::App& app = line.app;
+  app.set_help_flag();  // the tool prints its own help
+  app.add_flag("-h,--help", line.help);
+  app.allow_extras();
+  app.fallthrough();
+  app.require_subcommand(0, 1);
+  app.add_option("--network", line.network)->expected(0, 1);
+  line.helpCommand = app.add_subcommand("help");
+  line.helpCommand->add_option("command", line.topic);
+  line.helpCommand->allow_extras();
+  for (const auto& command : kCommands) {
+    CLI::App* sub = app.add_subcommand(command.name);
+    sub->set_help_flag();
+    sub->add_flag("-h,--help", line.help);
+    sub->allow_extras();
+    sub->fallthrough();
+    if (command.force) sub->add_flag("--force", line.force);
+    for (const char* name : command.valued) {
+      // Taking no value here lets the tool say which option lacks one.
+      sub->add_option(std::string("--") + name, line.values[name])
+          ->expected(0, 1)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
+    // Every plain word lands here, so that one too many is named as such.
+    sub->add_option("words", line.words);
+  }
+}
+
+// Throws UsageError for anything the chosen command does not take.
+void Check(CommandLine& line) {
+  std::vector<std::string> extras = line.app.remaining();
+  if (line.chosen != nullptr) {
+    for (const auto& extra : line.chosen->remaining()) extras.push_back(extra);
+    for (const char* name : line.command->valued) {
+      line.valued[name] = line.chosen->get_option(std::string("--") + name);
+    }
+  }
+  if (line.command->force) {
+    // A flag takes no value: "--force=no" must not pass for --force.
+    for (const auto& given : line.chosen->get_option("--force")->results()) {
+      if (given != "true") extras.insert(extras.begin(), "--force=" + given);
+    }
+  }
+  for (const auto& extra : extras) {
+    if (extra.size() > 1 && extra[0] == '-') throw UsageError{"unknown option " + extra};
+  }
+  if (!extras.empty()) throw UsageError{"unexpected argument \"" + extras.front() + "\""};
+  if (line.words.size() > line.command->words) {
+    throw UsageError{"unexpected argument \"" + line.words[line.command->words] + "\""};
+  }
+  for (const auto& [name, option] : line.valued) {
+    if (option->count() > 0 && line.values[name].empty()) {
+      throw UsageError{"--" + name + " needs a value"};
+    }
+  }
+  if (line.app.count("--network") > 0 && line.network.empty()) {
+    throw UsageError{"--network needs a folder"};
+  }
+}
+
+int Run(const CommandLine& line, const fs::path& folder) {
+  const std::string name = line.command->name;
+  const std::vector<std::string>& words = line.words;
   if (name == "create-demo" || name == "create-empty") {
-    auto args = Parse(rest, {}, {"force"}, 0);
-    MakeRoom(folder, args.Flag("force"));
+    MakeRoom(folder, line.force);
     if (name == "create-demo") {
       sim::CreateDemoNetwork(folder);
       std::cout << "Created the demo network in " << folder.string() << ".\n";
@@ -191,78 +255,70 @@ int Run(const std::string& name, const std::vector<std::string>& rest, const fs:
       std::cout << "Created an empty network in " << folder.string() << ".\n";
     }
   } else if (name == "load") {
-    auto args = Parse(rest, {}, {"force"}, 1);
-    if (args.words.empty()) throw UsageError{"name the JSON description to load"};
-    std::string description = ReadDescription(args.words[0]);
-    if (args.Flag("force")) MakeRoom(folder, true);
+    if (words.empty()) throw UsageError{"name the JSON description to load"};
+    std::string description = ReadDescription(words[0]);
+    if (line.force) MakeRoom(folder, true);
     sim::LoadNetworkJson(folder, description);
-    std::cout << "Loaded " << args.words[0] << " into " << folder.string() << ".\n";
+    std::cout << "Loaded " << words[0] << " into " << folder.string() << ".\n";
   } else if (name == "export") {
-    auto args = Parse(rest, {}, {}, 1);
     std::string json = sim::ExportNetworkJson(folder);
-    if (args.words.empty()) {
+    if (words.empty()) {
       std::cout << json;
     } else {
-      std::ofstream out(args.words[0], std::ios::binary | std::ios::trunc);
+      std::ofstream out(words[0], std::ios::binary | std::ios::trunc);
       out << json;
-      if (!out.flush()) throw sim::SimError("Cannot write " + args.words[0] + ".");
+      if (!out.flush()) throw sim::SimError("Cannot write " + words[0] + ".");
     }
   } else if (name == "dump") {
-    auto args = Parse(rest, {"server", "volume"}, {}, 0);
-    auto server = args.Value("server").value_or("");
-    auto volume = args.Value("volume").value_or("");
+    auto server = line.Value("server").value_or("");
+    auto volume = line.Value("volume").value_or("");
     if (!volume.empty() && server.empty()) throw UsageError{"--volume needs --server"};
-    for (const auto& line : sim::DumpAssignments(folder, server, volume)) {
-      std::cout << line << "\n";
+    for (const auto& dumped : sim::DumpAssignments(folder, server, volume)) {
+      std::cout << dumped << "\n";
     }
   } else if (name == "clear") {
-    auto args = Parse(rest, {"server", "volume"}, {}, 0);
-    auto server = Require(args.Value("server"), "--server");
-    auto volume = Require(args.Value("volume"), "--volume");
+    auto server = Require(line.Value("server"), "--server");
+    auto volume = Require(line.Value("volume"), "--volume");
     auto removed = sim::ClearAssignments(folder, server, volume);
     std::cout << "Removed " << removed << " assignments of " << server << "/" << volume << ".\n";
   } else if (name == "server-down" || name == "server-up") {
-    auto args = Parse(rest, {}, {}, 1);
-    if (args.words.empty()) throw UsageError{"name the server"};
+    if (words.empty()) throw UsageError{"name the server"};
     bool up = name == "server-up";
-    sim::SetServerUp(folder, args.words[0], up);
-    std::cout << "The server " << args.words[0] << " is " << (up ? "up" : "down") << ".\n";
+    sim::SetServerUp(folder, words[0], up);
+    std::cout << "The server " << words[0] << " is " << (up ? "up" : "down") << ".\n";
   } else if (name == "map") {
-    auto args = Parse(rest, {}, {}, 2);
-    if (args.words.size() < 2) throw UsageError{"name the drive and the path to map"};
-    std::string why = sim::MapDrive(folder, args.words[0], args.words[1]);
+    if (words.size() < 2) throw UsageError{"name the drive and the path to map"};
+    std::string why = sim::MapDrive(folder, words[0], words[1]);
     if (!why.empty()) {
-      std::cerr << "tolvane-netsim: cannot map " << args.words[0] << ": " << why << ".\n";
+      std::cerr << "tolvane-netsim: cannot map " << words[0] << ": " << why << ".\n";
       return kFailed;
     }
-    std::cout << "Mapped " << args.words[0] << " to " << args.words[1] << ".\n";
+    std::cout << "Mapped " << words[0] << " to " << words[1] << ".\n";
   } else if (name == "unmap") {
-    auto args = Parse(rest, {}, {}, 1);
-    if (args.words.empty()) throw UsageError{"name the drive letter"};
-    if (!sim::UnmapDrive(folder, args.words[0])) {
-      std::cerr << "tolvane-netsim: the drive " << args.words[0] << " is not mapped.\n";
+    if (words.empty()) throw UsageError{"name the drive letter"};
+    if (!sim::UnmapDrive(folder, words[0])) {
+      std::cerr << "tolvane-netsim: the drive " << words[0] << " is not mapped.\n";
       return kFailed;
     }
-    std::cout << "Removed the mapping of " << args.words[0] << ".\n";
+    std::cout << "Removed the mapping of " << words[0] << ".\n";
   } else if (name == "generate") {
-    auto args = Parse(rest,
-                      {"users", "groups", "roles", "units", "directories", "assignments", "depth",
-                       "crowded", "seed", "tree", "server", "volume"},
-                      {"force"}, 0);
     sim::GenerateOptions options;
-    options.users = Number(args, "users", options.users);
-    options.groups = Number(args, "groups", options.groups);
-    options.roles = Number(args, "roles", options.roles);
-    options.units = Number(args, "units", options.units);
-    options.directories = Number(args, "directories", options.directories);
-    options.assignments = Number(args, "assignments", options.assignments);
-    options.depth = Number(args, "depth", options.depth);
-    options.crowdedTrustees = Number(args, "crowded", options.crowdedTrustees);
-    options.seed = static_cast<std::uint32_t>(Number(args, "seed", 1));
-    options.tree = args.Value("tree").value_or(options.tree);
-    options.server = args.Value("server").value_or(options.server);
-    options.volume = args.Value("volume").value_or(options.volume);
-    MakeRoom(folder, args.Flag("force"));
+    auto number = [&](const char* option, int otherwise) {
+      return Number(line.Value(option), option, otherwise);
+    };
+    options.users = number("users", options.users);
+    options.groups = number("groups", options.groups);
+    options.roles = number("roles", options.roles);
+    options.units = number("units", options.units);
+    options.directories = number("directories", options.directories);
+    options.assignments = number("assignments", options.assignments);
+    options.depth = number("depth", options.depth);
+    options.crowdedTrustees = number("crowded", options.crowdedTrustees);
+    options.seed = static_cast<std::uint32_t>(number("seed", 1));
+    options.tree = line.Value("tree").value_or(options.tree);
+    options.server = line.Value("server").value_or(options.server);
+    options.volume = line.Value("volume").value_or(options.volume);
+    MakeRoom(folder, line.force);
     auto start = std::chrono::steady_clock::now();
     auto summary = sim::GenerateNetwork(folder, options);
     double seconds =
@@ -278,57 +334,71 @@ int Run(const std::string& name, const std::vector<std::string>& rest, const fs:
 
 }  // namespace
 
+// The command asked for, nullptr for none; throws UsageError for an unknown one. "help" and
+// its topic stand for the topic's --help.
+const Command* Chosen(CommandLine& line) {
+  const auto& parsed = line.app.get_subcommands();
+  line.chosen = parsed.empty() ? nullptr : parsed.front();
+  // A word before the command is taken for the command.
+  std::string asked;
+  for (const auto& extra : line.app.remaining()) {
+    if (extra.empty() || extra[0] != '-') {
+      asked = extra;
+      break;
+    }
+  }
+  if (line.chosen != nullptr && line.chosen == line.helpCommand) {
+    line.help = true;
+    line.chosen = nullptr;
+    if (asked.empty()) asked = line.topic;
+    if (asked.empty()) return nullptr;
+    if (FindCommand(asked) != nullptr) line.chosen = line.app.get_subcommand(asked);
+  }
+  if (!asked.empty() && (line.chosen == nullptr || !line.help)) {
+    throw UsageError{"unknown command \"" + asked + "\""};
+  }
+  return line.chosen == nullptr ? nullptr : FindCommand(line.chosen->get_name());
+}
+
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::optional<fs::path> network;
-  std::string commandName;
-  std::vector<std::string> rest;
-  bool help = false;
+  CommandLine line;
   try {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      const std::string& arg = args[i];
-      if (arg == "--network") {
-        if (i + 1 >= args.size()) throw UsageError{"--network needs a folder"};
-        network = args[++i];
-      } else if (arg.rfind("--network=", 0) == 0) {
-        network = arg.substr(10);
-      } else if (arg == "--help" || arg == "-h") {
-        help = true;
-      } else if (commandName.empty() && arg.rfind("-", 0) != 0) {
-        commandName = arg;
-      } else {
-        rest.push_back(arg);
-      }
+    Define(line);
+    try {
+      line.app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+      const auto& parsed = line.app.get_subcommands();
+      if (!parsed.empty()) line.command = FindCommand(parsed.front()->get_name());
+      throw UsageError{error.what()};
     }
-    if (commandName == "help") {
-      help = true;
-      commandName = rest.empty() ? "" : rest[0];
-      rest.clear();
-    }
-    if (commandName.empty()) {
-      PrintUsage(help ? std::cout : std::cerr);
-      return help ? 0 : kUsage;
-    }
-    const Command* command = FindCommand(commandName);
-    if (command == nullptr) throw UsageError{"unknown command \"" + commandName + "\""};
-    if (help) {
-      std::cout << "Usage: tolvane-netsim [--network DIR] " << command->synopsis << "\n\n"
-                << command->help;
+    line.command = Chosen(line);
+    if (line.command != nullptr && line.help) {
+      std::cout << "Usage: tolvane-netsim [--network DIR] " << line.command->synopsis << "\n\n"
+                << line.command->help;
       return 0;
     }
-    if (network && network->empty()) throw UsageError{"--network needs a folder"};
-    fs::path folder = network ? *network : sim::DefaultNetworkFolder();
-    bool chosen = network.has_value() || sim::NetworkFolderFromEnvironment();
-    bool creates = commandName == "create-demo" || commandName == "create-empty" ||
-                   commandName == "load" || commandName == "generate";
+    if (line.command == nullptr) {
+      if (!line.help && line.app.count("--network") > 0 && line.network.empty()) {
+        throw UsageError{"--network needs a folder"};
+      }
+      PrintUsage(line.help ? std::cout : std::cerr);
+      return line.help ? 0 : kUsage;
+    }
+    Check(line);
+    bool chosen = !line.network.empty() || sim::NetworkFolderFromEnvironment();
+    fs::path folder = !line.network.empty() ? fs::path(line.network) : sim::DefaultNetworkFolder();
+    const std::string name = line.command->name;
+    bool creates =
+        name == "create-demo" || name == "create-empty" || name == "load" || name == "generate";
     if (!chosen && !creates && !sim::NetworkExists(folder)) {
       sim::CreateDemoNetwork(folder);
       std::cerr << "Created the demo network in " << folder.string() << ".\n";
     }
-    return Run(commandName, rest, folder);
+    return Run(line, folder);
   } catch (const UsageError& error) {
     std::cerr << "tolvane-netsim: " << error.message << "\n"
-              << "Try 'tolvane-netsim " << (commandName.empty() ? "" : commandName + " ")
+              << "Try 'tolvane-netsim "
+              << (line.command == nullptr ? "" : std::string(line.command->name) + " ")
               << "--help'.\n";
     return kUsage;
   } catch (const std::exception& error) {

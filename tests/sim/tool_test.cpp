@@ -86,14 +86,40 @@ TEST_F(ToolTest, CreatingNeverReplacesWhatIsNotANetworkAndANetworkOnlyWhenForced
 }
 
 TEST_F(ToolTest, BadCommandLinesGetUsage) {
-  for (auto [args, message] : {std::pair{"", "Usage"},
-                               {"frobnicate", "unknown command \"frobnicate\""},
-                               {"clear --server FS1", "--volume is missing"},
-                               {"generate --users many", "--users needs a whole number"}}) {
+  for (auto [args, message] :
+       {std::pair{"", "Usage"},
+        {"frobnicate", "unknown command \"frobnicate\"\nTry 'tolvane-netsim --help'."},
+        {"help frobnicate", "unknown command \"frobnicate\""},
+        {"clear --server FS1", "--volume is missing"},
+        {"generate --users many", "--users needs a whole number"},
+        {"dump --bogus", "unknown option --bogus\nTry 'tolvane-netsim dump --help'."},
+        {"--bogus dump", "unknown option --bogus"},
+        {"create-demo --force=no", "unknown option --force=no"},
+        {"dump --server", "--server needs a value"},
+        {"server-down FS1 FS2", "unexpected argument \"FS2\""},
+        {"map H:", "name the drive and the path to map"}}) {
     auto [status, out, err] = Run(args);
     EXPECT_EQ(status, 2) << args;
     EXPECT_NE(err.find(message), std::string::npos) << args << ": " << err;
   }
+}
+
+TEST_F(ToolTest, EveryCommandTellsItsUsageOnHelpAndDoesNothing) {
+  for (const char* command : {"create-demo", "create-empty", "load", "export", "dump", "clear",
+                              "server-down", "server-up", "map", "unmap", "generate"}) {
+    const std::string usage = std::string("Usage: tolvane-netsim [--network DIR] ") + command;
+    for (const std::string& args : {std::string(command) + " --help",
+                                    std::string("help ") + command, std::string("-h ") + command}) {
+      auto [status, out, err] = Run(args);
+      EXPECT_EQ(status, 0) << args;
+      EXPECT_EQ(out.rfind(usage, 0), 0u) << args << ": " << out;
+      EXPECT_EQ(err, "") << args;
+    }
+  }
+  EXPECT_FALSE(fs::exists(network()));
+  auto [status, out, err] = Run("--help");
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("'tolvane-netsim <command> --help' tells more"), std::string::npos) << out;
 }
 
 }  // namespace
