@@ -159,17 +159,16 @@ struct CommandLine {
   std::string network;
   bool help = false;
   bool force = false;
-  std::string topic;               // of "help <command>"
-  std::vector<std::string> words;  // the command's plain arguments, in order
-  std::map<std::string, std::string> values;
-  std::map<std::string, CLI::Option*> valued;  // of the chosen command, by name
+  std::string topic;                          // of "help <command>"
+  std::vector<std::string> words;             // the command's plain arguments, in order
+  std::map<std::string, std::string> values;  // of valued options, by name
   CLI::App* helpCommand = nullptr;
   CLI::App* chosen = nullptr;
   const Command* command = nullptr;
 
+  // The chosen command's option `name`, when given.
   std::optional<std::string> Value(const std::string& name) const {
-    auto found = valued.find(name);
-    if (found == valued.end() || found->second->count() == 0) return std::nullopt;
+    if (chosen->get_option("--" + name)->count() == 0) return std::nullopt;
     return values.at(name);
   }
 };
@@ -211,14 +210,9 @@ void Define(CommandLine& line) {
 }
 
 // Throws UsageError for anything the chosen command does not take.
-void Check(CommandLine& line) {
+void Check(const CommandLine& line) {
   std::vector<std::string> extras = line.app.remaining();
-  if (line.chosen != nullptr) {
-    for (const auto& extra : line.chosen->remaining()) extras.push_back(extra);
-    for (const char* name : line.command->valued) {
-      line.valued[name] = line.chosen->get_option(std::string("--") + name);
-    }
-  }
+  for (const auto& extra : line.chosen->remaining()) extras.push_back(extra);
   if (line.command->force) {
     // A flag takes no value: "--force=no" must not pass for --force.
     for (const auto& given : line.chosen->get_option("--force")->results()) {
@@ -232,10 +226,8 @@ void Check(CommandLine& line) {
   if (line.words.size() > line.command->words) {
     throw UsageError{"unexpected argument \"" + line.words[line.command->words] + "\""};
   }
-  for (const auto& [name, option] : line.valued) {
-    if (option->count() > 0 && line.values[name].empty()) {
-      throw UsageError{"--" + name + " needs a value"};
-    }
+  for (const char* name : line.command->valued) {
+    if (line.Value(name) == "") throw UsageError{"--" + std::string(name) + " needs a value"};
   }
   if (line.app.count("--network") > 0 && line.network.empty()) {
     throw UsageError{"--network needs a folder"};
