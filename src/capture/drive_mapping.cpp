@@ -7,14 +7,17 @@
 
 namespace capture {
 
+std::vector<std::string> MappedDrives(nw::NWSession& session) {
+  std::vector<std::string> drives;
+  for (const nw::NWDriveMapping& mapping : session.DriveMappings()) drives.push_back(mapping.Drive);
+  return drives;
+}
+
 CaptureDrive MapCaptureDrive(nw::NWSession& session, const std::string& server,
                              const std::string& volume) {
   const std::string cannot = "Cannot add drive mapping to server " + server + ", volume " + volume;
   try {
-    std::vector<std::string> mappedDrives;
-    for (const nw::NWDriveMapping& mapping : session.DriveMappings()) {
-      mappedDrives.push_back(mapping.Drive);
-    }
+    const std::vector<std::string> mappedDrives = MappedDrives(session);
     const std::vector<std::string> candidates = CandidateDrives(mappedDrives);
     if (candidates.empty()) {
       return {"", cannot + ": only " + std::to_string(FreeDrives(mappedDrives).size()) +

@@ -3,6 +3,7 @@
 // drive the window's capture maps, with failures as texts.
 
 #include <string>
+#include <vector>
 
 #include "netware/nds_controls.h"
 
@@ -12,6 +13,9 @@ struct CaptureDrive {
   std::string drive;    // "H:" when mapped, else empty
   std::string failure;  // why nothing was mapped, a sentence; empty when mapped
 };
+
+// The workstation's mapped drives ("F:"), in the session's order.
+std::vector<std::string> MappedDrives(nw::NWSession& session);
 
 // Maps the first of CandidateDrives (over the session's current mappings) to
 // "\\" + server + "\" + volume + "\".

@@ -13,6 +13,7 @@
 #include "app/form1.h"
 #include "capture/capture_work.h"
 #include "capture/drive_choice.h"
+#include "capture/drive_mapping.h"
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
 #include "formats/object_list_file.h"
@@ -23,10 +24,7 @@ namespace {
 
 // Maps the drive the capture holds while it runs; false when the user has been told why not.
 bool MapVolumeDrive(Form1& form, CaptureWork& work) {
-  std::vector<std::string> mappedDrives;
-  for (const nw::NWDriveMapping& mapping : form.NWSess1->DriveMappings()) {
-    mappedDrives.push_back(mapping.Drive);
-  }
+  const std::vector<std::string> mappedDrives = capture::MappedDrives(*form.NWSess1);
   const std::string cannot =
       "Cannot add drive mapping to server " + form.ServerName + ", volume " + form.VolumeName;
   work.List2 = capture::CandidateDrives(mappedDrives);
