@@ -15,6 +15,7 @@
 #include "formats/field_reader.h"
 #include "formats/object_list_file.h"
 #include "formats/rights_file.h"
+#include "formats/rights_file_writer.h"
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
 #include "support/temp_dir.h"
