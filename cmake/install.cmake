@@ -36,7 +36,18 @@ foreach(program ${tolvane_programs})
 endforeach()
 install(FILES ${tolvane_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-add_custom_target(tolvane_install_files ALL DEPENDS ${tolvane_icons} ${tolvane_manpages})
+# The package's copyright and changelog, where Debian keeps them.
+set(tolvane_changelog ${TOLVANE_STAGE}/doc/changelog.gz)
+add_custom_command(OUTPUT ${tolvane_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TOLVANE_STAGE}/doc
+  COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" gzip ${TOLVANE_PACKAGING}/changelog
+    ${tolvane_changelog}
+  DEPENDS ${TOLVANE_PACKAGING}/changelog VERBATIM)
+install(FILES ${TOLVANE_PACKAGING}/copyright ${tolvane_changelog}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolvane)
+
+add_custom_target(tolvane_install_files ALL
+  DEPENDS ${tolvane_icons} ${tolvane_manpages} ${tolvane_changelog})
 
 install(FILES ${PROJECT_SOURCE_DIR}/help/Tolvane.HLP DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
 install(FILES ${TOLVANE_PACKAGING}/tolvane.desktop
