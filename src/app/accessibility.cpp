@@ -61,12 +61,13 @@ void Form1::InstallAccessibility() {
   Describe(Combo2, "Select Tree");
   Describe(NWBrowse1, "Select Volume");
   Describe(ProgressBar1, "Progress");
+  // The panel gets no name of its own: a label without one is read by the text it shows.
   Describe(StatusBar1, "Status");
-  Describe(StatusPanel1, "Status");
   for (QPushButton* button : {Command1, Command3, Command4}) {
     Describe(button, button->text().remove(QLatin1Char('&')).toUtf8().constData());
   }
-  // The captions name the controls they stand above.
+  // The captions name the controls they stand above. A value label keeps no name of its own,
+  // so that it is read by the value it shows, with its caption as its label.
   Describe(Label1, "Select Tree");
   Describe(Label2, "Select Volume");
   Label1->setBuddy(Combo2);
@@ -75,7 +76,6 @@ void Form1::InstallAccessibility() {
       {Label3, Label7}, {Label4, Label8}, {Label5, Label9}, {Label6, Label10}};
   for (const auto& [caption, value] : values) {
     Describe(caption, caption->text().toUtf8().constData());
-    Describe(value, caption->text().toUtf8().constData());
     caption->setBuddy(value);
   }
   mnuWhatsThis->setAccessibleName(mnuWhatsThis->title());

@@ -14,6 +14,11 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QWhatsThis>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "app/form1.h"
 #include "app/help_viewer.h"
@@ -24,6 +29,7 @@
 namespace {
 
 using app::Form1;
+namespace fs = std::filesystem;
 
 constexpr const char* kNetwork = R"({
   "trees": [ { "name": "ACME_TREE", "objects": [ { "name": "ACME", "class": "Organization" } ] } ],
@@ -58,7 +64,6 @@ class AccessibilityTest : public ::testing::Test {
 
 TEST_F(AccessibilityTest, EveryControlHasANameAndItsToolTipAsDescription) {
   Form1& f = *form;
-  f.Label7->setText("ACME_TREE");  // a value label keeps its caption's name whatever it shows
   struct Row {
     QWidget* control;
     const char* name;
@@ -74,10 +79,8 @@ TEST_F(AccessibilityTest, EveryControlHasANameAndItsToolTipAsDescription) {
       {f.ProgressBar1, "Progress", "Progress Of The Trustee Read"},
       {f.Command4, "Select File To Write Trustees From",
        "Select RIGHTS File to Write Trustees Back To Volume"},
-      {f.Label7, "Tree", ""},
-      {f.Label8, "Server", ""},
-      {f.Label9, "Object", ""},
-      {f.Label10, "Directory", ""},
+      {f.Label3, "Tree", ""},
+      {f.Label6, "Directory", ""},
       {f.StatusBar1, "Status", ""},
   };
   for (const Row& row : rows) {
@@ -88,12 +91,72 @@ TEST_F(AccessibilityTest, EveryControlHasANameAndItsToolTipAsDescription) {
   EXPECT_EQ(f.Label3->buddy(), f.Label7);  // the caption labels its value
   EXPECT_EQ(f.Label1->buddy(), f.Combo2);
 
-  // Every named control of the window, the tab control included, has a name.
+  // Every named control of the window, the tab control included, has a name; a value label
+  // and the status panel are read by what they show, which may be nothing yet.
+  const QWidget* const shownValues[] = {f.Label7, f.Label8, f.Label9, f.Label10, f.StatusPanel1};
   for (QWidget* control : f.findChildren<QWidget*>()) {
     const QString name = control->objectName();
     if (name.isEmpty() || name.startsWith("qt_") || !control->isVisibleTo(&f)) continue;
+    if (std::find(std::begin(shownValues), std::end(shownValues), control) !=
+        std::end(shownValues)) {
+      continue;
+    }
     SCOPED_TRACE(control->objectName().toStdString());
     EXPECT_FALSE(Text(control, QAccessible::Name).isEmpty());
+  }
+}
+
+// The captions of the value labels, as the labels' Label relation gives them.
+QStringList Captions(QObject* object) {
+  QStringList captions;
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+  if (accessible == nullptr) return captions;
+  for (const auto& [other, relation] : accessible->relations(QAccessible::Label)) {
+    captions << other->text(QAccessible::Name);
+  }
+  return captions;
+}
+
+// A restore through the window: while a record's failure is shown, and once the run is
+// over, the value labels and the status panel read exactly what they show.
+TEST_F(AccessibilityTest, TheValueLabelsAndTheStatusAreReadAsTheyAreShown) {
+  Form1& f = *form;
+  const fs::path file = folder / "FS1_SYS.RIGHTS";
+  std::ofstream(file, std::ios::binary) << "ACME_TREE,ACME,FS1,SYS:,Read\r\n"
+                                        << "ACME_TREE,Nobody.ACME,FS1,SYS:,Read\r\n";
+  desktop.openFileAnswers.push_back(file.string());
+  struct Read {
+    QString status, statusName, object, objectName;
+  };
+  std::vector<Read> reads;
+  desktop.beforeMessage = [&] {
+    reads.push_back({f.StatusPanel1->text(), Text(f.StatusPanel1, QAccessible::Name),
+                     f.Label9->text(), Text(f.Label9, QAccessible::Name)});
+  };
+  f.Command4_Click();
+  ASSERT_EQ(reads.size(), 2u) << ::testing::PrintToString(desktop.MessageTexts());
+  // The failure of the second record, then the closing message with the status cleared.
+  EXPECT_EQ(reads[0].statusName, "Adding Trustee Rights");
+  EXPECT_EQ(reads[0].objectName, "Nobody.ACME");
+  EXPECT_EQ(reads[1].statusName, "");
+  for (const Read& read : reads) {
+    EXPECT_EQ(read.statusName, read.status);
+    EXPECT_EQ(read.objectName, read.object);
+  }
+  struct Row {
+    QLabel* value;
+    const char* shown;
+    const char* caption;
+  };
+  const Row rows[] = {{f.Label7, "ACME_TREE", "Tree"},
+                      {f.Label8, "FS1", "Server"},
+                      {f.Label9, "Nobody.ACME", "Object"},
+                      {f.Label10, "SYS:", "Directory"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.caption);
+    EXPECT_EQ(row.value->text(), row.shown);
+    EXPECT_EQ(Text(row.value, QAccessible::Name), row.shown);
+    EXPECT_EQ(Captions(row.value), QStringList{row.caption});
   }
 }
 
