@@ -1,14 +1,19 @@
 // tolvane-netsim: creates, loads, inspects and changes a simulated NetWare network.
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "netware/sim/sim_admin.h"
@@ -133,15 +138,22 @@ std::string Require(const std::optional<std::string>& value, const std::string& 
   return *value;
 }
 
-// Refuses to replace a network unless asked; with --force removes the old one first.
-void MakeRoom(const fs::path& folder, bool force) {
-  if (!sim::NetworkExists(folder)) return;
-  if (!force) {
-    throw sim::SimError("A network already exists in " + folder.string() +
-                        "; add --force to replace it.");
+// Builds a network into `folder` with `build`; an existing one is replaced only with --force.
+void Build(const fs::path& folder, bool force, const std::function<void(const fs::path&)>& build) {
+  if (sim::BuildNetwork(folder, force, build)) {
+    std::cerr << "Removed the network that was in " << folder << ".\n";
   }
-  sim::RemoveNetwork(folder);
-  std::cerr << "Removed the network that was in " << folder << ".\n";
+}
+
+// Standard output could not take what was written: a full disk, a closed pipe.
+struct OutputFailed {
+  int error;
+};
+
+// Writes to standard output, stopping at the first write that fails.
+void Emit(std::string_view text) {
+  std::cout << text;
+  if (!std::cout) throw OutputFailed{errno};
 }
 
 std::string ReadDescription(const std::string& file) {
@@ -158,6 +170,7 @@ struct CommandLine {
   CLI::App app{"", "tolvane-netsim"};
   std::string network;
   bool help = false;
+  bool version = false;
   bool force = false;
   std::string topic;                          // of "help <command>"
   std::vector<std::string> words;             // the command's plain arguments, in order
@@ -184,6 +197,7 @@ void Define(CommandLine& line) {
   CLI::App& app = line.app;
   app.set_help_flag();  // the tool prints its own help
   app.add_flag("-h,--help", line.help);
+  app.add_flag("--version", line.version);
   app.allow_extras();
   app.fallthrough();
   app.require_subcommand(0, 1);
@@ -238,24 +252,27 @@ int Run(const CommandLine& line, const fs::path& folder) {
   const std::string name = line.command->name;
   const std::vector<std::string>& words = line.words;
   if (name == "create-demo" || name == "create-empty") {
-    MakeRoom(folder, line.force);
     if (name == "create-demo") {
-      sim::CreateDemoNetwork(folder);
+      Build(folder, line.force, [](const fs::path& into) { sim::CreateDemoNetwork(into); });
       std::cout << "Created the demo network in " << folder.string() << ".\n";
     } else {
-      sim::CreateEmptyNetwork(folder);
+      Build(folder, line.force, [](const fs::path& into) { sim::CreateEmptyNetwork(into); });
       std::cout << "Created an empty network in " << folder.string() << ".\n";
     }
   } else if (name == "load") {
     if (words.empty()) throw UsageError{"name the JSON description to load"};
     std::string description = ReadDescription(words[0]);
-    if (line.force) MakeRoom(folder, true);
-    sim::LoadNetworkJson(folder, description);
+    auto load = [&](const fs::path& into) { sim::LoadNetworkJson(into, description); };
+    if (!line.force && sim::NetworkExists(folder)) {
+      load(folder);  // added to the network, in one transaction
+    } else {
+      Build(folder, line.force, load);
+    }
     std::cout << "Loaded " << words[0] << " into " << folder.string() << ".\n";
   } else if (name == "export") {
     std::string json = sim::ExportNetworkJson(folder);
     if (words.empty()) {
-      std::cout << json;
+      Emit(json);
     } else {
       std::ofstream out(words[0], std::ios::binary | std::ios::trunc);
       out << json;
@@ -266,7 +283,7 @@ int Run(const CommandLine& line, const fs::path& folder) {
     auto volume = line.Value("volume").value_or("");
     if (!volume.empty() && server.empty()) throw UsageError{"--volume needs --server"};
     for (const auto& dumped : sim::DumpAssignments(folder, server, volume)) {
-      std::cout << dumped << "\n";
+      Emit(dumped + "\n");
     }
   } else if (name == "clear") {
     auto server = Require(line.Value("server"), "--server");
@@ -310,9 +327,10 @@ int Run(const CommandLine& line, const fs::path& folder) {
     options.tree = line.Value("tree").value_or(options.tree);
     options.server = line.Value("server").value_or(options.server);
     options.volume = line.Value("volume").value_or(options.volume);
-    MakeRoom(folder, line.force);
     auto start = std::chrono::steady_clock::now();
-    auto summary = sim::GenerateNetwork(folder, options);
+    sim::GenerateSummary summary;
+    Build(folder, line.force,
+          [&](const fs::path& into) { summary = sim::GenerateNetwork(into, options); });
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char elapsed[32];
@@ -352,7 +370,18 @@ const Command* Chosen(CommandLine& line) {
   return line.chosen == nullptr ? nullptr : FindCommand(line.chosen->get_name());
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+// A write to standard output failed: said, unless the reader went away (a closed pipe).
+int OutputFailure(int error) {
+  if (error != EPIPE) {
+    std::cerr << "tolvane-netsim: cannot write to standard output: " << std::strerror(error)
+              << "\n";
+  }
+  return kFailed;
+}
+
+int Main(int argc, char** argv) {
   CommandLine line;
   try {
     Define(line);
@@ -362,6 +391,10 @@ int main(int argc, char** argv) {
       const auto& parsed = line.app.get_subcommands();
       if (!parsed.empty()) line.command = FindCommand(parsed.front()->get_name());
       throw UsageError{error.what()};
+    }
+    if (line.version) {
+      std::cout << "tolvane-netsim " << TOLVANE_VERSION << "\n";
+      return 0;
     }
     line.command = Chosen(line);
     if (line.command != nullptr && line.help) {
@@ -393,8 +426,25 @@ int main(int argc, char** argv) {
               << (line.command == nullptr ? "" : std::string(line.command->name) + " ")
               << "--help'.\n";
     return kUsage;
+  } catch (const OutputFailed& failed) {
+    return OutputFailure(failed.error);
   } catch (const std::exception& error) {
     std::cerr << "tolvane-netsim: " << error.what() << "\n";
     return kFailed;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A reader that goes away shows as a failed write, not as a signal that ends the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  int status = Main(argc, argv);
+  errno = 0;
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    const int error = errno != 0 ? errno : EIO;
+    return status != 0 && !std::cout ? status : OutputFailure(error);
+  }
+  return status;
 }

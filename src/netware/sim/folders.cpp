@@ -1,7 +1,11 @@
 #include "netware/sim/folders.h"
 
-#include <algorithm>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+
+#include "netware/sim/sim_network.h"
 #include "netware/sim/text.h"
 
 namespace sim {
@@ -55,7 +59,45 @@ bool ValidComponent(std::string_view name, std::string* why) {
   return true;
 }
 
-const FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool fresh) {
+namespace {
+
+// True when `path` itself, not what a link there points at, is a folder (or, unless
+// `wantDirectory`, a plain file).
+bool RealEntry(const fs::path& path, bool wantDirectory) {
+  std::error_code error;
+  auto status = fs::symlink_status(path, error);
+  if (error) return false;
+  return fs::is_directory(status) || (!wantDirectory && fs::is_regular_file(status));
+}
+
+}  // namespace
+
+bool InsideNetwork(const fs::path& volumeRoot) {
+  fs::path path = volumeRoot;
+  for (int level = 0; level < 3; ++level, path = path.parent_path()) {
+    if (!RealEntry(path, true)) return false;
+  }
+  return true;
+}
+
+bool MakeRealFolder(const fs::path& path) {
+  // mkdir, unlike create_directory, never treats a link to a folder as the folder.
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  const int error = errno;
+  if (error == EEXIST) {
+    std::error_code ignored;
+    auto status = fs::symlink_status(path, ignored);
+    if (fs::is_symlink(status)) {
+      throw SimError("the folder " + path.string() +
+                     " is a link, and a network never follows a link");
+    }
+    if (fs::is_directory(status)) return false;
+  }
+  throw fs::filesystem_error("cannot create directory", path,
+                             std::error_code(error, std::generic_category()));
+}
+
+FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool fresh) {
   std::string key = folder.string();
   auto found = listings_.find(key);
   if (found != listings_.end() && !fresh) return found->second;
@@ -64,7 +106,8 @@ const FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
-    if (name.empty()) continue;
+    std::error_code type;
+    if (name.empty() || it->is_symlink(type)) continue;  // a link is nothing of the volume
     listing[text::Fold(name)].push_back(std::move(name));
   }
   for (auto& [k, names] : listing) std::sort(names.begin(), names.end());
@@ -108,10 +151,13 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
       path /= *stored;
     }
     if (missing) return std::nullopt;
-    std::error_code error;
-    auto status = fs::status(path, error);
-    bool ok = !error && fs::exists(status) && (!wantDirectory || fs::is_directory(status)) &&
-              (components.empty() ? fs::is_directory(status) : true);
+    // The listings may be stale: each step is confirmed on the disk, never through a link.
+    bool ok = InsideNetwork(root);
+    fs::path step = root;
+    for (std::size_t i = 0; ok && i < names.size(); ++i) {
+      step /= names[i];
+      ok = RealEntry(step, wantDirectory || i + 1 < names.size());
+    }
     if (ok) return names;
     if (components.empty()) return std::nullopt;
   }
@@ -121,30 +167,40 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
 std::vector<std::string> FolderResolver::MakeDirectories(const fs::path& root,
                                                          const std::vector<std::string>& components,
                                                          std::vector<fs::path>* created) {
+  if (roots_.count(root.string()) == 0) {
+    // volumes/, volumes/SERVER and the volume root, each made or found as a real folder.
+    for (const fs::path& folder : {root.parent_path().parent_path(), root.parent_path(), root}) {
+      if (MakeRealFolder(folder) && created != nullptr) created->push_back(folder);
+    }
+    roots_.insert(root.string());
+  }
   std::vector<std::string> names;
   fs::path path = root;
-  if (!fs::exists(path)) {
-    fs::create_directories(path);
-    if (created != nullptr) created->push_back(path);
-  }
   for (const auto& name : components) {
     const std::string* stored = Pick(Read(path, false), name, true);
-    if (stored != nullptr && !fs::is_directory(path / *stored)) {
+    if (stored != nullptr && !RealEntry(path / *stored, true)) {
       stored = Pick(Read(path, true), name, true);
     }
-    if (stored != nullptr) {
+    if (stored != nullptr && RealEntry(path / *stored, true)) {
       names.push_back(*stored);
       path /= *stored;
       continue;
     }
     fs::path next = path / name;
-    fs::create_directory(next);
-    if (created != nullptr) created->push_back(next);
-    listings_.erase(path.string());
+    if (MakeRealFolder(next) && created != nullptr) created->push_back(next);
+    Added(path, name);
     names.push_back(name);
     path = next;
   }
   return names;
+}
+
+void FolderResolver::Added(const fs::path& folder, const std::string& name) {
+  auto found = listings_.find(folder.string());
+  if (found == listings_.end()) return;  // read when first needed
+  auto& names = found->second[text::Fold(name)];
+  if (std::find(names.begin(), names.end(), name) != names.end()) return;
+  names.insert(std::upper_bound(names.begin(), names.end(), name), name);
 }
 
 }  // namespace sim

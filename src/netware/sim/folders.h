@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace sim {
@@ -28,32 +29,53 @@ std::string DirectoryKey(const std::vector<std::string>& directories);
 // "..", no character NetWare refuses in names).
 bool ValidComponent(std::string_view name, std::string* why);
 
+// True when the volume root (NETWORK/volumes/SERVER/VOLUME) and the two folders above it
+// are real folders, not links: only then does a path below it stay inside the network.
+bool InsideNetwork(const std::filesystem::path& volumeRoot);
+
+// Makes the folder `path` unless it is there; throws SimError when a link stands there (a
+// link is never followed out of the network) and std::filesystem::filesystem_error when it
+// cannot be made. True when it made the folder.
+bool MakeRealFolder(const std::filesystem::path& path);
+
+// A link inside a volume is neither a directory nor a file of the volume: it is not listed,
+// not resolved and nothing is made through it.
 class FolderResolver {
  public:
-  // The stored names of `components` below `root`, matched without regard to case (an
-  // exact spelling wins); nullopt when one is missing, "." or "..", hidden (a leading dot)
-  // unless `hidden` admits such entries, or when `wantDirectory` and the last is not a
-  // folder. A listing does not show hidden entries; a trustee may still be granted on one.
+  // The stored names of `components` below `root` (a volume root), matched without regard
+  // to case (an exact spelling wins); nullopt when one is missing, a link, "." or "..",
+  // hidden (a leading dot) unless `hidden` admits such entries, when `wantDirectory` and the
+  // last is not a folder, or when the root is not inside the network. A listing does not
+  // show hidden entries; a trustee may still be granted on one.
   std::optional<std::vector<std::string>> Resolve(const std::filesystem::path& root,
                                                   const std::vector<std::string>& components,
                                                   bool wantDirectory, bool hidden = false);
 
-  // Creates what is missing of `components` below `root` (existing ones matched without
-  // regard to case); returns the stored names and appends every folder it created to
-  // `created`. Throws std::filesystem::filesystem_error.
+  // Creates what is missing of the volume root `root` and of `components` below it
+  // (existing ones matched without regard to case); returns the stored names and appends
+  // every folder it created to `created`. Throws SimError for a link in the way and
+  // std::filesystem::filesystem_error for a folder that cannot be made.
   std::vector<std::string> MakeDirectories(const std::filesystem::path& root,
                                            const std::vector<std::string>& components,
                                            std::vector<std::filesystem::path>* created);
 
-  void Forget() { listings_.clear(); }
+  // Notes a file or folder made in `folder` by the caller, so that the next lookup finds
+  // it without reading the folder again.
+  void Added(const std::filesystem::path& folder, const std::string& name);
+
+  void Forget() {
+    listings_.clear();
+    roots_.clear();
+  }
 
  private:
   using Listing = std::unordered_map<std::string, std::vector<std::string>>;  // key -> names
-  const Listing& Read(const std::filesystem::path& folder, bool fresh);
+  Listing& Read(const std::filesystem::path& folder, bool fresh);
   static const std::string* Pick(const Listing& listing, const std::string& name,
                                  bool hidden = false);
 
   std::unordered_map<std::string, Listing> listings_;
+  std::unordered_set<std::string> roots_;  // volume roots made or checked by MakeDirectories
 };
 
 }  // namespace sim

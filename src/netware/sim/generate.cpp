@@ -197,8 +197,11 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
 
     // Directories, each below the root or an earlier one, never past `depth`.
     fs::path volumeRoot = store->VolumeFolder(options.server, options.volume);
-    fs::create_directories(volumeRoot);
-    created.push_back(fs::path(folder) / "volumes" / options.server);
+    FolderResolver().MakeDirectories(volumeRoot, {}, &created);
+    // Each directory's parent was made or checked before it, so none is made through a link.
+    auto make = [&](const std::string& display) {
+      if (MakeRealFolder(volumeRoot / display)) created.push_back(volumeRoot / display);
+    };
     std::vector<Directory> directories;
     for (int i = 0; i < options.directories; ++i) {
       std::size_t pick = random.Below(directories.size() + 1);
@@ -208,13 +211,13 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
       if (pick > 0 && directories[pick - 1].level < options.depth) {
         directory = {directories[pick - 1].display + "/" + name, directories[pick - 1].level + 1};
       }
-      fs::create_directory(volumeRoot / directory.display);
+      make(directory.display);
       directories.push_back(std::move(directory));
     }
     std::string shared;
     if (options.crowdedTrustees > 0) {
       shared = "Shared";
-      fs::create_directory(volumeRoot / shared);
+      make(shared);
     }
 
     auto insert = store->Prepare(

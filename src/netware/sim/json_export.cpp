@@ -40,13 +40,16 @@ ordered_json ObjectJson(const ObjectIndex& objects, const Catalog& catalog, std:
   return node;
 }
 
-// Every folder and file below `root` (hidden ones left out), "/"-separated, sorted.
+// Every folder and file below `root` (hidden ones and links left out), "/"-separated, sorted.
 void ListVolume(const fs::path& root, std::vector<std::string>* directories,
                 std::vector<std::string>* files) {
+  if (!InsideNetwork(root)) return;  // a link in place of a volume leads outside
   std::error_code error;
   fs::recursive_directory_iterator it(root, error), end;
   for (; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
+    std::error_code type;
+    if (it->is_symlink(type)) continue;  // nothing of the volume
     if (!name.empty() && name.front() == '.') {
       if (it->is_directory()) it.disable_recursion_pending();
       continue;

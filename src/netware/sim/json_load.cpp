@@ -1,8 +1,10 @@
 // A JSON description of a network, loaded in one transaction: a refused description leaves
 // neither rows nor folders behind.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -343,10 +345,9 @@ class Loader {
         LoadBinderyObject((*bindery)[i], Index(Field(place, "bindery"), i), serverId, name);
       }
     }
-    fs::path serverFolder = store_.Folder() / "volumes" / name;
-    if (!fs::exists(serverFolder)) {
-      fs::create_directories(serverFolder);
-      created_.push_back(serverFolder);
+    for (const fs::path& folder :
+         {store_.Folder() / "volumes", store_.Folder() / "volumes" / name}) {
+      if (Make([&] { return MakeRealFolder(folder); }, place)) created_.push_back(folder);
     }
     if (const json* volumes = Array(node, "volumes", place)) {
       for (std::size_t i = 0; i < volumes->size(); ++i) {
@@ -438,13 +439,13 @@ class Loader {
         .Run();
     catalog_.Load(store_);
     fs::path root = store_.VolumeFolder(serverName, name);
-    folders_.MakeDirectories(root, {}, &created_);
+    MakeDirectories(root, {}, place);
     if (const json* directories = Array(node, "directories", place)) {
       for (std::size_t i = 0; i < directories->size(); ++i) {
         std::string itemPlace = Index(Field(place, "directories"), i);
         if (!(*directories)[i].is_string()) Fail(itemPlace, "must be a text");
         auto components = DirectoryComponents((*directories)[i].get<std::string>(), itemPlace);
-        folders_.MakeDirectories(root, components, &created_);
+        MakeDirectories(root, components, itemPlace);
       }
     }
     if (const json* files = Array(node, "files", place)) {
@@ -455,17 +456,43 @@ class Loader {
         if (components.empty()) Fail(itemPlace, "names no file");
         std::string file = components.back();
         components.pop_back();
-        auto stored = folders_.MakeDirectories(root, components, &created_);
-        fs::path target = root;
-        for (const auto& part : stored) target /= part;
-        if (folders_.Resolve(target, {file}, false)) continue;
-        target /= file;
-        std::ofstream(target).flush();
-        if (!fs::is_regular_file(target)) Fail(itemPlace, "cannot be created");
+        auto stored = MakeDirectories(root, components, itemPlace);
+        fs::path folder = root;
+        for (const auto& part : stored) folder /= part;
+        stored.push_back(file);
+        if (folders_.Resolve(root, stored, false, /*hidden=*/true)) continue;
+        fs::path target = folder / file;
+        // O_EXCL: never opened through a link that stands in the file's place.
+        int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+          std::error_code ignored;
+          if (fs::is_symlink(fs::symlink_status(target, ignored))) {
+            Fail(itemPlace,
+                 "the file " + target.string() + " is a link, and a network never follows a link");
+          }
+          Fail(itemPlace, "cannot be created");
+        }
+        ::close(fd);
         created_.push_back(target);
-        folders_.Forget();
+        folders_.Added(folder, file);
       }
     }
+  }
+
+  // A folder made, or a link in its way refused at `place`.
+  template <typename Making>
+  auto Make(Making making, const std::string& place) -> decltype(making()) {
+    try {
+      return making();
+    } catch (const SimError& error) {
+      Fail(place, error.what());
+    }
+  }
+
+  std::vector<std::string> MakeDirectories(const fs::path& root,
+                                           const std::vector<std::string>& components,
+                                           const std::string& place) {
+    return Make([&] { return folders_.MakeDirectories(root, components, &created_); }, place);
   }
 
   // ---- assignments ----

@@ -21,7 +21,10 @@ std::string SimFiles::Dir(const std::string& path) {
   }
   if (auto known = found_.find(path); known != found_.end()) {
     std::error_code error;
-    if (std::filesystem::exists(known->second.file, error)) return known->second.name;
+    auto status = std::filesystem::symlink_status(known->second.file, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_symlink(status)) {
+      return known->second.name;
+    }
     found_.erase(known);
   }
   const VolumeRow* volume = catalog.VolumeByName(server->id, parts[1]);
