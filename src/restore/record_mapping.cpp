@@ -1,5 +1,8 @@
 #include "restore/record_mapping.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "formats/name_fold.h"
 #include "formats/windows1252.h"
 
@@ -34,15 +37,41 @@ std::string NameProblem(MappedField field, std::string_view name) {
   return "";
 }
 
-const std::string* Lookup(const std::vector<NameMapping>& mappings, std::string_view name) {
-  const std::string key = formats::FoldName(name);
-  for (const NameMapping& mapping : mappings) {
-    if (formats::FoldName(mapping.from) == key) return &mapping.to;
-  }
-  return nullptr;
+std::string MappingText(MappedField field, const NameMapping& mapping) {
+  return std::string(OptionName(field)) + " " + mapping.from + "=" + mapping.to;
+}
+
+// What names one trustee on one directory as a grant finds them: the tree (for a bindery
+// server it does not matter, which at worst lets a collision there pass), the server, the
+// object and the directory, all without regard to case.
+std::uint64_t AssignmentHash(const formats::RightsRecord& record) {
+  std::string key = formats::FoldName(record.tree);
+  key += '\0';
+  key += formats::FoldName(record.server);
+  key += '\0';
+  key += formats::FoldName(record.object);
+  key += '\0';
+  key += DirectoryKey(record.directory);
+  return std::hash<std::string>{}(key);
 }
 
 }  // namespace
+
+std::string DirectoryKey(std::string_view directory) {
+  std::string key = formats::FoldName(directory);
+  std::replace(key.begin(), key.end(), '/', '\\');
+  while (!key.empty() && key.back() == '\\') key.pop_back();
+  return key;
+}
+
+const std::string* RecordMapping::Lookup(const Table& table, std::string_view name,
+                                         std::uint32_t* index) {
+  if (table.list.empty()) return nullptr;
+  const auto found = table.byOld.find(formats::FoldName(name));
+  if (found == table.byOld.end()) return nullptr;
+  if (index) *index = found->second;
+  return &table.list[found->second].to;
+}
 
 void RecordMapping::Add(MappedField field, std::string_view oldEqualsNew) {
   const std::string option = OptionName(field);
@@ -61,28 +90,117 @@ void RecordMapping::Add(MappedField field, std::string_view oldEqualsNew) {
       throw MappingError(option + " " + given + ": the " + side + " name " + problem + ".");
     }
   }
-  std::vector<NameMapping>& mappings = field == MappedField::kServer   ? servers_
-                                       : field == MappedField::kVolume ? volumes_
-                                                                       : trees_;
-  if (const std::string* earlier = Lookup(mappings, mapping.from)) {
-    if (*earlier == mapping.to) return;
+  Table& table = field == MappedField::kServer   ? servers_
+                 : field == MappedField::kVolume ? volumes_
+                                                 : trees_;
+  const auto [at, added] = table.byOld.try_emplace(formats::FoldName(mapping.from),
+                                                   static_cast<std::uint32_t>(table.list.size()));
+  if (!added) {
+    const std::string& earlier = table.list[at->second].to;
+    if (earlier == mapping.to) return;
     throw MappingError(option + " " + given + ": " + formats::QuoteForMessage(mapping.from) +
-                       " is already mapped to " + formats::QuoteForMessage(*earlier) + ".");
+                       " is already mapped to " + formats::QuoteForMessage(earlier) + ".");
   }
-  mappings.push_back(std::move(mapping));
+  table.list.push_back(std::move(mapping));
 }
 
-formats::RightsRecord RecordMapping::Apply(const formats::RightsRecord& record) const {
+formats::RightsRecord RecordMapping::Apply(const formats::RightsRecord& record,
+                                           AppliedMappings* applied) const {
+  AppliedMappings used;
   formats::RightsRecord mapped = record;
-  if (const std::string* to = Lookup(servers_, record.server)) mapped.server = *to;
-  if (const std::string* to = Lookup(trees_, record.tree)) mapped.tree = *to;
+  if (const std::string* to = Lookup(servers_, record.server, &used.server)) mapped.server = *to;
+  if (const std::string* to = Lookup(trees_, record.tree, &used.tree)) mapped.tree = *to;
   const std::size_t colon = record.directory.find(':');
   if (colon != std::string::npos) {
-    if (const std::string* to = Lookup(volumes_, record.directory.substr(0, colon))) {
+    const std::string_view volume = std::string_view(record.directory).substr(0, colon);
+    if (const std::string* to = Lookup(volumes_, volume, &used.volume)) {
       mapped.directory = *to + record.directory.substr(colon);
     }
   }
+  if (applied) *applied = used;
   return mapped;
+}
+
+std::string RecordMapping::Describe(const AppliedMappings& applied) const {
+  std::string text;
+  for (const auto& [field, table, index] :
+       {std::tuple{MappedField::kServer, &servers_, applied.server},
+        {MappedField::kVolume, &volumes_, applied.volume},
+        {MappedField::kTree, &trees_, applied.tree}}) {
+    if (index == AppliedMappings::kNone) continue;
+    if (!text.empty()) text += " and ";
+    text += MappingText(field, table->list[index]);
+  }
+  return text;
+}
+
+formats::RightsRecord MappingCheck::Add(const formats::RightsRecord& record) {
+  ++count_;
+  if (mapping_.Empty()) return record;
+  AppliedMappings applied;
+  formats::RightsRecord mapped = mapping_.Apply(record, &applied);
+  for (const auto& [index, used, table] :
+       {std::tuple{applied.server, &usedServers_, &mapping_.servers_},
+        {applied.volume, &usedVolumes_, &mapping_.volumes_},
+        {applied.tree, &usedTrees_, &mapping_.trees_}}) {
+    if (index == AppliedMappings::kNone) continue;
+    if (used->empty()) used->resize(table->list.size());
+    (*used)[index] = true;
+  }
+  seen_.push_back({AssignmentHash(mapped),
+                   applied.Any() ? AssignmentHash(record) : AssignmentHash(mapped), count_,
+                   applied});
+  return mapped;
+}
+
+void MappingCheck::Finish() {
+  if (mapping_.Empty()) return;
+  std::vector<std::string> unused;
+  for (const auto& [field, used, table] :
+       {std::tuple{MappedField::kServer, &usedServers_, &mapping_.servers_},
+        {MappedField::kVolume, &usedVolumes_, &mapping_.volumes_},
+        {MappedField::kTree, &usedTrees_, &mapping_.trees_}}) {
+    for (std::size_t i = 0; i < table->list.size(); ++i) {
+      if (i >= used->size() || !(*used)[i]) unused.push_back(MappingText(field, table->list[i]));
+    }
+  }
+  if (!unused.empty()) {
+    std::string text;
+    for (std::size_t i = 0; i < unused.size(); ++i) {
+      text += (i == 0 ? "" : i + 1 == unused.size() ? " and " : ", ") + unused[i];
+    }
+    throw MappingError(text + (unused.size() == 1 ? " matches" : " match") +
+                       " no record of the file.");
+  }
+
+  // Records that come out as one assignment: sorted by that, each group in file order, so
+  // the first record of a group that differs from the group's first is a collision. Of all,
+  // the one that comes first in the file is reported.
+  std::sort(seen_.begin(), seen_.end(), [](const Seen& a, const Seen& b) {
+    return a.mapped != b.mapped ? a.mapped < b.mapped : a.number < b.number;
+  });
+  const Seen* first = nullptr;
+  const Seen* second = nullptr;
+  for (std::size_t begin = 0, end; begin < seen_.size(); begin = end) {
+    for (end = begin + 1; end < seen_.size() && seen_[end].mapped == seen_[begin].mapped; ++end) {
+      if (seen_[end].original == seen_[begin].original) continue;
+      if (!second || seen_[end].number < second->number) {
+        first = &seen_[begin];
+        second = &seen_[end];
+      }
+      break;
+    }
+  }
+  if (!second) return;
+  const auto how = [&](const Seen& seen) {
+    return seen.applied.Any() ? "by " + mapping_.Describe(seen.applied) : "as it stands";
+  };
+  throw MappingError("The mappings make records " + std::to_string(first->number) + " and " +
+                     std::to_string(second->number) +
+                     " of the file one assignment (the same trustee on the same directory), "
+                     "so one would replace the other: record " +
+                     std::to_string(first->number) + " " + how(*first) + ", record " +
+                     std::to_string(second->number) + " " + how(*second) + ".");
 }
 
 }  // namespace restore

@@ -2,16 +2,20 @@
 // The rewriting of a rights file's records before they are granted, which moves a volume's
 // trustees onto another server, volume or tree: --map-server, --map-volume, --map-tree.
 
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "formats/rights_file.h"
 
 namespace restore {
 
-// A mapping given wrongly; what() says which and why, fit for the user.
+// A mapping given wrongly, or one that does not fit the file; what() says which and why, fit
+// for the user.
 class MappingError : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
@@ -25,6 +29,16 @@ struct NameMapping {
   bool operator==(const NameMapping&) const = default;
 };
 
+// Which mapping of each field rewrote a record: an index into the field's mappings in the
+// order they were given, or kNone.
+struct AppliedMappings {
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  std::uint32_t server = kNone;
+  std::uint32_t volume = kNone;
+  std::uint32_t tree = kNone;
+  bool Any() const { return server != kNone || volume != kNone || tree != kNone; }
+};
+
 class RecordMapping {
  public:
   // Adds "OLD=NEW" for `field`. Throws MappingError when there is no "=", a side is empty,
@@ -35,14 +49,62 @@ class RecordMapping {
   // The record as it is to be granted. Each field is mapped once, never along a chain, so
   // A=B together with B=A swaps two names. A volume mapping rewrites the volume at the head
   // of the directory ("VOL:\Dir" or "VOL:"); a directory without ":" is left as it is.
-  formats::RightsRecord Apply(const formats::RightsRecord& record) const;
+  // `applied`, when given, learns which mappings did it.
+  formats::RightsRecord Apply(const formats::RightsRecord& record,
+                              AppliedMappings* applied = nullptr) const;
 
-  bool Empty() const { return servers_.empty() && volumes_.empty() && trees_.empty(); }
+  bool Empty() const {
+    return servers_.list.empty() && volumes_.list.empty() && trees_.list.empty();
+  }
+
+  // "--map-server FS1=FS2" for each mapping in `applied`, joined by " and ".
+  std::string Describe(const AppliedMappings& applied) const;
 
  private:
-  std::vector<NameMapping> servers_;
-  std::vector<NameMapping> volumes_;
-  std::vector<NameMapping> trees_;
+  friend class MappingCheck;
+  struct Table {
+    std::vector<NameMapping> list;                         // as given, for messages
+    std::unordered_map<std::string, std::uint32_t> byOld;  // folded OLD -> index in list
+  };
+  static const std::string* Lookup(const Table& table, std::string_view name, std::uint32_t* index);
+
+  Table servers_;
+  Table volumes_;
+  Table trees_;
+};
+
+// The key by which the network tells one directory from another: folded, "/" as "\", no
+// "\" at the end, so that "SYS:\" and "SYS:" are the volume root alike.
+std::string DirectoryKey(std::string_view directory);
+
+// A whole file's records against a mapping, before anything is granted: two records that
+// the mapping puts onto one trustee and directory (which would let the later silently
+// replace the earlier), and a mapping that matches no record (a typo), are refused. Records
+// that already named one assignment in the file are no collision. Keeps 32 bytes a record,
+// and nothing at all when the mapping is empty.
+class MappingCheck {
+ public:
+  explicit MappingCheck(const RecordMapping& mapping) : mapping_(mapping) {}
+
+  // The next record of the file, numbered from 1; returns it mapped.
+  formats::RightsRecord Add(const formats::RightsRecord& record);
+
+  // Throws MappingError naming the mappings and the records when two records collide, or
+  // the first mapping that matched no record.
+  void Finish();
+
+ private:
+  struct Seen {
+    std::uint64_t mapped;    // hash of the mapped record's key
+    std::uint64_t original;  // hash of the record's own key
+    std::uint32_t number;    // the record's number in the file
+    AppliedMappings applied;
+  };
+
+  const RecordMapping& mapping_;
+  std::vector<Seen> seen_;
+  std::vector<bool> usedServers_, usedVolumes_, usedTrees_;
+  std::uint32_t count_ = 0;
 };
 
 }  // namespace restore

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <tuple>
 
 #include "formats/name_fold.h"
+#include "restore/record_mapping.h"
 #include "restore/rights_mask.h"
 
 namespace verify {
@@ -12,19 +14,10 @@ namespace {
 
 using formats::RightsRecord;
 
-// The directory as the network compares it: folded, "/" as "\", no "\" at the end, so that
-// "SYS:\" and "SYS:" are the volume root alike.
-std::string DirectoryKey(const std::string& directory) {
-  std::string key = formats::FoldName(directory);
-  std::replace(key.begin(), key.end(), '/', '\\');
-  while (!key.empty() && key.back() == '\\') key.pop_back();
-  return key;
-}
-
 using Key = std::tuple<std::string, std::string, std::string>;  // server, directory, object
 
 Key KeyOf(const RightsRecord& record) {
-  return {formats::FoldName(record.server), DirectoryKey(record.directory),
+  return {formats::FoldName(record.server), restore::DirectoryKey(record.directory),
           formats::FoldName(record.object)};
 }
 
@@ -60,6 +53,33 @@ std::vector<Difference> CompareRecords(const std::vector<RightsRecord>& file,
   return all;
 }
 
+std::vector<Difference> FailedRecords(const std::vector<RightsRecord>& file,
+                                      const std::string& why) {
+  std::vector<Difference> failed;
+  for (const auto& [key, record] : ByKey(file)) {
+    failed.push_back({DifferenceKind::kFailed, *record, why});
+  }
+  return failed;
+}
+
+void SortDifferences(std::vector<Difference>& differences) {
+  using Order = std::tuple<DifferenceKind, Key, std::string>;
+  std::vector<Order> orders;
+  orders.reserve(differences.size());
+  for (const Difference& difference : differences) {
+    orders.emplace_back(difference.kind, KeyOf(difference.record),
+                        formats::FoldName(difference.record.tree));
+  }
+  std::vector<std::size_t> index(differences.size());
+  std::iota(index.begin(), index.end(), 0);
+  std::stable_sort(index.begin(), index.end(),
+                   [&](std::size_t a, std::size_t b) { return orders[a] < orders[b]; });
+  std::vector<Difference> sorted;
+  sorted.reserve(differences.size());
+  for (const std::size_t i : index) sorted.push_back(std::move(differences[i]));
+  differences = std::move(sorted);
+}
+
 DifferenceCount CountDifferences(const std::vector<Difference>& differences) {
   DifferenceCount count;
   for (const Difference& difference : differences) {
@@ -73,6 +93,9 @@ DifferenceCount CountDifferences(const std::vector<Difference>& differences) {
       case DifferenceKind::kExtra:
         ++count.extra;
         break;
+      case DifferenceKind::kFailed:
+        ++count.failed;
+        break;
     }
   }
   return count;
@@ -82,7 +105,8 @@ std::string CountLine(const DifferenceCount& count) {
   const std::size_t total = count.Total();
   return std::to_string(total) + (total == 1 ? " difference: " : " differences: ") +
          std::to_string(count.changed) + " changed, " + std::to_string(count.missing) +
-         " missing, " + std::to_string(count.extra) + " extra";
+         " missing, " + std::to_string(count.extra) + " extra" +
+         (count.failed > 0 ? ", " + std::to_string(count.failed) + " failed" : "");
 }
 
 }  // namespace verify

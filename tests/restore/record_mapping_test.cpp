@@ -96,4 +96,125 @@ TEST(RecordMapping, RefusesOneNameMappedToTwo) {
             (RightsRecord{"T", "O", "VOL2", "VOL1:\\A", "Read"}));
 }
 
+// Runs `records` through a check of `given`; the message it refuses with, or "".
+std::string CheckMessage(const std::vector<Given>& given,
+                         const std::vector<RightsRecord>& records) {
+  restore::RecordMapping mapping;
+  for (const Given& one : given) mapping.Add(one.field, one.mapping);
+  restore::MappingCheck check(mapping);
+  for (const RightsRecord& record : records) {
+    EXPECT_EQ(check.Add(record), mapping.Apply(record));
+  }
+  try {
+    check.Finish();
+  } catch (const restore::MappingError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+RightsRecord On(const char* server, const char* directory, const char* object = "A.O",
+                const char* tree = "T") {
+  return {tree, object, server, directory, "Read"};
+}
+
+TEST(MappingCheck, RefusesRecordsTheMappingMakesOne) {
+  const std::tuple<const char*, std::vector<Given>, std::vector<RightsRecord>, const char*>
+      cases[] = {
+          {"onto a record that stays",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
+           "records 1 and 2 of the file one assignment (the same trustee on the same directory), "
+           "so one would replace the other: record 1 by --map-server FS1=FS2, record 2 as it "
+           "stands."},
+          {"two names onto one",
+           {{MappedField::kServer, "FS1=FS3"}, {MappedField::kServer, "FS2=FS3"}},
+           {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
+           "record 1 by --map-server FS1=FS3, record 2 by --map-server FS2=FS3."},
+          {"names compared as the network compares them",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("fs2", "data:/x/", "a.o", "t"), On("FS1", "DATA:\\X")},
+           "records 1 and 2"},
+          {"a volume",
+           {{MappedField::kVolume, "DATA=VOL"}},
+           {On("FS1", "VOL:\\Y"), On("FS1", "VOL:"), On("FS1", "DATA:\\")},
+           "records 2 and 3"},
+          {"a tree, with every mapping of the record named",
+           {{MappedField::kTree, "T1=T2"}, {MappedField::kServer, "FS1=FS2"}},
+           {On("FS2", "SYS:", "A.O", "T2"), On("FS1", "SYS:", "A.O", "T1")},
+           "record 2 by --map-server FS1=FS2 and --map-tree T1=T2."},
+          {"the first collision in the file is the one reported",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:", "A.O"),
+            On("FS1", "SYS:", "B.O")},
+           "records 1 and 3"},
+          {"records that named one assignment already",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("FS1", "SYS:\\X"), On("fs1", "sys:/x")},
+           ""},
+          {"a duplicate of the file beside a mapped record",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("FS2", "SYS:"), On("FS2", "SYS:"), On("FS9", "SYS:")},
+           "--map-server FS1=FS2 matches no record"},
+          {"a swap",
+           {{MappedField::kServer, "FS1=FS2"}, {MappedField::kServer, "FS2=FS1"}},
+           {On("FS1", "SYS:"), On("FS2", "SYS:")},
+           ""},
+          {"another object, directory or tree stays apart",
+           {{MappedField::kServer, "FS1=FS2"}},
+           {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:\\X", "A.O"),
+            On("FS2", "SYS:", "A.O", "T2")},
+           ""},
+          {"a mapping onto the same name",
+           {{MappedField::kServer, "fs1=FS1"}},
+           {On("FS1", "SYS:"), On("fs1", "SYS:")},
+           ""},
+      };
+  for (const auto& [name, given, records, message] : cases) {
+    SCOPED_TRACE(name);
+    const std::string refused = CheckMessage(given, records);
+    if (*message == '\0') {
+      EXPECT_EQ(refused, "");
+    } else {
+      EXPECT_THAT(refused, ::testing::HasSubstr(message));
+    }
+  }
+}
+
+TEST(MappingCheck, RefusesAMappingThatMatchesNoRecord) {
+  const std::tuple<std::vector<Given>, std::vector<RightsRecord>, std::string> cases[] = {
+      {{{MappedField::kServer, "FS22=FS3"}},
+       {On("FS2", "SYS:")},
+       "--map-server FS22=FS3 matches no record of the file."},
+      {{{MappedField::kServer, "FS2=FS3"},
+        {MappedField::kVolume, "SY=X"},
+        {MappedField::kTree, "T=U"},
+        {MappedField::kTree, "Q=R"}},
+       {On("FS2", "SYS:")},
+       "--map-volume SY=X and --map-tree Q=R match no record of the file."},
+      // Only the head of the directory is a volume.
+      {{{MappedField::kVolume, "X=Y"}},
+       {On("FS2", "SYS:\\X")},
+       "--map-volume X=Y matches no record of the file."},
+      {{{MappedField::kVolume, "X=Y"}}, {}, "--map-volume X=Y matches no record of the file."},
+      {{}, {On("FS2", "SYS:"), On("FS2", "SYS:")}, ""},
+  };
+  for (const auto& [given, records, message] : cases) {
+    EXPECT_EQ(CheckMessage(given, records), message);
+  }
+}
+
+TEST(RecordMapping, ManyMappingsEachFindTheirRecord) {
+  restore::RecordMapping mapping;
+  for (int i = 0; i < 20000; ++i) {
+    mapping.Add(MappedField::kServer, "S" + std::to_string(i) + "=N" + std::to_string(i));
+  }
+  EXPECT_THROW(mapping.Add(MappedField::kServer, "s123=X"), restore::MappingError);
+  for (const int i : {0, 7, 12345, 19999}) {
+    EXPECT_EQ(mapping.Apply(On(("s" + std::to_string(i)).c_str(), "SYS:")).server,
+              "N" + std::to_string(i));
+  }
+  EXPECT_EQ(mapping.Apply(On("S20000", "SYS:")).server, "S20000");
+}
+
 }  // namespace

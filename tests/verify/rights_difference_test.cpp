@@ -76,6 +76,36 @@ TEST(RightsDifference, FindsChangedMissingAndExtraAssignments) {
   }
 }
 
+TEST(RightsDifference, FailedRecordsAreOnePerAssignment) {
+  EXPECT_EQ(verify::FailedRecords({R("A.O", "SYS:\\X", "Read"), R("a.o", "sys:\\x", "Write"),
+                                   R("B.O", "SYS:", "Read")},
+                                  "server down"),
+            (std::vector<Difference>{
+                {DifferenceKind::kFailed, R("B.O", "SYS:", "Read"), "server down"},
+                {DifferenceKind::kFailed, R("a.o", "sys:\\x", "Write"), "server down"}}));
+}
+
+TEST(RightsDifference, SortsTheDifferencesOfSeveralVolumesAndTreesAsOne) {
+  std::vector<Difference> differences = {
+      {DifferenceKind::kFailed, R("A.O", "SYS:", "Read", "FS9"), "down"},
+      {DifferenceKind::kExtra, R("B.O", "SYS:", "Read", "FS2"), ""},
+      {DifferenceKind::kMissing, R("C.O", "SYS:", "Read", "FS2", "T2"), ""},
+      {DifferenceKind::kMissing, R("C.O", "SYS:", "Read", "FS2", "t1"), ""},
+      {DifferenceKind::kExtra, R("a.o", "SYS:", "Read", "fs1"), ""},
+      {DifferenceKind::kFailed, R("A.O", "DATA:", "Read", "FS9"), "down"},
+      {DifferenceKind::kChange, R("Z.O", "SYS:", "Read", "FS3"), "Write"},
+      {DifferenceKind::kMissing, R("C.O", "sys:/a", "Read", "FS2"), ""},
+  };
+  verify::SortDifferences(differences);
+  std::vector<std::string> order;
+  for (const Difference& d : differences) {
+    order.push_back(d.record.server + " " + d.record.directory + " " + d.record.tree);
+  }
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"FS3 SYS: T", "FS2 SYS: t1", "FS2 SYS: T2", "FS2 sys:/a T",
+                                      "fs1 SYS: T", "FS2 SYS: T", "FS9 DATA: T", "FS9 SYS: T"}));
+}
+
 TEST(RightsDifference, CountsAndSaysHowMany) {
   const std::vector<Difference> differences = {
       {DifferenceKind::kChange, R("A", "S:", "Read"), "Write"},
@@ -86,6 +116,13 @@ TEST(RightsDifference, CountsAndSaysHowMany) {
   EXPECT_EQ(verify::CountLine(verify::CountDifferences({differences[1]})),
             "1 difference: 0 changed, 1 missing, 0 extra");
   EXPECT_EQ(verify::CountLine({}), "0 differences: 0 changed, 0 missing, 0 extra");
+  // Records that could not be compared are no difference, but are counted.
+  const std::vector<Difference> failed = {{DifferenceKind::kFailed, R("A", "S:", "Read"), "down"},
+                                          {DifferenceKind::kFailed, R("B", "S:", "Read"), "down"},
+                                          {DifferenceKind::kExtra, R("C", "S:", "Read"), ""}};
+  const verify::DifferenceCount count = verify::CountDifferences(failed);
+  EXPECT_EQ(count.Total(), 1u);
+  EXPECT_EQ(verify::CountLine(count), "1 difference: 0 changed, 0 missing, 1 extra, 2 failed");
 }
 
 TEST(NameFold, FoldsTheLettersOfTheCodePage) {
