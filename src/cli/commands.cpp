@@ -1,7 +1,9 @@
 #include "cli/commands.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "cli/engines.h"
@@ -43,9 +45,27 @@ std::vector<std::string> VolumeList(nw::NetWarePlatform& platform, const std::st
   return volumes;
 }
 
+void CheckOutput(std::ostream& out) {
+  out.flush();
+  if (out) return;
+  // errno still holds why the write failed: nothing since has made a call that sets it.
+  const int error = errno;
+  throw OutputError("Cannot write to standard output" +
+                    (error != 0 ? ": " + std::generic_category().message(error) : std::string()) +
+                    ".");
+}
+
 void Context::Line(const std::string& line) {
   progress_.Hide();
+  errno = 0;
   out_ << line << '\n';
+  CheckOutput(out_);
+}
+
+void Context::Write(std::string_view bytes) {
+  errno = 0;
+  out_ << bytes;
+  CheckOutput(out_);
 }
 
 void Context::Problem(const std::string& text) {

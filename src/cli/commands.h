@@ -4,6 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "cli/output.h"
 #include "netware/platform.h"
@@ -21,14 +22,24 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Standard output could not be written (a closed pipe, a full disk): the run stops, with a
+// message and kUsage, as the results it owes cannot be given.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class Context {
  public:
   Context(nw::NetWarePlatform& platform, std::ostream& out, std::ostream& err, bool quiet,
           bool progress)
       : platform(platform), out_(out), err_(err), quiet_(quiet), progress_(err, progress) {}
 
-  // One result line on standard output.
+  // One result line on standard output, out before this returns, so that every grant is
+  // told before the next is made. Throws OutputError when it cannot be written.
   void Line(const std::string& line);
+  // Bytes on standard output as they are; throws OutputError when they cannot be written.
+  void Write(std::string_view bytes);
   // A message on standard error: always for problems, and unless --quiet for the rest.
   void Problem(const std::string& text);
   void Note(const std::string& text);
@@ -52,6 +63,8 @@ struct CaptureOptions {
   std::string tree;
   std::string volume;  // SERVER_VOLUME
   std::string output;  // "-": standard output; empty: SERVER_VOLUME.RIGHTS here
+  // The network folder in use: its store and volume folders are never an output.
+  std::string network;
 };
 int Capture(Context& context, const CaptureOptions& options);
 
@@ -60,8 +73,17 @@ struct RestoreOptions {
   bool dryRun = false;
   restore::RecordMapping mapping;
 };
+// `file` "-" is standard input. The file is read once, into a private copy; it is checked
+// whole (every record, and the mapping against them) before anything is granted.
 int Restore(Context& context, const RestoreOptions& options);
 
-int Verify(Context& context, const std::string& file);
+struct VerifyOptions {
+  std::string file;  // "-": standard input
+  restore::RecordMapping mapping;
+};
+int Verify(Context& context, const VerifyOptions& options);
+
+// Throws OutputError when what went to `out` so far did not all arrive.
+void CheckOutput(std::ostream& out);
 
 }  // namespace cli

@@ -1,13 +1,18 @@
 // tolvane-cli: the capture, restore and verify of trustee assignments from a shell, over the
 // same network as the window.
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/commands.h"
@@ -17,6 +22,31 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why this user cannot work on the network in `folder`, or "": the store and the folder
+// beside it (where the store keeps its journal) must both be writable.
+std::string PermissionProblem(const fs::path& folder) {
+  for (const fs::path& path : {folder / "network.db", folder}) {
+    if (::access(path.c_str(), W_OK) != 0 &&
+        (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      return path.string() + " cannot be written: " + std::generic_category().message(errno) + ".";
+    }
+  }
+  return "";
+}
+
+// The message for a network that cannot be opened: the permission problem when there is
+// one, as it is what the user can mend.
+std::string Unusable(const fs::path& folder, const std::string& otherwise) {
+  if (fs::exists(folder / "network.db")) {
+    const std::string problem = PermissionProblem(folder);
+    if (!problem.empty()) {
+      return "NWCallsInit returns errors ! The network in " + folder.string() +
+             " cannot be used: " + problem;
+    }
+  }
+  return otherwise;
+}
 
 // The network the window would open: --network DIR, else TOLVANE_NETWORK, else the default
 // folder, which alone is created (as the demo network) when it holds none yet.
@@ -38,12 +68,14 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
   try {
     platform = sim::OpenNetwork(folder);
   } catch (const sim::SimError& e) {
-    throw cli::UsageError(e.what());
+    throw cli::UsageError(Unusable(folder, e.what()));
   }
   std::uint8_t reserved1 = 0, reserved2 = 0;
   if (platform->Client().NWCallsInit(&reserved1, &reserved2) != 0) {
-    throw cli::UsageError("NWCallsInit returns errors ! There is no usable network in " +
-                          folder.string() + ".");
+    throw cli::UsageError(Unusable(folder,
+                                   "NWCallsInit returns errors ! There is no usable "
+                                   "network in " +
+                                       folder.string() + "."));
   }
   return platform;
 }
@@ -51,14 +83,31 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
 void AddMappingOption(CLI::App* command, const std::string& name, std::vector<std::string>* into,
                       const std::string& what) {
   command
-      ->add_option(name, *into, "Rewrite the " + what + " OLD as NEW before granting (repeatable)")
+      ->add_option(name, *into,
+                   "Rewrite the " + what +
+                       " OLD as NEW in every record (repeatable); a mapping "
+                       "that matches no record, or that makes two records one, is refused")
       ->type_name("OLD=NEW")
       ->take_all();
 }
 
 }  // namespace
 
+// The help and version texts go to standard output; whether they arrived is the status.
+int Answered(int status) {
+  try {
+    cli::CheckOutput(std::cout);
+  } catch (const cli::OutputError& e) {
+    std::cerr << "tolvane-cli: " << e.what() << "\n";
+    return cli::kUsage;
+  }
+  return status;
+}
+
 int main(int argc, char** argv) {
+  // A reader that goes away (| head) makes writes fail with EPIPE rather than end the
+  // program mid-run, so that a restore can stop between records and say what it did.
+  std::signal(SIGPIPE, SIG_IGN);
   CLI::App app{
       "Captures the trustee assignments of a volume into a rights file, grants them again, "
       "and compares a rights file with the live volumes.\n"
@@ -67,7 +116,7 @@ int main(int argc, char** argv) {
       "the volume holds now, a failure its reason, as a sixth field. Messages go to standard "
       "error.\n"
       "Exit status: 0 done or no difference; 1 records failed or differences found; 2 bad "
-      "usage or unreadable input.",
+      "usage, unreadable input or unwritable output.",
       "tolvane-cli"};
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -77,6 +126,11 @@ int main(int argc, char** argv) {
                  "The network folder (else $TOLVANE_NETWORK, else the default folder)")
       ->type_name("DIR");
   app.add_flag("-q,--quiet", quiet, "No progress bar and no messages but problems");
+  app.set_version_flag("--version", "tolvane-cli " TOLVANE_VERSION, "Show the version and exit");
+
+  std::string helpTopic;
+  CLI::App* help = app.add_subcommand("help", "Show the help of tolvane-cli or of one command");
+  help->add_option("COMMAND", helpTopic, "The command");
 
   CLI::App* trees = app.add_subcommand("trees", "List the trees the workstation is connected to");
 
@@ -101,22 +155,27 @@ int main(int argc, char** argv) {
   std::vector<std::string> mapServers, mapVolumes, mapTrees;
   CLI::App* restore =
       app.add_subcommand("restore", "Grant every record of a rights file, going on past failures");
-  restore->add_option("FILE", restoreOptions.file, "The rights file")->required();
+  restore->add_option("FILE", restoreOptions.file, "The rights file (- is standard input)")
+      ->required();
   restore->add_flag("--dry-run", restoreOptions.dryRun,
                     "Grant nothing; say per record what a restore would do");
   AddMappingOption(restore, "--map-server", &mapServers, "server");
   AddMappingOption(restore, "--map-volume", &mapVolumes, "volume at the head of the directory");
   AddMappingOption(restore, "--map-tree", &mapTrees, "tree");
 
-  std::string verifyFile;
+  cli::VerifyOptions verifyOptions;
   CLI::App* verify =
       app.add_subcommand("verify", "Compare a rights file with the live volumes it names");
-  verify->add_option("FILE", verifyFile, "The rights file")->required();
+  verify->add_option("FILE", verifyOptions.file, "The rights file (- is standard input)")
+      ->required();
+  AddMappingOption(verify, "--map-server", &mapServers, "server");
+  AddMappingOption(verify, "--map-volume", &mapVolumes, "volume at the head of the directory");
+  AddMappingOption(verify, "--map-tree", &mapTrees, "tree");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    if (e.get_exit_code() == 0) return Answered(app.exit(e));  // --help, --version
     CLI::App* failing = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
     const std::vector<std::string> left = app.remaining();
     const std::string what = failing == &app && !left.empty() && left.front().rfind('-', 0) != 0
@@ -128,11 +187,28 @@ int main(int argc, char** argv) {
   }
 
   CLI::App* chosen = app.get_subcommands().front();
+  if (chosen == help) {
+    if (helpTopic.empty()) {
+      std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+      return Answered(cli::kDone);
+    }
+    for (CLI::App* command : {trees, volumes, capture, restore, verify, help}) {
+      if (command->get_name() == helpTopic) {
+        std::cout << command->help(app.get_name());
+        return Answered(cli::kDone);
+      }
+    }
+    std::cerr << "tolvane-cli: help: unknown command \"" << helpTopic
+              << "\"\nTry 'tolvane-cli --help'.\n";
+    return cli::kUsage;
+  }
   try {
+    restore::RecordMapping& mapping =
+        chosen == verify ? verifyOptions.mapping : restoreOptions.mapping;
     for (const auto& [field, values] : {std::pair{restore::MappedField::kServer, &mapServers},
                                         {restore::MappedField::kVolume, &mapVolumes},
                                         {restore::MappedField::kTree, &mapTrees}}) {
-      for (const std::string& value : *values) restoreOptions.mapping.Add(field, value);
+      for (const std::string& value : *values) mapping.Add(field, value);
     }
     if (chosen == capture && captureOptions.output.empty() && capture->count("--output") > 0) {
       throw cli::UsageError("--output needs a file name, or - for standard output.");
@@ -143,13 +219,18 @@ int main(int argc, char** argv) {
     int status = cli::kDone;
     if (chosen == trees) status = cli::ListTrees(context);
     if (chosen == volumes) status = cli::ListVolumes(context, volumesTree);
+    captureOptions.network = network.empty() ? sim::DefaultNetworkFolder().string() : network;
     if (chosen == capture) status = cli::Capture(context, captureOptions);
     if (chosen == restore) status = cli::Restore(context, restoreOptions);
-    if (chosen == verify) status = cli::Verify(context, verifyFile);
-    std::cout.flush();
+    if (chosen == verify) status = cli::Verify(context, verifyOptions);
+    cli::CheckOutput(std::cout);
     return status;
   } catch (const restore::MappingError& e) {
-    std::cerr << "tolvane-cli: " << e.what() << "\nTry 'tolvane-cli restore --help'.\n";
+    std::cerr << "tolvane-cli: " << e.what() << "\nTry 'tolvane-cli " << chosen->get_name()
+              << " --help'.\n";
+    return cli::kUsage;
+  } catch (const cli::OutputError& e) {
+    std::cerr << "tolvane-cli: " << e.what() << "\n";
     return cli::kUsage;
   } catch (const cli::UsageError& e) {
     std::cerr << "tolvane-cli: " << e.what() << "\n";

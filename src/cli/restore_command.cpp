@@ -1,16 +1,23 @@
 // tolvane-cli restore and verify: a rights file granted again, or compared with the live
 // volumes it names.
 
-#include <filesystem>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
+#include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
 #include "formats/rights_file.h"
+#include "formats/text_file.h"
 #include "formats/windows1252.h"
 #include "verify/rights_difference.h"
 
@@ -19,110 +26,242 @@ namespace {
 
 using formats::RightsRecord;
 
-// Calls `each` with every record of a rights file; `each` null only reads. Throws
-// UsageError for a file that cannot be read.
-std::size_t ForEachRecord(const std::string& file,
-                          const std::function<void(std::size_t, const RightsRecord&)>& each) {
+std::string Reason(int error) { return std::generic_category().message(error); }
+
+// A private copy of the input, which is read exactly once: a pipe can be read only once,
+// and a file that grows or changes during the run must not hand the grant records the
+// check never saw. The copy has no name (or loses it at once), so nothing else can reach
+// it and nothing is left behind.
+class Spool {
+ public:
+  explicit Spool(const std::string& input) : name_(input) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {  // a file system without unnamed files
+      std::string name = folder + "/tolvane-cli-XXXXXX";
+      fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+      if (fd_ >= 0) ::unlink(name.c_str());
+    }
+    if (fd_ < 0) {
+      throw UsageError("Cannot make a private copy of the input in " + folder + ": " +
+                       Reason(errno) + ".");
+    }
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+    try {
+      Copy(folder);
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
+  }
+  ~Spool() { ::close(fd_); }
+  Spool(const Spool&) = delete;
+  Spool& operator=(const Spool&) = delete;
+
+  formats::RightsFileReader Reader() const {
+    return formats::RightsFileReader(std::filesystem::path(path_));
+  }
+
+  // A reader's message about the copy, naming the input the user gave instead.
+  std::string Explain(std::string message) const {
+    const bool standardInput = name_ == "-";
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{
+              "The file " + path_, standardInput ? "Standard input" : "The file " + name_},
+          {"the file " + path_, standardInput ? "standard input" : "the file " + name_},
+          {path_, standardInput ? "standard input" : name_}}) {
+      for (std::size_t at; (at = message.find(from)) != std::string::npos;) {
+        message.replace(at, from.size(), to);
+      }
+    }
+    return message;
+  }
+
+ private:
+  void Copy(const std::string& folder) {
+    std::vector<char> buffer(1 << 16);
+    std::optional<formats::InputFile> file;
+    if (name_ != "-") {
+      try {
+        file.emplace(std::filesystem::path(name_));
+      } catch (const formats::FormatError& e) {
+        throw UsageError(e.what());
+      }
+    }
+    while (true) {
+      std::size_t got = 0;
+      if (file) {
+        try {
+          got = file->Read(buffer.data(), buffer.size());
+        } catch (const formats::FormatError& e) {
+          throw UsageError(e.what());
+        }
+      } else {
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw UsageError("Cannot read standard input: " + Reason(errno) + ".");
+        got = static_cast<std::size_t>(n);
+      }
+      if (got == 0) return;
+      for (std::size_t written = 0; written < got;) {
+        const ssize_t n = ::write(fd_, buffer.data() + written, got - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+          throw UsageError("Cannot copy the input into " + folder + ": " + Reason(errno) + ".");
+        }
+        written += static_cast<std::size_t>(n);
+      }
+    }
+  }
+
+  std::string name_;  // the input as the user named it; "-" standard input
+  int fd_ = -1;
+  std::string path_;  // where the copy can be opened again
+};
+
+// Reads every record of the copy before anything is done with them, hands each, mapped, to
+// `each`, and checks the mapping against them all. Throws UsageError, ending with
+// `afterwards`, for a file or a mapping that does not hold.
+std::size_t CheckFile(const Spool& spool, const restore::RecordMapping& mapping,
+                      const std::function<void(const RightsRecord&)>& each,
+                      const std::string& afterwards) {
+  restore::MappingCheck check(mapping);
+  std::size_t count = 0;
   try {
-    formats::RightsFileReader reader{std::filesystem::path(file)};
-    std::size_t count = 0;
+    formats::RightsFileReader reader = spool.Reader();
     while (!reader.AtEnd()) {
-      const RightsRecord record = reader.ReadRecord();
-      if (each) each(count, record);
+      const RightsRecord mapped = check.Add(reader.ReadRecord());
+      if (each) each(mapped);
       ++count;
     }
-    return count;
+    check.Finish();
   } catch (const formats::FormatError& e) {
-    throw UsageError(e.what());
+    throw UsageError(spool.Explain(e.what()) + afterwards);
+  } catch (const restore::MappingError& e) {
+    throw UsageError(e.what() + afterwards);
   }
-}
-
-// Every record of a rights file, read before anything is done with them, so that a file
-// that turns out unreadable half-way has changed nothing.
-std::vector<RightsRecord> ReadRightsFile(const std::string& file) {
-  std::vector<RightsRecord> records;
-  ForEachRecord(file, [&](std::size_t, const RightsRecord& record) { records.push_back(record); });
-  return records;
+  return count;
 }
 
 }  // namespace
 
 int Restore(Context& context, const RestoreOptions& options) {
-  // The file is read through once before anything is granted, so that a file that turns
-  // out unreadable half-way has changed nothing, and once to grant: a large file need not
-  // be held whole.
-  const std::size_t total = ForEachRecord(options.file, nullptr);
+  const Spool spool(options.file);
+  const std::size_t total =
+      CheckFile(spool, options.mapping, nullptr, " Nothing has been granted.");
+
   RecordGranter granter(context.platform, options.dryRun);
   std::size_t added = 0, changed = 0, same = 0, failed = 0;
-  ForEachRecord(options.file, [&](std::size_t i, const RightsRecord& read) {
-    context.Progress(i, total);
-    const RightsRecord record = options.mapping.Apply(read);
-    const GrantResult result = granter.Grant(record);
-    switch (result.kind) {
-      case GrantKind::kAdd:
-        ++added;
-        context.Line(ResultLine("add", record));
-        break;
-      case GrantKind::kChange:
-        ++changed;
-        context.Line(ResultLine("change", record, result.oldRights));
-        break;
-      case GrantKind::kSame:
-        ++same;
-        context.Line(ResultLine("same", record));
-        break;
-      case GrantKind::kFailed:
-        ++failed;
-        context.Line(ResultLine("failed", record, result.failure));
-        break;
+  const auto summary = [&](const std::string& head) {
+    const auto n = [](std::size_t count) { return std::to_string(count); };
+    return options.dryRun
+               ? head + " looked at: " + n(added) + " to add, " + n(changed) + " to change, " +
+                     n(same) + " already there, " + n(failed) + " failed."
+               : head + ": " + n(added) + " added, " + n(changed) + " changed, " + n(same) +
+                     " already there, " + n(failed) + " failed.";
+  };
+  std::size_t done = 0;
+  try {
+    formats::RightsFileReader reader = spool.Reader();
+    for (; !reader.AtEnd(); ++done) {
+      context.Progress(done, total);
+      const RightsRecord record = options.mapping.Apply(reader.ReadRecord());
+      const GrantResult result = granter.Grant(record);
+      switch (result.kind) {
+        case GrantKind::kAdd:
+          ++added;
+          context.Line(ResultLine("add", record));
+          break;
+        case GrantKind::kChange:
+          ++changed;
+          context.Line(ResultLine("change", record, result.oldRights));
+          break;
+        case GrantKind::kSame:
+          ++same;
+          context.Line(ResultLine("same", record));
+          break;
+        case GrantKind::kFailed:
+          ++failed;
+          context.Line(ResultLine("failed", record, result.failure));
+          break;
+      }
     }
-  });
+  } catch (const OutputError&) {
+    // What was done is told all the same; the record whose line could not be written was
+    // handled. The caller says why the run stopped.
+    context.EndProgress();
+    context.Problem(summary("Stopped after " + std::to_string(done + 1) + " of " +
+                            Count(total, "record", "records")));
+    throw;
+  }
   context.EndProgress();
-  context.Note(options.dryRun ? Count(total, "record", "records") + " looked at: " +
-                                    std::to_string(added) + " to add, " + std::to_string(changed) +
-                                    " to change, " + std::to_string(same) + " already there, " +
-                                    std::to_string(failed) + " failed."
-                              : Count(total, "record", "records") + ": " + std::to_string(added) +
-                                    " added, " + std::to_string(failed) + " failed.");
+  context.Note(summary(Count(total, "record", "records")));
   return failed == 0 ? kDone : kFailed;
 }
 
-int Verify(Context& context, const std::string& file) {
-  const std::vector<RightsRecord> records = ReadRightsFile(file);
-  // Each volume the file names, once, with the tree of its first record.
-  struct Volume {
-    std::string tree, server, volume;
+int Verify(Context& context, const VerifyOptions& options) {
+  const Spool spool(options.file);
+  // Each record is compared under its own tree, on its own server and volume: one live
+  // reading for each (tree, server, volume) the file names.
+  struct Group {
+    std::string tree, server, volume;  // as the first record names them
+    std::vector<RightsRecord> records;
   };
-  std::map<std::pair<std::string, std::string>, Volume> volumes;
-  for (const RightsRecord& record : records) {
-    const std::size_t colon = record.directory.find(':');
-    if (colon == std::string::npos) continue;  // names no volume: it can only be missing
-    const std::string volume = record.directory.substr(0, colon);
-    volumes.try_emplace({formats::FoldName(record.server), formats::FoldName(volume)},
-                        Volume{record.tree, record.server, volume});
-  }
-  std::vector<RightsRecord> live;
-  for (const auto& [key, volume] : volumes) {
+  std::map<std::tuple<std::string, std::string, std::string>, Group> groups;
+  CheckFile(
+      spool, options.mapping,
+      [&](const RightsRecord& record) {
+        const std::size_t colon = record.directory.find(':');
+        const std::string volume =
+            colon == std::string::npos ? std::string() : record.directory.substr(0, colon);
+        Group& group = groups[{formats::FoldName(record.tree), formats::FoldName(record.server),
+                               formats::FoldName(volume)}];
+        if (group.records.empty()) group = {record.tree, record.server, volume, {}};
+        group.records.push_back(record);
+      },
+      "");
+
+  std::vector<verify::Difference> differences;
+  const auto add = [&](std::vector<verify::Difference> more) {
+    differences.insert(differences.end(), std::make_move_iterator(more.begin()),
+                       std::make_move_iterator(more.end()));
+  };
+  for (auto& [key, group] : groups) {
+    // A record that names no volume cannot be on one.
+    if (group.volume.empty()) {
+      add(verify::CompareRecords(group.records, {}));
+      continue;
+    }
+    std::string tree;
+    try {
+      tree = ConnectedTree(context, group.tree);
+    } catch (const UsageError& e) {
+      add(verify::FailedRecords(group.records, e.what()));
+      continue;
+    }
+    std::vector<RightsRecord> live;
     std::string failure;
     bool read = false;
     try {
       read = CaptureVolume(
-          context, volume.tree, volume.server, volume.volume,
+          context, tree, group.server, group.volume,
           [&](const RightsRecord& record) { live.push_back(record); }, &failure);
     } catch (const std::exception& e) {
       failure = e.what();
     }
-    // Without the live side there is nothing to compare: that is no difference found.
+    // Without the live side nothing can be compared, which is no difference found.
     if (!read) {
-      throw UsageError("The assignments of server " + volume.server + ", volume " + volume.volume +
-                       " cannot be read: " + failure);
+      add(verify::FailedRecords(group.records, failure));
+    } else {
+      add(verify::CompareRecords(group.records, live));
     }
   }
-  const std::vector<verify::Difference> differences = verify::CompareRecords(records, live);
+  verify::SortDifferences(differences);
   for (const verify::Difference& difference : differences) {
     switch (difference.kind) {
       case verify::DifferenceKind::kChange:
-        context.Line(ResultLine("change", difference.record, difference.liveRights));
+        context.Line(ResultLine("change", difference.record, difference.detail));
         break;
       case verify::DifferenceKind::kMissing:
         context.Line(ResultLine("missing", difference.record));
@@ -130,11 +269,14 @@ int Verify(Context& context, const std::string& file) {
       case verify::DifferenceKind::kExtra:
         context.Line(ResultLine("extra", difference.record));
         break;
+      case verify::DifferenceKind::kFailed:
+        context.Line(ResultLine("failed", difference.record, difference.detail));
+        break;
     }
   }
   const verify::DifferenceCount count = verify::CountDifferences(differences);
   context.Line(verify::CountLine(count));
-  return count.Total() == 0 ? kDone : kFailed;
+  return count.Total() == 0 && count.failed == 0 ? kDone : kFailed;
 }
 
 }  // namespace cli

@@ -99,7 +99,7 @@ TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
       {"restore x.RIGHTS --map-volume SYS=", "the NEW name is empty"},
       {"restore x.RIGHTS --map-tree A=B --map-tree a=C", "is already mapped to \"B\""},
       {"restore --dry-run nosuch.RIGHTS", "Cannot read the file nosuch.RIGHTS"},
-      {"restore short.RIGHTS", "holds 3 of the five fields"},
+      {"restore short.RIGHTS", "short.RIGHTS, line 1: it holds 3 fields"},
       {"verify nosuch.RIGHTS", "Cannot read the file nosuch.RIGHTS"},
       {"verify", "FILE is required"},
   };
