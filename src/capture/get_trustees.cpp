@@ -17,6 +17,8 @@
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
 #include "formats/object_list_file.h"
+#include "formats/rights_file.h"
+#include "formats/rights_file_writer.h"
 #include "formats/windows1252.h"
 
 namespace app {
@@ -119,9 +121,15 @@ void Form1::Command1_Click() {
   } catch (const std::exception& e) {
     work.objectList.reset();
     SetStatus("");
+    // Said only when it is true: a first capture of a volume has nothing to leave alone.
+    const std::string rightsFile =
+        desktop_.ProgramFolder() + "/" + formats::RightsFileName(ServerName, VolumeName);
+    const std::string leftAlone =
+        formats::RightsFileWriter::EarlierFileExists(rightsFile)
+            ? "\rAn earlier rights file of this volume has been left as it was."
+            : "";
     desktop_.MsgBox("The trustees of server " + ServerName + ", volume " + VolumeName +
-                        " could not be obtained: " + e.what() +
-                        "\rAn earlier rights file of this volume has been left as it was.",
+                        " could not be obtained: " + e.what() + leftAlone,
                     MsgIcon::Critical);
   }
   UnmapVolumeDrive(*this, work);

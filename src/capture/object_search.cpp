@@ -1,6 +1,5 @@
 #include "capture/object_search.h"
 
-#include "formats/field_reader.h"
 #include "formats/object_list_file.h"
 #include "formats/windows1252.h"
 
@@ -15,8 +14,10 @@ ObjectNames CompileObjectNames(nw::NWDirectory& directory, const std::string& tr
       if (result.empty()) continue;  // a search that found nothing
       try {
         std::string name = formats::DottedName(result, tree);
-        // The window's object list file refuses such a name, so its capture leaves it out.
-        formats::EncodeField(name, "object name", /*quoteEmpty=*/true);
+        // The client takes names in Windows-1252: a name without a code there cannot be
+        // looked up. A name the rights file cannot carry (a double quote, a line end) is
+        // kept: its assignments are still found, and told as what the file lacks.
+        formats::Utf8ToCp1252(name, "object name");
         found.names.push_back(std::move(name));
       } catch (const formats::UnwritableValue&) {
         found.leftOut.push_back(result);

@@ -23,8 +23,9 @@ inline constexpr ObjectClass kObjectClasses[] = {
 };
 
 struct ObjectNames {
-  std::vector<std::string> names;    // users first, then groups, roles, units
-  std::vector<std::string> leftOut;  // results no dotted name can be made of, as found
+  std::vector<std::string> names;  // users first, then groups, roles, units
+  // Results no dotted name can be made of, or whose name the client cannot carry, as found.
+  std::vector<std::string> leftOut;
 };
 
 // Searches below "NDS:\\" + tree + "\[Root]" with the arguments the window passes. The

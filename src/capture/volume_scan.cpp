@@ -123,12 +123,18 @@ class Scanner {
   }
 
   std::optional<nw::nuint32> MapName(const std::string& name) {
+    // A name the client cannot carry names no object it could find.
+    std::string clientName;
+    try {
+      clientName = formats::Utf8ToCp1252(name, "object name");
+    } catch (const formats::FormatError&) {
+      return std::nullopt;
+    }
     std::optional<nw::NWDSContextHandle> context = options_.setUpOnce ? context_ : RootContext();
     if (options_.setUpOnce && !context_) context = context_ = RootContext();
     if (!context) return std::nullopt;
     nw::nuint32 objectID = 0;
-    const nw::NWRCODE rc =
-        client_.NWDSMapNameToID(*context, conn_, formats::Utf8ToCp1252(name).c_str(), &objectID);
+    const nw::NWRCODE rc = client_.NWDSMapNameToID(*context, conn_, clientName.c_str(), &objectID);
     if (!options_.setUpOnce) client_.NWDSFreeContext(*context);
     if (rc != 0 || objectID == 0) return std::nullopt;
     return objectID;

@@ -1,8 +1,12 @@
 // tolvane-cli capture: one volume's assignments into a rights file or onto standard output.
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/drive_mapping.h"
 #include "capture/object_search.h"
@@ -13,11 +17,93 @@
 #include "formats/windows1252.h"
 
 namespace cli {
+namespace {
 
+namespace fs = std::filesystem;
 using formats::RightsRecord;
 
-bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
-                   const std::string& volume, const RecordSink& sink, std::string* failure) {
+// Beyond this many, the assignments that could not be written are only counted.
+constexpr std::size_t kUnwrittenTold = 20;
+
+// Names of standard output itself: renaming a file over one would take the name from the
+// terminal or pipe rather than write into it.
+bool NamesStandardOutput(const std::string& output) {
+  if (output == "-") return true;
+  const fs::path name = fs::path(output).lexically_normal();
+  return name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1";
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool Within(const fs::path& path, const fs::path& folder) {
+  const auto [inFolder, inPath] =
+      std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return inFolder == folder.end();
+}
+
+// The store (with its journal files, which need not exist yet) and the volume folders of the
+// network in use: a capture written over any of them would damage the network it reads. The
+// output is compared as it will be reached (links followed, by device and inode when it
+// exists) and by the name it stands at.
+bool PartOfNetwork(const fs::path& output, const fs::path& network) {
+  std::error_code error;
+  const fs::path folder = fs::weakly_canonical(network, error);
+  if (error) return false;
+  const fs::path absolute = fs::absolute(output, error);
+  if (error) return false;
+  const fs::path reached = fs::weakly_canonical(absolute, error);
+  if (error) return false;
+  const fs::path named = fs::weakly_canonical(absolute.parent_path(), error) / absolute.filename();
+  if (error) return false;
+
+  const fs::path volumes = folder / "volumes";
+  if (Within(reached, volumes) || Within(named, volumes)) return true;
+  struct stat target {};
+  const bool exists = ::stat(reached.c_str(), &target) == 0;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const fs::path store = folder / ("network.db" + std::string(suffix));
+    if (reached == store || named == store) return true;
+    struct stat own {};
+    if (exists && ::stat(store.c_str(), &own) == 0 && SameFile(target, own)) return true;
+  }
+  // A folder reached by another way (a bind mount) is still the same folder.
+  struct stat volumesStat {};
+  if (::stat(volumes.c_str(), &volumesStat) != 0) return false;
+  for (fs::path up = reached.parent_path();; up = up.parent_path()) {
+    struct stat step {};
+    if (::stat(up.c_str(), &step) == 0 && SameFile(step, volumesStat)) return true;
+    if (up == up.root_path() || up.empty()) break;
+  }
+  return false;
+}
+
+struct Unwritten {
+  RightsRecord record;
+  std::string why;
+};
+
+// What the scan found that the file cannot hold, one line each (the first few, then a
+// count), so that no assignment is lost without a word.
+void TellUnwritten(Context& context, const std::vector<Unwritten>& unwritten) {
+  const std::size_t told = std::min(unwritten.size(), kUnwrittenTold);
+  for (std::size_t i = 0; i < told; ++i) {
+    context.Problem("The assignment of " + formats::QuoteForMessage(unwritten[i].record.object) +
+                    " on " + formats::QuoteForMessage(unwritten[i].record.directory) +
+                    " could not be written. " + unwritten[i].why);
+  }
+  if (unwritten.size() > told) {
+    context.Problem("... and " +
+                    Count(unwritten.size() - told, "more assignment", "more assignments") +
+                    " that could not be written.");
+  }
+}
+
+// CaptureVolume, and the number of search results left out of it.
+bool CaptureCounting(Context& context, const std::string& tree, const std::string& server,
+                     const std::string& volume, const RecordSink& sink, std::string* failure,
+                     std::size_t* leftOut) {
   nw::NWSession& session = context.platform.Session();
   const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
   if (drive.drive.empty()) {
@@ -36,6 +122,7 @@ bool CaptureVolume(Context& context, const std::string& tree, const std::string&
 
   std::unique_ptr<nw::NWDirectory> directory = context.platform.CreateDirectory();
   const capture::ObjectNames objects = capture::CompileObjectNames(*directory, tree);
+  *leftOut = objects.leftOut.size();
   if (!objects.leftOut.empty()) {
     context.Problem(Count(objects.leftOut.size(), "search result", "search results") +
                     " of the tree " + tree + " cannot be captured and " +
@@ -47,6 +134,14 @@ bool CaptureVolume(Context& context, const std::string& tree, const std::string&
       [&](std::size_t scanned, std::size_t total) { context.Progress(scanned, total); }, failure);
   context.EndProgress();
   return done;
+}
+
+}  // namespace
+
+bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
+                   const std::string& volume, const RecordSink& sink, std::string* failure) {
+  std::size_t leftOut = 0;
+  return CaptureCounting(context, tree, server, volume, sink, failure, &leftOut);
 }
 
 int Capture(Context& context, const CaptureOptions& options) {
@@ -67,28 +162,35 @@ int Capture(Context& context, const CaptureOptions& options) {
                      "' lists them).");
   }
   const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(selected);
-  const bool toStandardOutput = options.output == "-";
+  const bool toStandardOutput = NamesStandardOutput(options.output);
   std::string file;
   std::unique_ptr<formats::RightsFileWriter> writer;
   std::string bytes;  // standard output gets the whole file or nothing
-  try {
-    if (!toStandardOutput) {
-      file = options.output.empty() ? formats::RightsFileName(parts.server, parts.volume)
-                                    : options.output;
-      writer = std::make_unique<formats::RightsFileWriter>(std::filesystem::path(file));
+  // Everything about the output is settled before the drive is mapped and the scan begins.
+  if (!toStandardOutput) {
+    file = options.output.empty() ? formats::RightsFileName(parts.server, parts.volume)
+                                  : options.output;
+    if (!options.network.empty() && PartOfNetwork(file, options.network)) {
+      throw UsageError("The file " + file + " belongs to the network in " + options.network +
+                       " (its store or a volume's folders); a rights file is never written "
+                       "there.");
     }
-  } catch (const formats::FormatError& e) {
-    throw UsageError(e.what());
+    try {
+      writer = std::make_unique<formats::RightsFileWriter>(fs::path(file));
+    } catch (const formats::FormatError& e) {
+      throw UsageError(e.what());
+    }
   }
 
-  std::size_t written = 0, skipped = 0;
+  std::size_t written = 0, leftOut = 0;
+  std::vector<Unwritten> unwritten;
   std::string failure;
   bool done = false;
   try {
-    done = CaptureVolume(
+    done = CaptureCounting(
         context, tree, parts.server, parts.volume,
         [&](const RightsRecord& record) {
-          // A value the format cannot carry costs its record, as in the window.
+          // A value the format cannot carry costs its record, not the capture; it is told.
           try {
             if (writer) {
               writer->Write(record);
@@ -96,35 +198,41 @@ int Capture(Context& context, const CaptureOptions& options) {
               bytes += formats::FormatRightsRecord(record);
             }
             ++written;
-          } catch (const formats::UnwritableValue&) {
-            ++skipped;
+          } catch (const formats::UnwritableValue& e) {
+            unwritten.push_back({record, e.what()});
           }
         },
-        &failure);
+        &failure, &leftOut);
     if (done && writer) writer->Commit();
   } catch (const std::exception& e) {
     done = false;
     failure = e.what();
   }
   if (!done) {
+    const bool earlier =
+        writer && !writer->Direct() && formats::RightsFileWriter::EarlierFileExists(file);
     context.Problem("The trustees of server " + parts.server + ", volume " + parts.volume +
                     " could not be obtained: " + failure +
-                    (toStandardOutput ? "" : " An earlier rights file has been left as it was."));
+                    (earlier ? " An earlier rights file has been left as it was." : ""));
     return kFailed;
   }
   if (toStandardOutput) {
     context.Out() << bytes;
     context.Out().flush();
   }
-  if (skipped > 0) {
-    context.Problem(Count(skipped, "record", "records") +
+  if (!unwritten.empty()) {
+    TellUnwritten(context, unwritten);
+    context.Problem(Count(unwritten.size(), "record", "records") +
                     " could not be written, because a name holds a character the file cannot "
                     "carry, and " +
-                    (skipped == 1 ? "was" : "were") + " skipped.");
+                    (unwritten.size() == 1 ? "was" : "were") + " skipped; " +
+                    (toStandardOutput ? std::string("standard output") : "the file " + file) +
+                    " holds the other " + Count(written, "record", "records") + ".");
   }
   context.Note((toStandardOutput ? std::string("Wrote ") : "File " + file + ": ") +
                Count(written, "record", "records") + ".");
-  return kDone;
+  // A file without some of the volume's assignments is no complete capture.
+  return unwritten.empty() && leftOut == 0 ? kDone : kFailed;
 }
 
 }  // namespace cli

@@ -57,6 +57,10 @@ OutputFile::OutputFile(const std::filesystem::path& file) : file_(file) {
   buffer_.reserve(kFlushSize);
 }
 
+OutputFile::OutputFile(int fd, const std::filesystem::path& file) : file_(file), fd_(fd) {
+  buffer_.reserve(kFlushSize);
+}
+
 OutputFile::~OutputFile() {
   if (fd_ >= 0) ::close(fd_);
 }

@@ -29,6 +29,8 @@ class OutputFile {
  public:
   // Creates the file or empties an existing one; throws FormatError when it cannot.
   explicit OutputFile(const std::filesystem::path& file);
+  // Takes over `fd`, already open for writing; `file` names it in messages.
+  OutputFile(int fd, const std::filesystem::path& file);
   ~OutputFile();  // closes without reporting; Close() is the checked way
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;

@@ -203,11 +203,12 @@ TEST(RightsFile, AnEarlierFileStaysUntilCommitAndNoTemporaryFileIsLeft) {
   writer.Commit();
   EXPECT_EQ(ReadFileBytes(file), kPlainLine);
   EXPECT_EQ(FilesIn(dir), 1u);
-  // Nothing can replace a folder: the failed commit still removes its temporary file.
+  // A folder that takes the name while the writer works: the failed commit still removes its
+  // temporary file, and the writer is closed.
   fs::remove(file);
-  fs::create_directory(file);
   RightsFileWriter failing(file);
   failing.Write(kPlain);
+  fs::create_directory(file);
   EXPECT_THROW(failing.Commit(), FormatError);
   try {
     failing.Write(kPlain);
