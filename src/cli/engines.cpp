@@ -23,9 +23,12 @@ class ProgressObserver : public capture::ScanObserver {
   const std::size_t total_;
 };
 
-std::string FailureText(const restore::GrantOutcome& outcome) {
+std::string FailureText(const restore::GrantOutcome& outcome, const formats::RightsRecord& record) {
   const std::string code = " (E=" + nw::CodeText(outcome.code) + ")";
   switch (outcome.failure) {
+    case restore::GrantFailure::kBadRights:
+      return "rights text " + formats::QuoteForMessage(record.rights) +
+             " holds a word that is no right";
     case restore::GrantFailure::kConnection:
       return "server unreachable" + code;
     case restore::GrantFailure::kObjectNameTooLong:
@@ -35,7 +38,9 @@ std::string FailureText(const restore::GrantOutcome& outcome) {
     case restore::GrantFailure::kObjectNotFound:
       return "object not found" + code;
     case restore::GrantFailure::kDirectoryMissing:
-      return "directory missing";
+      return "directory missing" + code;
+    case restore::GrantFailure::kDirectoryUnread:
+      return "directory unreadable" + code;
     default:
       return "NWAddTrustee failed" + code;
   }
@@ -63,7 +68,7 @@ bool ScanVolume(nw::NetWarePlatform& platform, const std::string& tree, const st
 }
 
 RecordGranter::RecordGranter(nw::NetWarePlatform& platform, bool dryRun)
-    : granter_(platform.Client(), platform.Files(), {.dryRun = dryRun, .reuse = true}) {}
+    : granter_(platform.Client(), {.dryRun = dryRun, .reuse = true}) {}
 
 RecordGranter::~RecordGranter() = default;
 
@@ -75,17 +80,19 @@ GrantResult RecordGranter::Grant(const formats::RightsRecord& record) {
     // Only a mapped name can hold what the client cannot carry.
     return {GrantKind::kFailed, "", e.what()};
   }
+  // The same word for a dry run and a restore: what the volume held before the record.
   switch (outcome.status) {
     case restore::GrantStatus::kAdded:
-    case restore::GrantStatus::kWouldAdd:
+    case restore::GrantStatus::kGranted:  // not met: the command line's granter reuses
       return {GrantKind::kAdd, "", ""};
-    case restore::GrantStatus::kWouldChange:
+    case restore::GrantStatus::kChanged:
       return {GrantKind::kChange, formats::BuildRightsText(outcome.oldMask), ""};
-    case restore::GrantStatus::kAlreadyThere:
+    case restore::GrantStatus::kSame:
       return {GrantKind::kSame, "", ""};
-    default:
-      return {GrantKind::kFailed, "", FailureText(outcome)};
+    case restore::GrantStatus::kFailed:
+      break;
   }
+  return {GrantKind::kFailed, "", FailureText(outcome, record)};
 }
 
 }  // namespace cli

@@ -12,6 +12,46 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr std::size_t kChunk = 64 * 1024;
 
+std::string Ordinal(std::size_t field) { return "field " + std::to_string(field); }
+
+// One line's bytes (line end excluded) split into fields; stops at the first problem.
+LineFields SplitLine(std::string_view line) {
+  LineFields read;
+  std::size_t i = 0;
+  while (true) {
+    const std::size_t number = read.fields.size() + 1;
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    std::string_view value;
+    if (i < line.size() && line[i] == '"') {
+      const std::size_t close = line.find('"', i + 1);
+      if (close == std::string_view::npos) {
+        read.problem = "the quote that opens " + Ordinal(number) + " is not closed on the line";
+        return read;
+      }
+      value = line.substr(i + 1, close - i - 1);
+      i = close + 1;
+      while (i < line.size() && IsBlank(line[i])) ++i;
+      if (i < line.size() && line[i] != ',') {
+        const std::string_view after = line.substr(i, line.find(',', i) - i);
+        read.problem = Ordinal(number) +
+                       " has text after its closing quote: " + QuoteForMessage(Cp1252ToUtf8(after));
+        return read;
+      }
+    } else {
+      const std::size_t comma = std::min(line.find(',', i), line.size());
+      value = line.substr(i, comma - i);
+      i = comma;
+    }
+    if (value.find('\0') != std::string_view::npos) {
+      read.problem = Ordinal(number) + " holds a zero byte";
+      return read;
+    }
+    read.fields.push_back(Cp1252ToUtf8(value));
+    if (i >= line.size()) return read;
+    ++i;  // past the comma, which always opens another field
+  }
+}
+
 }  // namespace
 
 std::string EncodeField(std::string_view value, std::string_view label, bool quoteEmpty) {
@@ -127,6 +167,25 @@ std::string FieldReader::ReadField() {
     throw FormatError(Fail("holds a zero byte in the field on line " + std::to_string(fieldLine_)));
   }
   return Cp1252ToUtf8(value);
+}
+
+LineFields FieldReader::ReadLine() {
+  SkipToField();
+  if (Exhausted()) throw FormatError(Fail("has no more lines"));
+  fieldLine_ = line_;
+  // Blanks in front of the first field are passed over already.
+  const std::size_t end = Find("\n", pos_);
+  std::size_t lineEnd = end == std::string::npos ? data_.size() : end;
+  if (end != std::string::npos && lineEnd > pos_ && data_[lineEnd - 1] == '\r') --lineEnd;
+  LineFields read = SplitLine(std::string_view(data_).substr(pos_, lineEnd - pos_));
+  if (end == std::string::npos) {
+    pos_ = data_.size();
+  } else {
+    pos_ = end + 1;
+    ++line_;
+  }
+  afterComma_ = false;
+  return read;
 }
 
 std::string FieldReader::Describe() const {

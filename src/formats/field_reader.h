@@ -1,20 +1,26 @@
 #pragma once
-// The reading rule shared by the object list file and the rights file: a field ends at a
-// comma or a line end (CR LF or a bare LF); blanks (spaces and tabs) in front of a field are
-// skipped; a field that begins with a double quote runs to the next double quote, and what
-// follows that quote up to the comma or line end is passed over.
+// The reading rule of the object list file and the rights file: a field ends at a comma or a
+// line end (CR LF or a bare LF); blanks (spaces and tabs) in front of a field are skipped; a
+// field that begins with a double quote runs to the next double quote.
 //
-// A line end separates fields as a comma does, with one exception that keeps written files
-// and their readings alike: a line that holds nothing (or only blanks) after a line end is
-// no field and is skipped, as is such a run at the end of the file. A comma always opens a
-// field, so "a,\r\n" is two fields, the second empty, even at the end of the file. A value
-// that must be read as empty on a line of its own is written as "".
+// The object list file is read field by field (ReadField): a line end separates fields as a
+// comma does, a quoted field may run over a line end, and what follows its closing quote up
+// to the comma or line end is passed over. A line that holds nothing (or only blanks) after a
+// line end is no field and is skipped, as is such a run at the end of the file. A comma
+// always opens a field, so "a,\r\n" is two fields, the second empty, even at the end of the
+// file. A value that must be read as empty on a line of its own is written as "".
+//
+// The rights file is read line by line (ReadLine): each line its own fields, a line end
+// always ending the line. Its writer never puts a line end inside quotes or text after a
+// closing quote, so either makes the line unreadable rather than swallowing what follows.
+// Lines that hold nothing or only blanks are passed over here too.
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/text_file.h"
 
@@ -25,6 +31,12 @@ namespace formats {
 // exactly as it stands. Throws UnwritableValue naming the value by `label` when it holds a double
 // quote, a line end or a zero byte, or a character with no Windows-1252 code.
 std::string EncodeField(std::string_view value, std::string_view label, bool quoteEmpty = false);
+
+// The fields of one line, or why the line cannot be read as fields.
+struct LineFields {
+  std::vector<std::string> fields;  // UTF-8; those before the problem, if there is one
+  std::string problem;              // empty when the whole line was read
+};
 
 class FieldReader {
  public:
@@ -39,7 +51,11 @@ class FieldReader {
   // the file ends in, and for a field that holds a zero byte.
   std::string ReadField();
 
-  // The line (from 1) on which the last field read begins.
+  // The fields of the next line that holds anything but blanks, with the reader moved past
+  // its line end whatever the line holds. Throws FormatError at the end of the file.
+  LineFields ReadLine();
+
+  // The line (from 1) on which the last field or line read begins.
   std::size_t FieldLine() const { return fieldLine_; }
   // "The file <path>", or "The text" for in-memory text: how messages begin.
   std::string Describe() const;

@@ -36,20 +36,20 @@ RightsFileReader::RightsFileReader(FieldReader fields) : fields_(std::move(field
 bool RightsFileReader::AtEnd() { return fields_.AtEnd(); }
 
 RightsRecord RightsFileReader::ReadRecord() {
-  RightsRecord record;
-  std::string* const fields[] = {&record.tree, &record.object, &record.server, &record.directory,
-                                 &record.rights};
-  std::size_t firstLine = 0;
-  for (std::size_t i = 0; i < 5; ++i) {
-    if (i > 0 && fields_.AtEnd()) {
-      throw FormatError(fields_.Describe() + " ends inside the record that begins on line " +
-                        std::to_string(firstLine) + ": it holds " + std::to_string(i) +
-                        " of the five fields (tree, object, server, directory, rights).");
-    }
-    *fields[i] = fields_.ReadField();
-    if (i == 0) firstLine = fields_.FieldLine();
+  LineFields line = fields_.ReadLine();
+  const auto bad = [&](const std::string& why) {
+    return BadRecord(
+        fields_.Describe() + ", line " + std::to_string(fields_.FieldLine()) + ": " + why + ".",
+        fields_.FieldLine());
+  };
+  if (!line.problem.empty()) throw bad(line.problem);
+  if (line.fields.size() != 5) {
+    throw bad("it holds " + std::to_string(line.fields.size()) +
+              (line.fields.size() == 1 ? " field" : " fields") +
+              ", not the five of a record (tree, object, server, directory, rights)");
   }
-  return record;
+  return {std::move(line.fields[0]), std::move(line.fields[1]), std::move(line.fields[2]),
+          std::move(line.fields[3]), std::move(line.fields[4])};
 }
 
 }  // namespace formats

@@ -2,12 +2,14 @@
 // The rights file SERVER_VOLUME.RIGHTS: one assignment a line, five fields
 // tree,object,server,VOLUME:\Dir\Sub,rights text — Windows-1252, CR LF.
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "formats/field_reader.h"
 #include "formats/text_file.h"
+#include "formats/windows1252.h"
 
 namespace formats {
 
@@ -30,16 +32,30 @@ std::string RightsFileName(std::string_view server, std::string_view volume);
 // character with no Windows-1252 code.
 std::string FormatRightsRecord(const RightsRecord& record);
 
-// Reads five fields a record; a line end separates fields as a comma does.
+// A line of a rights file that is no record: what() names the file, the line and why. The
+// reader has moved past the line, so the next record can still be read.
+class BadRecord : public FormatError {
+ public:
+  BadRecord(const std::string& message, std::size_t line) : FormatError(message), line_(line) {}
+  std::size_t Line() const { return line_; }
+
+ private:
+  std::size_t line_;
+};
+
+// Reads one record a line: a line that does not hold exactly five fields is no record.
 class RightsFileReader {
  public:
   explicit RightsFileReader(const std::filesystem::path& file);  // throws FormatError
   explicit RightsFileReader(FieldReader fields);
 
+  // True once nothing but empty lines (or lines of blanks) is left.
   bool AtEnd();
-  // The next record. Throws FormatError when the file ends inside a record (the fields
-  // read so far are not returned as a record).
+  // The record of the next line that is not empty. Throws BadRecord for a line that is no
+  // record (after moving past it), FormatError when the file cannot be read or is at its end.
   RightsRecord ReadRecord();
+  // The line (from 1) of the last record read, or of the last bad line.
+  std::size_t Line() const { return fields_.FieldLine(); }
 
  private:
   FieldReader fields_;

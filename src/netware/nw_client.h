@@ -42,6 +42,7 @@ struct TrusteeEntry {
 };
 static_assert(sizeof(TrusteeEntry) == 8, "a TrusteeEntry is 8 bytes");
 inline constexpr int kTrusteeBatch = 20;
+inline constexpr std::size_t kScanSequenceSize = 9;  // NWIntScanDirectoryInformation2
 
 inline constexpr std::size_t kVersionInfoSize = 128;  // server name 0-47, major 48, minor 49
 inline constexpr std::size_t kVersionMajorOffset = 48;
@@ -74,6 +75,17 @@ class NetWareClient {
                                               std::size_t dirNameSize, nuint32* dirDateTime,
                                               nuint32* ownerID,
                                               TrusteeEntry trustees[kTrusteeBatch]) = 0;
+
+  // The information of the directory a full path names (dirHandle 0): its name, creation date
+  // and time, owner and maximum rights mask. sequence points at 9 bytes, the first 4 0xFF on
+  // the first call. Answers 0x899C for a path that names no directory (a missing one, a
+  // file), 0x8998 for an unknown volume. augmentFlag: whether wildcards are augmented.
+  virtual NWRCODE NWIntScanDirectoryInformation2(NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                                 const char* srchPath, std::uint8_t* sequence,
+                                                 char* dirName, std::size_t dirNameSize,
+                                                 nuint32* dirDateTime, nuint32* ownerID,
+                                                 std::uint8_t* rightsMask,
+                                                 std::uint16_t augmentFlag) = 0;
 
   virtual NWRCODE NWGetFileServerVersionInfo(NWCONN_HANDLE conn, std::uint8_t* versionInfo,
                                              std::size_t versionInfoSize) = 0;

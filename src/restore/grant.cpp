@@ -1,6 +1,8 @@
 #include "restore/grant.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 #include "formats/byte_buffer.h"
 #include "formats/name_fold.h"
@@ -32,6 +34,25 @@ constexpr std::uint16_t kWordBits = formats::TR_READ | formats::TR_WRITE | forma
 
 bool Broken(nw::NWRCODE code) { return code == nw::kInvalidConnection || code == nw::kServerDown; }
 
+// The directory a path names, as a key that two spellings of it share: case, "/" or "\\",
+// doubled or trailing separators aside.
+std::string DirectoryKey(const std::string& directory) {
+  std::string key;
+  std::string folded = formats::FoldName(directory);
+  const std::size_t colon = folded.find(':');
+  std::size_t from = 0;
+  if (colon != std::string::npos) {
+    key = folded.substr(0, colon + 1);
+    from = colon + 1;
+  }
+  for (std::size_t i = from; i < folded.size();) {
+    const std::size_t end = std::min(folded.find_first_of("\\/", i), folded.size());
+    if (end > i) key.append("\\").append(folded, i, end - i);
+    i = end + 1;
+  }
+  return key;
+}
+
 GrantOutcome Failed(GrantFailure failure, nw::NWRCODE code, std::uint16_t mask,
                     std::size_t limit = 0) {
   GrantOutcome outcome;
@@ -44,8 +65,8 @@ GrantOutcome Failed(GrantFailure failure, nw::NWRCODE code, std::uint16_t mask,
 
 }  // namespace
 
-Granter::Granter(nw::NetWareClient& client, nw::FileListing& files, GrantOptions options)
-    : client_(client), files_(files), options_(options) {}
+Granter::Granter(nw::NetWareClient& client, GrantOptions options)
+    : client_(client), options_(options) {}
 
 Granter::~Granter() {
   for (const auto& [tree, context] : contexts_) client_.NWDSFreeContext(context);
@@ -53,7 +74,12 @@ Granter::~Granter() {
 }
 
 GrantOutcome Granter::Grant(const formats::RightsRecord& record) {
-  const std::uint16_t mask = RightsMaskFromText(record.rights);
+  // A word that is no right would otherwise grant the rest without it: nothing is asked.
+  const std::optional<std::uint16_t> rights = RightsMaskFromText(record.rights);
+  if (!rights) return Failed(GrantFailure::kBadRights, 0, 0);
+  const std::uint16_t mask = *rights;
+  // Without reuse a directory is asked afresh for each record.
+  if (!options_.reuse) directories_.clear();
   GrantOutcome outcome;
   Server server;
   if (!Connect(record.server, &server, &outcome)) {
@@ -63,13 +89,13 @@ GrantOutcome Granter::Grant(const formats::RightsRecord& record) {
   nw::nuint32 objectID = 0;
   if (!Lookup(record, server, &objectID, &outcome)) {
     outcome.mask = mask;
-  } else if (options_.dryRun) {
-    outcome = LookAt(record, server, objectID, mask);
+  } else if (options_.dryRun || options_.reuse) {
+    outcome = Settle(record, server, objectID, mask);
   } else {
     const nw::NWRCODE rc =
         client_.NWAddTrustee(server.conn, kFullPathDirHandle,
                              formats::Utf8ToCp1252(record.directory).c_str(), objectID, mask);
-    outcome = rc == 0 ? GrantOutcome{GrantStatus::kAdded, GrantFailure::kNone, 0, 0, mask, 0}
+    outcome = rc == 0 ? GrantOutcome{GrantStatus::kGranted, GrantFailure::kNone, 0, 0, mask, 0}
                       : Failed(GrantFailure::kAddTrustee, rc, mask);
   }
   Release(record.server, server, outcome.code);
@@ -175,68 +201,88 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
   return true;
 }
 
-GrantOutcome Granter::LookAt(const formats::RightsRecord& record, const Server& server,
+GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& server,
                              nw::nuint32 objectID, std::uint16_t mask) {
   GrantOutcome outcome;
+  Directory* directory = ReadDirectory(record, server, &outcome);
+  if (directory == nullptr) {
+    outcome.mask = mask;
+    return outcome;
+  }
+  if (directory->missing != 0)
+    return Failed(GrantFailure::kDirectoryMissing, directory->missing, mask);
   outcome.mask = mask;
-  const std::string path = formats::Utf8ToCp1252(record.directory);
-  bool listed = false;
-  nw::nuint32 iteration = 0;
-  std::array<char, 512> dirName{};
-  std::array<nw::TrusteeEntry, nw::kTrusteeBatch> batch{};
-  while (true) {
-    nw::nuint32 dateTime = 0;
-    nw::nuint32 ownerID = 0;
-    batch.fill({});
-    const nw::NWRCODE rc = client_.NWScanDirectoryForTrustees2(
-        server.conn, kFullPathDirHandle, path.c_str(), &iteration, dirName.data(), dirName.size(),
-        &dateTime, &ownerID, batch.data());
-    if (rc != 0) {
-      if (Broken(rc)) return Failed(GrantFailure::kConnection, rc, mask);
-      break;
-    }
-    listed = true;
-    for (const nw::TrusteeEntry& entry : batch) {
-      if (entry.ObjectID == 0) break;
-      if (entry.ObjectID != objectID) continue;
-      outcome.oldMask = entry.ObjectRights;
-      outcome.status = (entry.ObjectRights & kWordBits) == (mask & kWordBits)
-                           ? GrantStatus::kAlreadyThere
-                           : GrantStatus::kWouldChange;
-      return outcome;
-    }
+  const auto held = directory->held.find(objectID);
+  if (held == directory->held.end()) {
+    outcome.status = GrantStatus::kAdded;
+  } else {
+    outcome.oldMask = held->second;
+    outcome.status = (held->second & kWordBits) == (mask & kWordBits) ? GrantStatus::kSame
+                                                                      : GrantStatus::kChanged;
   }
-  // An empty trustee list and a directory that is not there answer alike: ask the volume.
-  if (!listed && !DirectoryExists(record, server)) {
-    return Failed(GrantFailure::kDirectoryMissing, 0, mask);
+  // A mask held exactly needs no grant; one that differs only in a bit with no word does.
+  if (!options_.dryRun && (held == directory->held.end() || held->second != mask)) {
+    const nw::NWRCODE rc =
+        client_.NWAddTrustee(server.conn, kFullPathDirHandle,
+                             formats::Utf8ToCp1252(record.directory).c_str(), objectID, mask);
+    if (rc != 0) return Failed(GrantFailure::kAddTrustee, rc, mask);
   }
-  outcome.status = GrantStatus::kWouldAdd;
+  // A later record of the same trustee and directory sees what this one granted (or, in a
+  // dry run, would have).
+  directory->held[objectID] = mask;
   return outcome;
 }
 
-bool Granter::DirectoryExists(const formats::RightsRecord& record, const Server& server) {
-  const std::size_t colon = record.directory.find(':');
-  if (colon == std::string::npos || colon == 0) return false;
-  const std::string volume = record.directory.substr(0, colon);
-  nw::nuint32 number = 0;
-  if (client_.NWGetVolumeNumber(server.conn, formats::Utf8ToCp1252(volume).c_str(), &number) != 0) {
-    return false;
+Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
+                                           const Server& server, GrantOutcome* outcome) {
+  const std::string key = formats::FoldName(record.server) + "|" + DirectoryKey(record.directory);
+  const auto known = directories_.find(key);
+  if (known != directories_.end()) return &known->second;
+
+  const std::string path = formats::Utf8ToCp1252(record.directory);
+  const auto unread = [&](nw::NWRCODE rc) {
+    *outcome =
+        Failed(Broken(rc) ? GrantFailure::kConnection : GrantFailure::kDirectoryUnread, rc, 0);
+    return nullptr;
+  };
+  // An empty trustee list and a path that is no directory answer alike, and a folder that is
+  // gone may still carry stale entries: the server is asked what the path is first.
+  std::array<std::uint8_t, nw::kScanSequenceSize> sequence{};
+  std::fill_n(sequence.begin(), 4, std::uint8_t{0xFF});
+  std::array<char, 256> dirName{};
+  nw::nuint32 dateTime = 0;
+  nw::nuint32 ownerID = 0;
+  std::uint8_t maximumRights = 0;
+  nw::NWRCODE rc = client_.NWIntScanDirectoryInformation2(
+      server.conn, kFullPathDirHandle, path.c_str(), sequence.data(), dirName.data(),
+      dirName.size(), &dateTime, &ownerID, &maximumRights, 0);
+  if (rc == nw::kNoMoreEntries || rc == nw::kVolumeDoesNotExist) {
+    Directory& missing = directories_[key];
+    missing.missing = rc;
+    return &missing;
   }
-  std::string listing = "\\\\" + record.server + "\\" + volume;
-  bool root = true;
-  std::string component;
-  for (std::size_t i = colon + 1; i <= record.directory.size(); ++i) {
-    const char c = i < record.directory.size() ? record.directory[i] : '\\';
-    if (c != '\\' && c != '/') {
-      component += c;
-      continue;
+  if (rc != 0) return unread(rc);
+
+  Directory read;
+  nw::nuint32 iteration = 0;
+  std::array<nw::TrusteeEntry, nw::kTrusteeBatch> batch{};
+  for (bool more = true; more;) {
+    batch.fill({});
+    rc = client_.NWScanDirectoryForTrustees2(server.conn, kFullPathDirHandle, path.c_str(),
+                                             &iteration, dirName.data(), dirName.size(), &dateTime,
+                                             &ownerID, batch.data());
+    if (rc == nw::kNoMoreEntries) break;
+    if (rc != 0) return unread(rc);
+    for (const nw::TrusteeEntry& entry : batch) {
+      // A short batch is the last: no call is spent on hearing so.
+      if (entry.ObjectID == 0) {
+        more = false;
+        break;
+      }
+      read.held.try_emplace(entry.ObjectID, entry.ObjectRights);
     }
-    if (component.empty()) continue;
-    listing += "\\" + component;
-    root = false;
-    component.clear();
   }
-  return root || !files_.Dir(listing).empty();
+  return &(directories_[key] = std::move(read));
 }
 
 }  // namespace restore

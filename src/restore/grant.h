@@ -1,7 +1,7 @@
 #pragma once
-// One record of a rights file granted again, without a window: connection, object lookup
-// (bindery or NDS by the server's version), rights mask and NWAddTrustee, over the client
-// library and the file listing only. The window and the command line both use it.
+// One record of a rights file granted again, without a window: rights mask, connection,
+// object lookup (bindery or NDS by the server's version) and NWAddTrustee, over the client
+// library only. The window and the command line both use it.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "formats/rights_file.h"
-#include "netware/file_listing.h"
 #include "netware/nw_client.h"
 
 namespace restore {
@@ -19,26 +18,32 @@ struct GrantOptions {
   // Grant nothing: only find out what a grant would do.
   bool dryRun = false;
   // Off, the window's way: every record opens and closes its own connection and looks its
-  // object up again. On: one connection per server for the run (opened again after it
-  // broke), its version asked once, one lookup per tree (or server) and object.
+  // object up again, and a grant does not ask first what the volume holds. On: one
+  // connection per server for the run (opened again after it broke), its version asked
+  // once, one lookup per tree (or server) and object, and each directory's trustee list
+  // read once and kept up to date for the run, so each outcome says what the volume held.
   bool reuse = false;
 };
 
+// What the volume held before the record, and so what its grant did (or, in a dry run,
+// would do). A dry run always says it; a real grant says it when the run reuses.
 enum class GrantStatus {
-  kAdded,         // granted
-  kWouldAdd,      // dry run: the object holds no rights there yet
-  kWouldChange,   // dry run: it holds other rights (oldMask)
-  kAlreadyThere,  // dry run: it holds these very rights
+  kAdded,    // the object held no rights there
+  kChanged,  // it held other rights (oldMask)
+  kSame,     // it held the same rights, by their words (a bit with no word, 0x0004, aside)
+  kGranted,  // granted without asking what it held before (reuse off)
   kFailed,
 };
 
 enum class GrantFailure {
   kNone,
+  kBadRights,          // the rights text holds a word that is no right: no client call made
   kConnection,         // the server cannot be reached (code)
   kObjectNameTooLong,  // longer than its buffer (limit)
   kTreeNameTooLong,    // longer than its buffer (limit)
   kObjectNotFound,     // the lookup failed (code)
-  kDirectoryMissing,   // dry run: no such directory, or no such volume (code when asked)
+  kDirectoryMissing,   // asked first: no such directory, or no such volume (code)
+  kDirectoryUnread,    // the directory's information or trustees could not be read (code)
   kAddTrustee,         // NWAddTrustee refused (code)
 };
 
@@ -48,12 +53,12 @@ struct GrantOutcome {
   nw::NWRCODE code = 0;
   std::size_t limit = 0;      // characters a too long name may have
   std::uint16_t mask = 0;     // the mask granted, or that would be
-  std::uint16_t oldMask = 0;  // kWouldChange: the mask held now
+  std::uint16_t oldMask = 0;  // kChanged, kSame: the mask held before
 };
 
 class Granter {
  public:
-  Granter(nw::NetWareClient& client, nw::FileListing& files, GrantOptions options = {});
+  explicit Granter(nw::NetWareClient& client, GrantOptions options = {});
   ~Granter();  // closes the connections kept for the run
   Granter(const Granter&) = delete;
   Granter& operator=(const Granter&) = delete;
@@ -72,17 +77,26 @@ class Granter {
   // The object's ID; false with `outcome` set when it is not found.
   bool Lookup(const formats::RightsRecord& record, const Server& server, nw::nuint32* objectID,
               GrantOutcome* outcome);
-  // The dry run's answer: what granting `mask` would change.
-  GrantOutcome LookAt(const formats::RightsRecord& record, const Server& server,
+  // A directory as the server answered for it: whether it is one, and its trustees.
+  struct Directory {
+    nw::NWRCODE missing = 0;                    // non-zero: the code for no such directory
+    std::map<nw::nuint32, std::uint16_t> held;  // object ID -> mask
+  };
+  // Compares `mask` with what the volume holds, grants it unless a dry run (or unless held
+  // exactly), and keeps the directory's list up to date.
+  GrantOutcome Settle(const formats::RightsRecord& record, const Server& server,
                       nw::nuint32 objectID, std::uint16_t mask);
-  bool DirectoryExists(const formats::RightsRecord& record, const Server& server);
+  // The record's directory, asked of the server the first time; null with `outcome` set
+  // when it cannot be read.
+  Directory* ReadDirectory(const formats::RightsRecord& record, const Server& server,
+                           GrantOutcome* outcome);
 
   nw::NetWareClient& client_;
-  nw::FileListing& files_;
   const GrantOptions options_;
   std::map<std::string, Server> servers_;                               // by folded name
   std::map<std::pair<std::string, std::string>, nw::nuint32> objects_;  // (tree or server, name)
   std::map<std::string, nw::NWDSContextHandle> contexts_;               // by tree
+  std::map<std::string, Directory> directories_;  // by folded server and directory
 };
 
 }  // namespace restore

@@ -6,12 +6,11 @@
 namespace restore {
 namespace {
 
-bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-  auto it = std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
-  return it != text.end();
 }
 
 struct RightWord {
@@ -26,12 +25,19 @@ constexpr RightWord kWords[] = {
 
 }  // namespace
 
-std::uint16_t RightsMaskFromText(std::string_view rightsText) {
+std::optional<std::uint16_t> RightsMaskFromText(std::string_view rightsText) {
   std::uint16_t mask = 0;
-  for (const auto& right : kWords) {
-    if (ContainsIgnoringCase(rightsText, right.word)) mask |= right.bits;
+  if (rightsText.empty()) return mask;
+  for (std::size_t start = 0;;) {
+    const std::size_t dash = std::min(rightsText.find('-', start), rightsText.size());
+    const std::string_view word = rightsText.substr(start, dash - start);
+    const auto* right = std::ranges::find_if(
+        kWords, [&](const RightWord& known) { return EqualIgnoringCase(word, known.word); });
+    if (right == std::end(kWords)) return std::nullopt;
+    mask |= right->bits;
+    if (dash == rightsText.size()) return mask;
+    start = dash + 1;
   }
-  return mask;
 }
 
 }  // namespace restore

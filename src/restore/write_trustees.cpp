@@ -27,6 +27,9 @@ std::string FailureText(const restore::GrantOutcome& outcome, const formats::Rig
              std::to_string(outcome.limit) + " characters; the trustee was not added.";
     case restore::GrantFailure::kObjectNotFound:
       return "Cannot find object " + record.object + " " + code;
+    case restore::GrantFailure::kBadRights:
+      return "The rights text " + formats::QuoteForMessage(record.rights) +
+             " holds a word that is no right; the trustee was not added.";
     default:
       return "NWAddTrustee failed " + code;
   }
@@ -54,7 +57,7 @@ void Form1::Command4_Click() {
 
   SetStatus("Adding Trustee Rights");
   desktop_.SetBusy(true);
-  restore::Granter granter(platform_.Client(), platform_.Files());
+  restore::Granter granter(platform_.Client());
   ThrottledRepaint repaint;
   std::int64_t total = 0;
   std::int64_t failed = 0;
@@ -63,8 +66,13 @@ void Form1::Command4_Click() {
     formats::RightsRecord record;
     try {
       record = file->ReadRecord();
+    } catch (const formats::BadRecord& e) {
+      // A line that is no record costs that line alone; the reader is past it.
+      desktop_.MsgBox(e.what(), MsgIcon::Critical);
+      ++failed;
+      continue;
     } catch (const formats::FormatError& e) {
-      // The file ends inside a record: the fields read are not a record to grant.
+      // The file cannot be read on.
       desktop_.MsgBox(e.what(), MsgIcon::Critical);
       ++failed;
       break;
@@ -81,7 +89,7 @@ void Form1::Command4_Click() {
     repaint({Label7, Label8, Label9, Label10});
 
     const restore::GrantOutcome outcome = granter.Grant(record);
-    if (outcome.status != restore::GrantStatus::kAdded) {
+    if (outcome.status == restore::GrantStatus::kFailed) {
       desktop_.MsgBox(FailureText(outcome, record), MsgIcon::Critical);
       ++failed;
     }

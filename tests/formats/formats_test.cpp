@@ -167,28 +167,94 @@ TEST(RightsFile, RecordsAreWrittenAsLinesAndReadBackExactly) {
   EXPECT_EQ(Records(RightsFileReader(dir / "FS1_VOL1.RIGHTS")), records);
 }
 
-// Five fields a record, whatever the lines: a line end separates fields as a comma does.
-TEST(RightsFile, ReaderTakesFiveFieldsARecordAndSaysWhenTheFileEndsInsideOne) {
+// What a reader makes of a rights file: the records, and each line that is no record as
+// "line N: message".
+struct ReadBack {
+  std::vector<RightsRecord> records;
+  std::vector<std::string> bad;
+};
+ReadBack ReadAll(RightsFileReader reader) {
+  ReadBack read;
+  while (!reader.AtEnd()) {
+    try {
+      read.records.push_back(reader.ReadRecord());
+    } catch (const BadRecord& e) {
+      EXPECT_EQ(e.Line(), reader.Line());
+      read.bad.push_back("line " + std::to_string(e.Line()) + ": " + e.what());
+    }
+  }
+  return read;
+}
+
+// One record a line: a line that does not hold exactly five fields, or is not read whole, is
+// no record, and the lines after it are read as they stand.
+TEST(RightsFile, ReaderTakesOneRecordALineAndNamesEachLineThatIsNone) {
   const RightsRecord a{"T", "O", "S", "V:\\A", "Read"};
   const RightsRecord b{"T2", "O2", "S2", "V:", ""};
-  const std::tuple<std::string, std::vector<RightsRecord>, const char*> cases[] = {
-      {"", {}, "no error"},
-      {"T,O,S,V:\\A,Read,T2,O2,S2,V:,\r\n", {a, b}, "no error"},
-      {"T,O\r\nS,V:\\A\r\nRead\r\n", {a}, "no error"},
-      {"T,O,S,V:\\A,Read\nT2,O2,S2,V:,\r\n\r\nT,O,S,V:\\A,Read", {a, b, a}, "no error"},
-      {"T,O,S,V:\\A,Read\r\nT,O,S,V:\\B\r\n",
-       {a},
-       "ends inside the record that begins on line 2: it holds 4"},
-      {"T,O,S,V:\\A,Read\r\nT2,O2,S2,V:,\r\nT\r\n", {a, b}, "holds 1 of the five fields"}};
-  for (const auto& [bytes, records, error] : cases) {
-    RightsFileReader reader(FieldReader::FromBytes(bytes));
-    std::vector<RightsRecord> read;
-    EXPECT_THAT(ErrorOf([&] {
-                  while (!reader.AtEnd()) read.push_back(reader.ReadRecord());
-                }),
-                HasSubstr(error));
-    EXPECT_EQ(read, records) << bytes;
+  const std::tuple<std::string, std::vector<RightsRecord>, std::vector<std::string>> cases[] = {
+      {"", {}, {}},
+      {"T,O,S,V:\\A,Read\r\nT2,O2,S2,V:,\r\n", {a, b}, {}},
+      {"T,O,S,V:\\A,Read\nT2,O2,S2,V:,\n", {a, b}, {}},
+      {"T,O,S,V:\\A,Read\nT2,O2,S2,V:,\r\n\r\n  \r\nT,O,S,V:\\A,Read", {a, b, a}, {}},
+      // Quotes around any field, blanks in front of a field and after a closing quote.
+      {"\"T\" , \"O\",S,\t\"V:\\A\",\"Read\"  \r\n\"T2\",O2,S2,V:,\"\"\n", {a, b}, {}},
+      // A line of four fields and one of six no longer read as a record and a half.
+      {"QARN,Admin.QARN,FS1,DATA:\\Shared\r\nSupervisor,QARN,Guest.QARN,FS1,DATA:\\Shared,"
+       "Read\r\n",
+       {},
+       {"line 1: it holds 4 fields, not the five", "line 2: it holds 6 fields"}},
+      {"T,O,S,V:\\A,Read,T2,O2,S2,V:,\r\n", {}, {"line 1: it holds 10 fields"}},
+      {"T,O\r\nS,V:\\A\nRead\r\n",
+       {},
+       {"line 1: it holds 2 fields", "line 2: it holds 2 fields", "line 3: it holds 1 field,"}},
+      {"T,O,S,V:\\A,Read\r\n\r\nT,O,S,V:\\B\r\nT2,O2,S2,V:,\r\n",
+       {a, b},
+       {"line 3: it holds 4 fields"}},
+      // Text after a closing quote once named another directory.
+      {"T,O,S,\"V:\\A\"\\Forms,Read\r\nT2,O2,S2,V:,\r\n",
+       {b},
+       {"line 1: field 4 has text after its closing quote: \"\\Forms\""}},
+      {"T,O,S,V:\\A,\"Read\" x\r\n", {}, {"line 1: field 5 has text after its closing quote"}},
+      // A quote left open ends with its line, not with a later one.
+      {"T,O,S,\"V:\\A,Read\r\nT2,O2,S2,V:,\r\nT,\"O\r\n,S,V:\\A,Read\"\r\n",
+       {b},
+       {"line 1: the quote that opens field 4 is not closed",
+        "line 3: the quote that opens field 2", "line 4: it holds 4 fields"}},
+      {std::string("T,O") + '\0' + ",S,V:\\A,Read\r\nT2,O2,S2,V:,\r\n",
+       {b},
+       {"line 1: field 2 holds a zero byte"}}};
+  for (const auto& [bytes, records, bad] : cases) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
+    const ReadBack read = ReadAll(RightsFileReader(FieldReader::FromBytes(bytes)));
+    EXPECT_EQ(read.records, records);
+    ASSERT_EQ(read.bad.size(), bad.size()) << testing::PrintToString(read.bad);
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+      EXPECT_THAT(read.bad[i],
+                  AllOf(HasSubstr(bad[i]), HasSubstr("The text, line "), ::testing::EndsWith(".")));
+    }
   }
+}
+
+// A file is read in chunks: lines that straddle a chunk's edge read as the same bytes in
+// memory do, and a bad line's message names the file.
+TEST(RightsFile, AFileReadsAsTheSameBytesInMemoryAndBadLinesNameIt) {
+  std::string bytes;
+  for (int i = 0; bytes.size() < 300 * 1024; ++i) {
+    const std::string value(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+    bytes += i % 11 == 0 ? "T,\"" + value + ",x\",S,V:\\" + value + "\r\n"
+                         : "T,O,S,V:\\" + value + ",\"Read\"" + (i % 3 ? "\r\n" : "\n");
+  }
+  TempDir dir;
+  WriteFileBytes(dir / "FS1_VOL1.RIGHTS", bytes);
+  const ReadBack file = ReadAll(RightsFileReader(dir / "FS1_VOL1.RIGHTS"));
+  const ReadBack memory = ReadAll(RightsFileReader(FieldReader::FromBytes(bytes)));
+  EXPECT_EQ(file.records, memory.records);
+  ASSERT_EQ(file.bad.size(), memory.bad.size());
+  EXPECT_GT(file.records.size(), 4000u);
+  ASSERT_FALSE(file.bad.empty());
+  EXPECT_THAT(file.bad[0],
+              AllOf(HasSubstr("line 1: The file " + (dir / "FS1_VOL1.RIGHTS").string() +
+                              ", line 1: it holds 4 fields")));
 }
 
 TEST(RightsFile, AnEarlierFileStaysUntilCommitAndNoTemporaryFileIsLeft) {

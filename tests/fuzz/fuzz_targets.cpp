@@ -95,9 +95,20 @@ void RightsReader(const std::uint8_t* data, std::size_t size) {
   formats::RightsFileReader reader(formats::FieldReader::FromBytes(bytes));
   std::vector<formats::RightsRecord> written;
   std::string file;
+  std::size_t lines = 0;  // records and lines that are none
   try {
     while (!reader.AtEnd()) {
-      const formats::RightsRecord record = reader.ReadRecord();
+      ++lines;
+      formats::RightsRecord record;
+      try {
+        record = reader.ReadRecord();
+      } catch (const formats::BadRecord&) {
+        continue;  // the reader is past that line
+      }
+      for (const std::string* value :
+           {&record.tree, &record.object, &record.server, &record.directory, &record.rights}) {
+        Check(value->find('\n') == std::string::npos, "a record runs over a line end", bytes);
+      }
       try {
         file += formats::FormatRightsRecord(record);
         written.push_back(record);
@@ -105,8 +116,11 @@ void RightsReader(const std::uint8_t* data, std::size_t size) {
         // Refused as a whole: the record is left out, as the capture leaves it out.
       }
     }
-  } catch (const formats::FormatError&) {
+  } catch (const formats::FormatError& e) {
+    Check(false, std::string("a text in memory stopped the reader: ") + e.what(), bytes);
   }
+  Check(lines <= static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1,
+        "more records than lines", bytes);
   auto fields = formats::FieldReader::FromBytes(bytes);
   CheckReadWithin(bytes, ReadFields(fields), fields.FieldLine());
 

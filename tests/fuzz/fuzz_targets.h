@@ -14,7 +14,8 @@ class PropertyFailure : public std::logic_error {
   using std::logic_error::logic_error;
 };
 
-// What the writer takes of the records read, the reader reads back the same.
+// One record a line at most, none over a line end, and a bad line never stops the reader;
+// what the writer takes of the records read, the reader reads back the same.
 void RightsReader(const std::uint8_t* data, std::size_t size);
 // The same for the names of the object list file.
 void ObjectListReader(const std::uint8_t* data, std::size_t size);

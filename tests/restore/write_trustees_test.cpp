@@ -87,14 +87,51 @@ TEST_F(WriteTrusteesTest, EmptyFileOpensNoConnection) {
   EXPECT_THAT(desktop.messages, ElementsAre(Closing("All trustees have been added.")));
 }
 
-TEST_F(WriteTrusteesTest, FieldsAreTakenFiveAtATimeAcrossLines) {
+// A line that is no record and a rights text with a word that is no right each cost their
+// record alone: named in a message, nothing granted from them, no connection opened for them.
+TEST_F(WriteTrusteesTest, ABadLineAndABadRightsTextFailTheirRecordsAndTheRunGoesOn) {
   WriteTrusteesFrom(
-      "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read,CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write\r\n"
-      "CORP,SALES.MAIN\nFS1,VOL1:\\Users,Modify\n");
-  EXPECT_THAT(desktop.messages, ElementsAre(Closing("All trustees have been added.")));
-  EXPECT_THAT(Dump("FS1", "VOL1"), ElementsAre("CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read",
-                                               "CORP,SALES.MAIN,FS1,VOL1:\\Users,Modify",
-                                               "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write"));
+      "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n"
+      "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps\r\n"
+      "CORP,SALES.MAIN,FS1,VOL1:\\Users,Superviser\r\n");
+
+  ASSERT_EQ(desktop.messages.size(), 3u);
+  EXPECT_EQ(desktop.messages[0].icon, app::MsgIcon::Critical);
+  EXPECT_THAT(desktop.messages[0].text,
+              ::testing::AllOf(::testing::HasSubstr("FS1_VOL1.RIGHTS, line 2: "),
+                               ::testing::HasSubstr("holds 4 fields, not the five")));
+  EXPECT_EQ(desktop.messages[1],
+            Failure("The rights text \"Superviser\" holds a word that is no right; the trustee "
+                    "was not added."));
+  EXPECT_EQ(desktop.messages[2], NotAll(2, 3));
+  EXPECT_THAT(Dump("FS1", "VOL1"), ElementsAre("CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read"));
+  EXPECT_EQ(platform->Counter().Count("NWCCOpenConnByName"), 1);
+  // The labels show the last record read, the one whose rights were refused.
+  EXPECT_EQ(form->Label9->text(), "SALES.MAIN");
+  EXPECT_EQ(form->Label10->text(), "VOL1:\\Users");
+}
+
+// Each line is a record of its own: fields never run on into the next line, and text after a
+// closing quote or a quote left open is that line's failure.
+TEST_F(WriteTrusteesTest, EachLineIsARecordOfItsOwn) {
+  WriteTrusteesFrom(
+      "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps\r\n"
+      "Supervisor,CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Read\n"
+      "CORP,SALES.MAIN,FS1,\"VOL1:\\Users\"\\JSmith,Read\r\n"
+      "CORP,\"Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write\r\n"
+      "CORP,Staff.SALES.MAIN,FS1,\"VOL1:\\Apps\" ,Write\r\n");
+
+  std::vector<std::string> texts;
+  for (const ShownMessage& shown : desktop.messages) texts.push_back(shown.text);
+  EXPECT_THAT(
+      texts,
+      ElementsAre(::testing::HasSubstr("line 1: it holds 4 fields"),
+                  ::testing::HasSubstr("line 2: it holds 6 fields"),
+                  ::testing::HasSubstr("line 3: field 4 has text after its closing quote: "
+                                       "\"\\JSmith\""),
+                  ::testing::HasSubstr("line 4: the quote that opens field 2"), NotAll(4, 5).text));
+  EXPECT_THAT(Dump("FS1", "VOL1"), ElementsAre("CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write"));
+  EXPECT_EQ(platform->Counter().Count("NWCCOpenConnByName"), 1);
 }
 
 TEST_F(WriteTrusteesTest, EachFailureIsReportedAndTheRunGoesOn) {
@@ -164,12 +201,14 @@ TEST_F(WriteTrusteesTest, UnreadableFileIsNamedAndNothingIsWritten) {
   EXPECT_FALSE(desktop.Busy());
 }
 
-TEST_F(WriteTrusteesTest, FileEndingInsideARecordWritesTheRecordsBeforeIt) {
+TEST_F(WriteTrusteesTest, ALastLineCutShortCostsThatLineAlone) {
   WriteTrusteesFrom(
       "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n"
       "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write\r\n"
-      "CORP,SALES.MAIN,FS1\r\n");
-  EXPECT_EQ(desktop.messages.back(), NotAll(1, 3));
+      "CORP,SALES.MAIN,FS1");
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_THAT(desktop.messages[0].text, ::testing::HasSubstr("line 3: it holds 3 fields"));
+  EXPECT_EQ(desktop.messages[1], NotAll(1, 3));
   EXPECT_EQ(Dump("FS1", "VOL1").size(), 2u);
   EXPECT_EQ(platform->Counter().Count("NWCCOpenConnByName"), 2);
 }

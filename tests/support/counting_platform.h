@@ -57,6 +57,15 @@ class CountingClient : public nw::NetWareClient {
     return inner_.NWScanDirectoryForTrustees2(conn, dirHandle, path, iter, dirName, dirNameSize,
                                               dateTime, owner, trustees);
   }
+  nw::NWRCODE NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                             const char* path, std::uint8_t* sequence,
+                                             char* dirName, std::size_t dirNameSize,
+                                             nw::nuint32* dateTime, nw::nuint32* owner,
+                                             std::uint8_t* rights, std::uint16_t augment) override {
+    ++calls["NWIntScanDirectoryInformation2"];
+    return inner_.NWIntScanDirectoryInformation2(conn, dirHandle, path, sequence, dirName,
+                                                 dirNameSize, dateTime, owner, rights, augment);
+  }
   nw::NWRCODE NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* info,
                                          std::size_t size) override {
     ++calls["NWGetFileServerVersionInfo"];

@@ -298,6 +298,64 @@ NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, st
   });
 }
 
+NWRCODE SimClient::VolumeOfPath(const ServerRow& server, const char* path, const VolumeRow** volume,
+                                VolumePath* parsed) {
+  const Catalog& catalog = network_.Cached();
+  auto given = ParseVolumePath(In(path));
+  if (!given) return nw::kVolumeDoesNotExist;
+  if (!given->server.empty() && catalog.ServerByName(given->server) != &server) {
+    return nw::kVolumeDoesNotExist;
+  }
+  *volume = catalog.VolumeByName(server.id, given->volume);
+  if (*volume == nullptr) return nw::kVolumeDoesNotExist;
+  *parsed = std::move(*given);
+  return nw::kSuccess;
+}
+
+NWRCODE SimClient::DirectoryOfPath(const VolumeRow& volume, const VolumePath& parsed,
+                                   std::vector<std::string>* stored) {
+  if (!parsed.valid) return nw::kNoMoreEntries;
+  // A hidden folder takes trustees although no listing shows it.
+  auto found = network_.Folders().Resolve(network_.VolumeRoot(volume), parsed.directories, true,
+                                          /*hidden=*/true);
+  if (!found) return nw::kNoMoreEntries;
+  *stored = std::move(*found);
+  return nw::kSuccess;
+}
+
+NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                                  const char* srchPath, std::uint8_t* sequence,
+                                                  char* dirName, std::size_t dirNameSize,
+                                                  nw::nuint32* dirDateTime, nw::nuint32* ownerID,
+                                                  std::uint8_t* rightsMask, std::uint16_t) {
+  CrossNetwork(RoundTrip::kClientCall);
+  return Guarded([&]() -> NWRCODE {
+    Clear(dirName, dirNameSize);
+    const ServerRow* server = nullptr;
+    if (NWRCODE code = Connection(conn, &server)) return code;
+    if (srchPath == nullptr || sequence == nullptr) return kInvalidParameter;
+    if (dirHandle != 0) return kBadDirectoryHandle;
+    // One directory per path: a call that goes on from the first answer finds no more.
+    if (!std::all_of(sequence, sequence + 4, [](std::uint8_t b) { return b == 0xFF; })) {
+      return nw::kNoMoreEntries;
+    }
+    const VolumeRow* volume = nullptr;
+    VolumePath parsed;
+    if (NWRCODE code = VolumeOfPath(*server, srchPath, &volume, &parsed)) return code;
+    std::vector<std::string> stored;
+    if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
+    std::memset(sequence, 0, nw::kScanSequenceSize);
+    if (dirName != nullptr &&
+        !Put(stored.empty() ? volume->name : stored.back(), dirName, dirNameSize)) {
+      return kBufferTooSmall;
+    }
+    if (dirDateTime != nullptr) *dirDateTime = 0;
+    if (ownerID != nullptr) *ownerID = 0;
+    if (rightsMask != nullptr) *rightsMask = 0xFF;
+    return nw::kSuccess;
+  });
+}
+
 NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                                 nw::nuint32 objID, std::uint16_t rightsMask) {
   CrossNetwork(RoundTrip::kClientCall);
@@ -306,14 +364,9 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
     if (NWRCODE code = Connection(conn, &server)) return code;
     if (path == nullptr) return kInvalidParameter;
     if (dirHandle != 0) return kBadDirectoryHandle;
-    const Catalog& catalog = network_.Cached();
-    auto parsed = ParseVolumePath(In(path));
-    if (!parsed) return nw::kVolumeDoesNotExist;
-    if (!parsed->server.empty() && catalog.ServerByName(parsed->server) != server) {
-      return nw::kVolumeDoesNotExist;
-    }
-    const VolumeRow* volume = catalog.VolumeByName(server->id, parsed->volume);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
+    const VolumeRow* volume = nullptr;
+    VolumePath parsed;
+    if (NWRCODE code = VolumeOfPath(*server, path, &volume, &parsed)) return code;
     Store& store = network_.GetStore();
     {
       // An NDS object anywhere, or a bindery object of this very server.
@@ -323,18 +376,15 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
       q.Bind(1, objID).Bind(2, server->id);
       if (objID == 0 || !q.Step()) return nw::kNoSuchObject;
     }
-    if (!parsed->valid) return nw::kNoMoreEntries;
-    auto stored =
-        network_.Folders().Resolve(network_.VolumeRoot(*volume), parsed->directories, true,
-                                   /*hidden=*/true);
-    if (!stored) return nw::kNoMoreEntries;
+    std::vector<std::string> stored;
+    if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
     auto q = store.Prepare(
         "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
         "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(volume_id, dir_key, object_id) "
         "DO UPDATE SET rights = excluded.rights, dir = excluded.dir");
     q.Bind(1, volume->id)
-        .Bind(2, DirectoryKey(*stored))
-        .Bind(3, text::Join(*stored, "/"))
+        .Bind(2, DirectoryKey(stored))
+        .Bind(3, text::Join(stored, "/"))
         .Bind(4, objID)
         .Bind(5, rightsMask);
     q.Run();  // autocommit: stored before the code says so

@@ -39,6 +39,13 @@ class SimClient : public nw::NetWareClient {
                                           std::size_t dirNameSize, nw::nuint32* dirDateTime,
                                           nw::nuint32* ownerID,
                                           nw::TrusteeEntry trustees[nw::kTrusteeBatch]) override;
+  // No wildcards: the path names one directory, hidden ones included.
+  nw::NWRCODE NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                             const char* srchPath, std::uint8_t* sequence,
+                                             char* dirName, std::size_t dirNameSize,
+                                             nw::nuint32* dirDateTime, nw::nuint32* ownerID,
+                                             std::uint8_t* rightsMask,
+                                             std::uint16_t augmentFlag) override;
   nw::NWRCODE NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* versionInfo,
                                          std::size_t versionInfoSize) override;
   nw::NWRCODE NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, std::uint16_t objType,
@@ -73,6 +80,13 @@ class SimClient : public nw::NetWareClient {
   nw::NWRCODE Connection(nw::NWCONN_HANDLE conn, const ServerRow** server);
   nw::NWCONN_HANDLE NewHandle(std::int64_t serverId);
   std::shared_ptr<const TrusteeList> DirectoryTrustees(const ServerRow& server, const char* path);
+  // A full path's volume on the connection's server, and its directory as the volume's folders
+  // store it; else the code to answer (0x8998 no such volume, 0x899C no such directory).
+  // NWAddTrustee and the directory information judge a path alike through these.
+  nw::NWRCODE VolumeOfPath(const ServerRow& server, const char* path, const VolumeRow** volume,
+                           VolumePath* parsed);
+  nw::NWRCODE DirectoryOfPath(const VolumeRow& volume, const VolumePath& parsed,
+                              std::vector<std::string>* stored);
 
   Network& network_;
   std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server
