@@ -1,10 +1,20 @@
 // The tolvane-netsim tool, run as a user runs it.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <thread>
 
+#include "netware/sim/sim_admin.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,6 +40,50 @@ class ToolTest : public ::testing::Test {
   std::string Write(const std::string& content) {
     WriteFileBytes(temp_ / "net.json", content);
     return "'" + (temp_ / "net.json").string() + "'";
+  }
+
+  // Starts the tool on the network with `args` (one word each), its standard output on `out`
+  // and its standard error in the file "stderr", with SIGPIPE as a shell leaves it.
+  pid_t Start(const std::vector<std::string>& args, int out) {
+    std::vector<std::string> words{NETSIM_TOOL, "--network", network().string()};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (temp_ / "stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, NETSIM_TOOL, &actions, &attributes, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+  }
+  static int Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+  }
+
+  // Everything in the network folder's parent but the test's own files: the network, and
+  // any folder a replacement left beside it.
+  std::vector<std::string> Beside() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp_.path())) {
+      std::string name = entry.path().filename().string();
+      if (name != "stdout" && name != "stderr" && name != "net.json") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   testing_support::TempDir temp_;
@@ -120,6 +174,150 @@ TEST_F(ToolTest, EveryCommandTellsItsUsageOnHelpAndDoesNothing) {
   auto [status, out, err] = Run("--help");
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("'tolvane-netsim <command> --help' tells more"), std::string::npos) << out;
+}
+
+TEST_F(ToolTest, AForcedReplacementThatFailsLeavesTheOldNetworkByteForByteAndNothingBeside) {
+  ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
+  const std::string before = Out("export");
+  ASSERT_NE(before, "");
+  auto description = nlohmann::json::parse(kDescription);
+  auto unknownClass = description;
+  unknownClass["trees"][0]["objects"][0]["children"][0]["class"] = "Usr";
+  auto tooDeep = description;  // a path longer than the system takes
+  std::string deep;
+  for (int i = 0; i < 20; ++i) deep += std::string(i == 0 ? "" : "/") + std::string(250, 'd');
+  tooDeep["servers"][0]["volumes"][0]["directories"].push_back(deep);
+  struct Case {
+    std::string description;  // loaded with --force; when empty, `args` instead
+    std::string args, message;
+  } cases[] = {
+      {"{ \"trees\": [ ", "", "not valid JSON"},
+      {unknownClass.dump(), "", "unknown class \"Usr\""},
+      {tooDeep.dump(), "", "A folder of the network cannot be made"},
+      {"", "load '" + (temp_ / "absent.json").string() + "' --force",
+       "Cannot read the description"},
+      {"", "generate --users 5 --groups 0 --roles 0 --units 0 --crowded 9 --force",
+       "fewer objects than crowded trustees"},
+  };
+  for (const auto& c : cases) {
+    std::string args = c.description.empty() ? c.args : "load " + Write(c.description) + " --force";
+    auto [status, out, err] = Run(args);
+    EXPECT_EQ(status, 1) << args;
+    EXPECT_NE(err.find(c.message), std::string::npos) << args << ": " << err;
+    EXPECT_EQ(Out("export"), before) << args;
+    EXPECT_EQ(Beside(), std::vector<std::string>{"net"}) << args;
+  }
+  // A good one replaces it whole.
+  ASSERT_EQ(std::get<0>(Run("load " + Write(kDescription) + " --force")), 0);
+  EXPECT_EQ(Out("dump"),
+            "T,JSmith.ACME,FS1,SYS:,Supervisor\n"
+            "T,JSmith.ACME,FS1,SYS:\\Apps\\Word,Read-Write-FileScan\n"
+            "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n");
+  EXPECT_FALSE(fs::exists(network() / "volumes" / "FS2"));
+  EXPECT_EQ(Beside(), std::vector<std::string>{"net"});
+}
+
+TEST_F(ToolTest, AKilledReplacementLeavesTheOldNetworkAndTheNextCleansUpAfterIt) {
+  ASSERT_EQ(std::get<0>(Run("load " + Write(kDescription))), 0);
+  const std::string before = Out("export");
+  int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  pid_t pid = Start({"generate", "--directories", "20000", "--depth", "1", "--force"}, null);
+  close(null);
+  // Killed once the new network is under way beside the old one (or, should it never show,
+  // after a while all the same).
+  auto building = [&] {
+    for (const auto& name : Beside()) {
+      if (name != "net" && fs::exists(temp_.path() / name / "volumes" / "GENFS")) return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 5000 && !building(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(pid, SIGKILL);
+  int status = Wait(pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the generation ended before it was killed";
+  EXPECT_EQ(Out("export"), before);
+
+  // The next replacement removes what the killed one left.
+  auto [code, out, err] = Run("load " + Write("[") + " --force");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(Out("export"), before);
+  EXPECT_EQ(Beside(), std::vector<std::string>{"net"});
+}
+
+TEST_F(ToolTest, AReplacementRefusesWhatItCannotSwapWholeAndChangesNothing) {
+  ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
+  const std::string before = Out("export");
+  WriteFileBytes(network() / "notes.txt", "mine");
+  auto [status, out, err] = Run("create-empty --force");
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(err.find("holds more than a network (\"notes.txt\")"), std::string::npos) << err;
+  EXPECT_EQ(ReadFileBytes(network() / "notes.txt"), "mine");
+  EXPECT_EQ(Out("export"), before);
+  fs::remove(network() / "notes.txt");
+
+  if (geteuid() != 0) {  // permissions bind everyone but root
+    fs::permissions(temp_.path(), fs::perms::owner_write, fs::perm_options::remove);
+    std::tie(status, out, err) = Run("create-empty --force");
+    fs::permissions(temp_.path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("cannot be written"), std::string::npos) << err;
+    EXPECT_EQ(Out("export"), before);
+  }
+}
+
+TEST_F(ToolTest, AFolderOfTheUsersOwnIsBuiltInAndALinkedNetworkFolderStaysALink) {
+  // An empty folder named by --network is used as it stands, not swapped for another.
+  fs::create_directories(network());
+  struct stat made {};
+  ASSERT_EQ(stat(network().c_str(), &made), 0);
+  ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
+  struct stat now {};
+  ASSERT_EQ(stat(network().c_str(), &now), 0);
+  EXPECT_EQ(now.st_ino, made.st_ino);
+  EXPECT_EQ(Beside(), std::vector<std::string>{"net"});
+
+  // Through a link, the folder it leads to takes the new network.
+  fs::rename(network(), temp_ / "real");
+  fs::create_directory_symlink(temp_ / "real", network());
+  ASSERT_EQ(std::get<0>(Run("load " + Write(kDescription) + " --force")), 0);
+  EXPECT_TRUE(fs::is_symlink(network()));
+  EXPECT_TRUE(fs::exists(temp_ / "real" / "volumes" / "FS1" / "VOL1" / "Data"));
+  EXPECT_EQ(Beside(), (std::vector<std::string>{"net", "real"}));
+}
+
+TEST_F(ToolTest, AFailedWriteOnStandardOutputIsSaidAndAClosedPipeEndsQuietly) {
+  ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
+  for (const char* command : {"dump", "export"}) {
+    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    int status = Wait(Start({command}, full));
+    close(full);
+    ASSERT_TRUE(WIFEXITED(status)) << command;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+    EXPECT_EQ(ReadFileBytes(temp_ / "stderr"),
+              "tolvane-netsim: cannot write to standard output: No space left on device\n")
+        << command;
+
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    close(ends[0]);  // the reader is gone before the first line
+    status = Wait(Start({command}, ends[1]));
+    close(ends[1]);
+    ASSERT_TRUE(WIFEXITED(status)) << command;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+    EXPECT_EQ(ReadFileBytes(temp_ / "stderr"), "") << command;
+  }
+}
+
+TEST_F(ToolTest, VersionGoesToStandardOutput) {
+  auto [status, out, err] = Run("--version");
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(std::regex_match(out, std::regex("tolvane-netsim [0-9]+\\.[0-9]+(\\.[0-9]+)*\n")))
+      << out;
+  EXPECT_EQ(err, "");
+  EXPECT_FALSE(fs::exists(network()));
 }
 
 }  // namespace
