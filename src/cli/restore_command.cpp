@@ -236,8 +236,9 @@ int Verify(Context& context, const VerifyOptions& options) {
     std::string tree;
     try {
       tree = ConnectedTree(context, group.tree);
-    } catch (const UsageError& e) {
-      add(verify::FailedRecords(group.records, e.what()));
+    } catch (const UsageError&) {
+      add(verify::FailedRecords(group.records,
+                                "the workstation is not connected to the tree " + group.tree));
       continue;
     }
     std::vector<RightsRecord> live;

@@ -1,0 +1,260 @@
+// tolvane-cli restore and verify run as a user runs them, from files, pipes and standard
+// input, onto pipes and full disks, with the rights on the volume checked through
+// tolvane-netsim.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "netware/sim/sim_network.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+using Result = testing_support::ProgramResult;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
+    end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+  }
+  return lines;
+}
+
+// The rights file's lines with `from` in them dropped.
+std::string Without(const std::string& file, const std::string& from) {
+  std::string kept;
+  for (std::size_t pos = 0, end; pos < file.size(); pos = end + 2) {
+    end = file.find("\r\n", pos);
+    const std::string line = file.substr(pos, end - pos);
+    if (line.find(from) == std::string::npos) kept += line + "\r\n";
+  }
+  return kept;
+}
+
+class CliRestoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::CreateDemoNetwork(network());
+    ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
+    // The demo's assignment on a directory that is gone cannot be granted again; without it
+    // the file restores whole.
+    WriteFileBytes(temp_ / "data.RIGHTS",
+                   Without(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"), "\\OLD PROJECTS,"));
+    ASSERT_EQ(Cli("-q capture --tree QARN --volume FS2_APPS").status, 0);
+    held_ = Dump();
+    restored_ = held_;
+    std::erase_if(restored_, [](const std::string& line) {
+      return line.find("DATA:\\Old Projects,") != std::string::npos;
+    });
+    ASSERT_EQ(restored_.size(), held_.size() - 1);
+    const std::string data = ReadFileBytes(temp_ / "data.RIGHTS");
+    for (std::size_t at = 0; (at = data.find("\r\n", at)) != std::string::npos; at += 2) ++records_;
+    ASSERT_GT(records_, 30u);
+  }
+
+  std::string Environment() const { return "TOLVANE_NETWORK='" + network().string() + "'"; }
+  Result Cli(const std::string& args) {
+    return testing_support::RunProgram(temp_.path(), Environment(), CLI_TOOL, args);
+  }
+  // A line of the shell in the test's folder, with $CLI and $NETSIM; its status is the line's.
+  Result Shell(const std::string& line) {
+    WriteFileBytes(temp_ / "run.sh",
+                   "CLI='" CLI_TOOL "'\nNETSIM='" NETSIM_TOOL "'\n" + line + "\n");
+    return testing_support::RunProgram(temp_.path(), Environment(), "/bin/bash", "run.sh");
+  }
+  // Every assignment of the network, as tolvane-netsim dumps it.
+  std::vector<std::string> Dump() {
+    const Result dump =
+        testing_support::RunProgram(temp_.path(), Environment(), NETSIM_TOOL, "dump");
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    return Lines(dump.out);
+  }
+  void ClearData() { sim::ClearAssignments(network(), "FS1", "DATA"); }
+  fs::path network() const { return temp_ / "net"; }
+
+  testing_support::TempDir temp_;
+  std::vector<std::string> held_;      // every assignment of the network
+  std::vector<std::string> restored_;  // those that data.RIGHTS gives back after a clear
+  std::size_t records_ = 0;            // of data.RIGHTS
+};
+
+TEST_F(CliRestoreTest, RestoresFromAPipeAndFromStandardInputWhatTheFileHolds) {
+  for (const char* line :
+       {"cat data.RIGHTS | \"$CLI\" restore /dev/stdin", "cat data.RIGHTS | \"$CLI\" restore -",
+        "\"$CLI\" restore - <data.RIGHTS",
+        "\"$CLI\" restore --dry-run - <data.RIGHTS >/dev/null && "
+        "\"$CLI\" restore - <data.RIGHTS"}) {
+    SCOPED_TRACE(line);
+    ClearData();
+    const Result restore = Shell(line);
+    EXPECT_EQ(restore.status, 0) << restore.err;
+    EXPECT_EQ(Lines(restore.out).size(), records_);
+    EXPECT_THAT(restore.err,
+                HasSubstr(std::to_string(records_) + " records: " + std::to_string(records_) +
+                          " added, 0 changed, 0 already there, 0 failed."));
+    EXPECT_EQ(Dump(), restored_);
+  }
+}
+
+TEST_F(CliRestoreTest, AFileThatFailsItsCheckGrantsNothing) {
+  const std::string good = ReadFileBytes(temp_ / "data.RIGHTS");
+  const std::size_t third = good.find("\r\n", good.find("\r\n") + 2) + 2;
+  const std::tuple<const char*, std::string, const char*> cases[] = {
+      {"a line of six fields",
+       good.substr(0, third) + "T,O,FS1,DATA:,Read,Write\r\n" + good.substr(third), "line 3"},
+      {"text after a closing quote", good + "QARN,\"Admin.QARN\"x,FS1,DATA:,Read\r\n", "line"},
+      {"the file ends inside a record", good + "QARN,Admin.QARN,FS1\r\n", "line"},
+  };
+  ClearData();
+  const std::vector<std::string> before = Dump();
+  for (const auto& [name, bytes, where] : cases) {
+    SCOPED_TRACE(name);
+    WriteFileBytes(temp_ / "bad.RIGHTS", bytes);
+    for (const char* line : {"\"$CLI\" restore bad.RIGHTS", "cat bad.RIGHTS | \"$CLI\" restore -",
+                             "\"$CLI\" verify bad.RIGHTS"}) {
+      SCOPED_TRACE(line);
+      const Result restore = Shell(line);
+      EXPECT_EQ(restore.status, 2);
+      EXPECT_EQ(restore.out, "");
+      EXPECT_THAT(restore.err, HasSubstr(where));
+      EXPECT_THAT(restore.err, HasSubstr(std::string(line).find("cat") == std::string::npos
+                                             ? "The file bad.RIGHTS"
+                                             : "Standard input"));
+      EXPECT_EQ(Dump(), before);
+    }
+  }
+}
+
+TEST_F(CliRestoreTest, MappingsThatCollideOrMatchNothingAreRefusedBeforeAnyGrant) {
+  WriteFileBytes(temp_ / "two.RIGHTS",
+                 "QARN,JSmith.Sales.HQ.QARN,FS1,DATA:\\Users\\JSmith,Read\r\n"
+                 "QARN,MBrown.Sales.HQ.QARN,FS1,DATA:\\Users\\MBrown,Read\r\n"
+                 "QARN,jsmith.sales.hq.qarn,FS2,data:\\users\\jsmith,Supervisor\r\n");
+  ClearData();
+  const std::vector<std::string> before = Dump();
+  const std::pair<const char*, const char*> cases[] = {
+      {"data.RIGHTS --map-server FS22=FS3", "--map-server FS22=FS3 matches no record of the file."},
+      {"data.RIGHTS --map-server FS1=FS1 --map-volume DATA=DATA --map-tree QARM=QARN",
+       "--map-tree QARM=QARN matches no record"},
+      {"two.RIGHTS --map-server FS2=FS1",
+       "records 1 and 3 of the file one assignment (the same trustee on the same directory), "
+       "so one would replace the other: record 1 as it stands, record 3 by --map-server "
+       "FS2=FS1."},
+      {"two.RIGHTS --map-server FS1=FS9 --map-server FS2=FS9", "records 1 and 3"},
+  };
+  for (const auto& [args, message] : cases) {
+    for (const char* command : {"restore ", "restore --dry-run ", "verify "}) {
+      SCOPED_TRACE(command + std::string(args));
+      const Result refused = Cli(command + std::string(args));
+      EXPECT_EQ(refused.status, 2);
+      EXPECT_EQ(refused.out, "");
+      EXPECT_THAT(refused.err, HasSubstr(message));
+      if (*command == 'r') {
+        EXPECT_THAT(refused.err, HasSubstr(". Nothing has been granted.\n"));
+      }
+      EXPECT_EQ(Dump(), before);
+    }
+  }
+  // Records that named one assignment in the file already are no collision.
+  const Result swap = Cli("restore two.RIGHTS --map-server FS1=FS2 --map-server FS2=FS1");
+  EXPECT_EQ(swap.status, 1) << swap.err;  // FS2 has no DATA volume
+  EXPECT_THAT(Lines(swap.out), ElementsAre(StartsWith("failed "), StartsWith("failed "),
+                                           StartsWith("add QARN,jsmith.sales.hq.qarn,FS1,")));
+}
+
+TEST_F(CliRestoreTest, AFullDiskOnStandardOutputIsAFailureWithAMessage) {
+  for (const char* args :
+       {"trees", "volumes QARN", "verify data.RIGHTS", "restore --dry-run data.RIGHTS",
+        "capture --tree QARN --volume FS1_DATA -o -", "--version", "help", "restore --help"}) {
+    SCOPED_TRACE(args);
+    const Result full = Shell("\"$CLI\" " + std::string(args) + " >/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_THAT(
+        full.err,
+        HasSubstr("tolvane-cli: Cannot write to standard output: No space left on device."));
+  }
+  EXPECT_EQ(Dump(), held_);
+}
+
+TEST_F(CliRestoreTest, AReaderThatGoesAwayStopsTheRestoreWhichSaysWhatItDid) {
+  ClearData();
+  // Each round trip is slow, so the reader is gone long before the file is done.
+  const Result cut = Shell(
+      "TOLVANE_SIM_LATENCY_US=20000 \"$CLI\" restore data.RIGHTS | head -1; "
+      "exit ${PIPESTATUS[0]}");
+  EXPECT_EQ(cut.status, 2);
+  EXPECT_THAT(Lines(cut.out), ElementsAre(StartsWith("add QARN,Admin.QARN,FS1,DATA:\\Shared")));
+  std::smatch stopped;
+  ASSERT_TRUE(std::regex_search(cut.err, stopped,
+                                std::regex("Stopped after ([0-9]+) of ([0-9]+) records: ([0-9]+) "
+                                           "added, 0 changed, 0 already there, 0 failed\\.")))
+      << cut.err;
+  EXPECT_THAT(cut.err, HasSubstr("Cannot write to standard output: Broken pipe."));
+  const int granted = std::stoi(stopped[1]);
+  EXPECT_EQ(std::stoi(stopped[3]), granted);
+  EXPECT_LT(granted, std::stoi(stopped[2]));
+
+  // What was granted is the file's first records, and only those.
+  const std::string file = ReadFileBytes(temp_ / "data.RIGHTS");
+  std::size_t end = 0;
+  for (int i = 0; i < granted; ++i) end = file.find("\r\n", end) + 2;
+  WriteFileBytes(temp_ / "first.RIGHTS", file.substr(0, end));
+  const Result verify = Cli("verify first.RIGHTS");
+  EXPECT_EQ(verify.out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+  EXPECT_EQ(Dump().size(), restored_.size() - records_ + granted);
+}
+
+TEST_F(CliRestoreTest, VerifyComparesEachRecordUnderItsOwnTree) {
+  const std::string file = ReadFileBytes(temp_ / "FS1_DATA.RIGHTS");
+  const std::size_t second = file.find("\r\n") + 2;
+  for (const std::size_t at : {std::size_t{0}, second}) {
+    SCOPED_TRACE(at);
+    std::string edited = file;
+    edited.replace(at, 4, "NORDLAB");
+    WriteFileBytes(temp_ / "tree.RIGHTS", edited);
+    const std::string record = edited.substr(at + 8, edited.find("\r\n", at) - at - 8);
+    const Result verify = Cli("verify tree.RIGHTS");
+    EXPECT_EQ(verify.status, 1) << verify.err;
+    // The one record is missing under the tree it names, and there under its real one.
+    EXPECT_THAT(Lines(verify.out), ElementsAre("missing NORDLAB," + record, "extra QARN," + record,
+                                               "2 differences: 0 changed, 1 missing, 1 extra"));
+  }
+}
+
+TEST_F(CliRestoreTest, VerifyReportsTheRecordsOfAServerThatIsDownAndComparesTheRest) {
+  std::string both =
+      ReadFileBytes(temp_ / "data.RIGHTS") + ReadFileBytes(temp_ / "FS2_APPS.RIGHTS");
+  const std::string cad = ",FS2,APPS:\\Cad,Read-Write-Create-FileScan\r\n";
+  const std::size_t apps = both.find(cad);
+  ASSERT_NE(apps, std::string::npos);
+  both.replace(apps, cad.size(), ",FS2,APPS:\\Cad,Read\r\n");
+  WriteFileBytes(temp_ / "both.RIGHTS", both);
+  ASSERT_EQ(Shell("\"$NETSIM\" server-down FS1").status, 0);
+  const Result verify = Shell("cat both.RIGHTS | \"$CLI\" verify -");
+  EXPECT_EQ(verify.status, 1) << verify.err;
+  const std::vector<std::string> lines = Lines(verify.out);
+  ASSERT_EQ(lines.size(), 1 + records_ + 1);
+  EXPECT_THAT(lines.front(), AllOf(StartsWith("change QARN,"), HasSubstr(",FS2,APPS:\\Cad,Read,")));
+  for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+    EXPECT_THAT(lines[i], AllOf(StartsWith("failed QARN,"), HasSubstr(",FS1,"), HasSubstr("DATA:"),
+                                HasSubstr("Cannot add drive mapping to server FS1, volume DATA")));
+  }
+  EXPECT_EQ(lines.back(),
+            "1 difference: 1 changed, 0 missing, 0 extra, " + std::to_string(records_) + " failed");
+  EXPECT_EQ(Dump(), held_);
+}
+
+}  // namespace
