@@ -8,7 +8,8 @@ tolvane_add_test(cli_tool_test
   SOURCES cli/cli_tool_test.cpp
   LIBS tolvane_sim tolvane_test_files)
 target_compile_definitions(cli_tool_test PRIVATE
-  CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
+  CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
+  TOLVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(cli_tool_test tolvane-cli tolvane-netsim)
 
 tolvane_add_test(cli_restore_test

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "netware/sim/sim_network.h"
 #include "support/run_program.h"
@@ -11,6 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -78,6 +80,47 @@ TEST_F(CliTest, EveryCommandHasHelp) {
   EXPECT_THAT(Run("restore --help").out,
               ::testing::AllOf(HasSubstr("--dry-run"), HasSubstr("--map-server"),
                                HasSubstr("--map-volume"), HasSubstr("--map-tree")));
+}
+
+TEST_F(CliTest, SaysItsVersionAndGivesHelpByCommand) {
+  const Result version = Run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tolvane-cli " TOLVANE_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+
+  for (const char* command : {"", "trees", "volumes", "capture", "restore", "verify"}) {
+    SCOPED_TRACE(command);
+    const Result help = Run(std::string("help ") + command);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, Run(std::string(command) + " --help").out);
+    EXPECT_THAT(help.out, HasSubstr("Usage: tolvane-cli " + std::string(command)));
+  }
+  EXPECT_THAT(Run("help").out, HasSubstr("help"));
+  const Result unknown = Run("help frobnicate");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_THAT(unknown.err, HasSubstr("unknown command \"frobnicate\""));
+}
+
+TEST_F(CliTest, ANetworkThatCannotBeWrittenIsNamedAsSuch) {
+  // The network folder readable but not writable by the user who runs the program; not the
+  // superuser, who may write anything.
+  const bool root = ::geteuid() == 0;
+  const fs::perms read = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const fs::perms enter = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  fs::permissions(temp_.path(), fs::perms::owner_all | read | enter);
+  fs::permissions(network() / "network.db", read);
+  fs::permissions(network(), read | enter);
+  const Result refused = RunIn((root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                                   std::string("env TOLVANE_NETWORK='") + network().string() + "'",
+                               "trees");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_THAT(refused.err,
+              HasSubstr("NWCallsInit returns errors ! The network in " + network().string() +
+                        " cannot be used: " + (network() / "network.db").string() +
+                        " cannot be written: Permission denied."));
+  fs::permissions(network(), fs::perms::owner_all);
 }
 
 TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
