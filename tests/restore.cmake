@@ -10,3 +10,11 @@ tolvane_add_test(record_mapping_test
 tolvane_add_test(grant_engine_test
   SOURCES restore/grant_engine_test.cpp
   LIBS tolvane_restore tolvane_sim tolvane_test_files)
+tolvane_add_test(record_granter_test
+  SOURCES restore/record_granter_test.cpp
+  LIBS tolvane_cli_lib tolvane_sim tolvane_test_files)
+tolvane_add_test(restore_property_test
+  SOURCES restore/restore_property_test.cpp
+  LIBS tolvane_formats tolvane_sim tolvane_test_files)
+target_compile_definitions(restore_property_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
+add_dependencies(restore_property_test tolvane-cli)

@@ -209,8 +209,9 @@ GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& 
     outcome.mask = mask;
     return outcome;
   }
-  if (directory->missing != 0)
+  if (directory->missing != 0) {
     return Failed(GrantFailure::kDirectoryMissing, directory->missing, mask);
+  }
   outcome.mask = mask;
   const auto held = directory->held.find(objectID);
   if (held == directory->held.end()) {
