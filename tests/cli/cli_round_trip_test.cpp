@@ -145,6 +145,18 @@ TEST_F(CliRoundTripTest, AMigrationGrantsAVolumesTrusteesOnAnotherServerAndVolum
   sim::SetServerUp(scene.network.path(), "NEW1", true);
   const auto restore = Cli("restore OLD1_DATA.RIGHTS" + maps);
   EXPECT_EQ(restore.status, 0) << restore.out << restore.err;
+  // The source's file, mapped as the restore mapped it, checks the new volume.
+  const auto verify = Cli("verify OLD1_DATA.RIGHTS" + maps);
+  EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+  EXPECT_EQ(verify.out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+  sim::ClearAssignments(scene.network.path(), "NEW1", "VOL");
+  EXPECT_THAT(Lines(Cli("verify OLD1_DATA.RIGHTS" + maps).out),
+              ElementsAre("missing T,U1.ACME,NEW1,VOL:,FileScan",
+                          "missing T,G1.ACME,NEW1,VOL:\\Apps\\Bin,Read-FileScan",
+                          "missing T,U1.ACME,NEW1,VOL:\\Home,Supervisor",
+                          "missing T,U1.ACME,NEW1,VOL:\\Home\\.PRIVATE,Read-Write",
+                          "4 differences: 0 changed, 4 missing, 0 extra"));
+  ASSERT_EQ(Cli("restore OLD1_DATA.RIGHTS" + maps).status, 0);
 
   ASSERT_EQ(Cli("capture --tree T --volume NEW1_VOL").status, 0);
   std::string expected = ReadFileBytes(scene.program / "OLD1_DATA.RIGHTS");
