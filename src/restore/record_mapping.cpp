@@ -165,10 +165,14 @@ void MappingCheck::Finish() {
     }
   }
   if (!unused.empty()) {
+    // Named up to a few, so that a list of thousands stays a message.
+    constexpr std::size_t kNamed = 5;
+    const std::size_t named = unused.size() > kNamed ? kNamed : unused.size();
     std::string text;
-    for (std::size_t i = 0; i < unused.size(); ++i) {
+    for (std::size_t i = 0; i < named; ++i) {
       text += (i == 0 ? "" : i + 1 == unused.size() ? " and " : ", ") + unused[i];
     }
+    if (named < unused.size()) text += " and " + std::to_string(unused.size() - named) + " more";
     throw MappingError(text + (unused.size() == 1 ? " matches" : " match") +
                        " no record of the file.");
   }

@@ -202,6 +202,13 @@ TEST(MappingCheck, RefusesAMappingThatMatchesNoRecord) {
   for (const auto& [given, records, message] : cases) {
     EXPECT_EQ(CheckMessage(given, records), message);
   }
+  std::vector<Given> many;
+  std::vector<std::string> texts;
+  for (int i = 0; i < 7; ++i) texts.push_back("S" + std::to_string(i) + "=N");
+  for (const std::string& text : texts) many.push_back({MappedField::kServer, text.c_str()});
+  EXPECT_EQ(CheckMessage(many, {On("FS2", "SYS:")}),
+            "--map-server S0=N, --map-server S1=N, --map-server S2=N, --map-server S3=N, "
+            "--map-server S4=N and 2 more match no record of the file.");
 }
 
 TEST(RecordMapping, ManyMappingsEachFindTheirRecord) {
