@@ -138,6 +138,17 @@ TEST_F(CliRestoreTest, AFileThatFailsItsCheckGrantsNothing) {
   }
 }
 
+TEST_F(CliRestoreTest, NoPlaceForTheCopyOfTheInputIsBadInput) {
+  ClearData();
+  const std::vector<std::string> before = Dump();
+  const Result refused = Shell("TMPDIR=\"$PWD/none\" \"$CLI\" restore - <data.RIGHTS");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_THAT(refused.err, HasSubstr("Cannot make a private copy of the input in " +
+                                     (temp_ / "none").string() + ": No such file or directory."));
+  EXPECT_EQ(Dump(), before);
+}
+
 TEST_F(CliRestoreTest, MappingsThatCollideOrMatchNothingAreRefusedBeforeAnyGrant) {
   WriteFileBytes(temp_ / "two.RIGHTS",
                  "QARN,JSmith.Sales.HQ.QARN,FS1,DATA:\\Users\\JSmith,Read\r\n"
