@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <tuple>
