@@ -24,5 +24,9 @@ tolvane_add_test(cli_round_trip_test QT
   LIBS tolvane_window_scene)
 target_compile_definitions(cli_round_trip_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
 add_dependencies(cli_round_trip_test tolvane-cli)
+
+tolvane_add_test(cli_capture_test
+  SOURCES cli/cli_capture_test.cpp
+  LIBS tolvane_sim tolvane_test_files)
 target_compile_definitions(cli_capture_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
 add_dependencies(cli_capture_test tolvane-cli)

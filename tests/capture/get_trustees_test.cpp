@@ -160,6 +160,32 @@ TEST_F(GetTrusteesTest, FailureInsideTheScanKeepsTheEarlierRightsFile) {
   EXPECT_THAT(Drives(), ElementsAre("F:", "G:"));
 }
 
+// The failure message speaks of an earlier rights file only when there is one; otherwise it
+// is the same message without that sentence.
+TEST_F(GetTrusteesTest, AFailureSpeaksOfAnEarlierRightsFileOnlyWhenThereIsOne) {
+  const std::string sentence = "\rAn earlier rights file of this volume has been left as it was.";
+  auto& client = platform->Counter();
+  client.after = [](const std::string& call, nw::NWRCODE rc) {
+    return call == "NWGetVolumeNumber" ? nw::kVolumeDoesNotExist : rc;
+  };
+  for (const bool earlier : {true, false}) {
+    SCOPED_TRACE(earlier);
+    std::filesystem::remove(RightsFile("FS1_VOL1"));
+    if (earlier) WriteFileBytes(RightsFile("FS1_VOL1"), "CORP,Old.MAIN,FS1,VOL1:\\Old,Read\r\n");
+    desktop.messages.clear();
+    GetTrustees();
+
+    ASSERT_FALSE(desktop.messages.empty());
+    const std::string& text = desktop.messages.back().text;
+    EXPECT_THAT(text, ::testing::StartsWith("The trustees of server FS1, volume VOL1 could not be "
+                                            "obtained: the volume VOL1 of server FS1 cannot be "
+                                            "found (E= 35224)."));
+    EXPECT_EQ(text.ends_with(sentence), earlier) << text;
+    EXPECT_EQ(text.find("\r"), earlier ? text.size() - sentence.size() : std::string::npos);
+    EXPECT_EQ(std::filesystem::exists(RightsFile("FS1_VOL1")), earlier);
+  }
+}
+
 TEST_F(GetTrusteesTest, ScanSkipsANameThatCannotBeMapped) {
   // Without a fresh ID per object, Nobody would be given JSmith's assignments.
   WriteFileBytes(program / "users.txt", "JSmith.SALES.MAIN\r\nNobody.MAIN\r\nStaff.SALES.MAIN\r\n");

@@ -153,6 +153,21 @@ TEST_F(ScanEngineTest, AValueTheFileCannotCarryCostsItsRecordAndAFailingFileTheS
                std::runtime_error);
 }
 
+// The client takes names in Windows-1252: a name without a code there maps to no object, and
+// the scan goes on with the next.
+TEST_F(ScanEngineTest, ANameTheClientCannotCarryIsLeftOutAndTheScanGoesOn) {
+  for (const bool once : {false, true}) {
+    SCOPED_TRACE(once);
+    written.clear();
+    platform_->Counter().calls.clear();
+    const capture::ScanSummary summary = Scan({"\u03A9mega.ACME", "U21.ACME"}, {.setUpOnce = once});
+    EXPECT_EQ(summary.objects, 2);
+    EXPECT_EQ(summary.unmappedObjects, 1);
+    EXPECT_THAT(written, ElementsAre("U21.ACME"));
+    EXPECT_EQ(Calls("NWDSCreateContextHandle"), Calls("NWDSFreeContext"));
+  }
+}
+
 TEST_F(ScanEngineTest, AVolumeThatCannotBeReachedEndsTheScanNamingIt) {
   sim::SetServerUp(network_.path(), "FS1", false);
   for (const bool once : {false, true}) {

@@ -93,7 +93,7 @@ TEST(UnwritableProgramFolderTest, TheCaptureSaysSoAndTheEarlierRightsFileStays) 
     bool objectListWritable;  // users.txt exists and may be written, nothing may be created
     const char* named;
   } cases[] = {{"nothing can be written", false, "users.txt"},
-               {"the rights file cannot be", true, ".RIGHTS.tmp"}};
+               {"the rights file cannot be", true, ".RIGHTS: Permission denied"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     CaptureScene scene(20, 60);
