@@ -127,7 +127,8 @@ void RunCli(const sim::GenerateOptions& options, const fs::path& work, Report& r
   const std::string file = (ProgramOf(work) / ("cli-" + BaseOf(options) + ".RIGHTS")).string();
   int status = 0;
   Put(report, "cli.capture", Measure([&] {
-        status = cli::Capture(context, {options.tree, BaseOf(options), file});
+        status =
+            cli::Capture(context, {options.tree, BaseOf(options), file, NetworkOf(work).string()});
       }));
   if (status != cli::kDone) throw std::runtime_error("cli capture failed: " + err.str());
   sim::ClearAssignments(NetworkOf(work), options.server, options.volume);
