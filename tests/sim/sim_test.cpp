@@ -538,6 +538,107 @@ TEST_F(SimTest, ARefusedDescriptionNamesThePlaceAndLeavesNothingOfItBehind) {
   EXPECT_EQ(Reopen()->Client().NWCCOpenConnByName(0, "FS2", 2, 1, 0, &conn), nw::kUnknownServer);
 }
 
+// Every path below `folder`, "/"-separated, links included but not followed.
+Strings Tree(const fs::path& folder) {
+  Strings paths;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    paths.push_back(fs::relative(entry.path(), folder).generic_string());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+TEST_F(SimTest, ALinkInAVolumeIsNoDirectoryAndNoPathLeadsOutsideTheNetwork) {
+  const fs::path outside = temp_ / "outside", volumes = folder() / "volumes";
+  fs::create_directories(outside / "Secret" / "Deep");
+  testing_support::WriteFileBytes(outside / "Secret" / "passwd", "root");
+  // A link to a folder and one to a file inside a volume; a volume and a server whose
+  // folders are links.
+  fs::create_directory_symlink(outside, volumes / "FS1" / "SYS" / "Out");
+  fs::create_symlink(outside / "Secret" / "passwd", volumes / "FS1" / "SYS" / "Public" / "Passwd");
+  fs::rename(volumes / "FS1" / "Data", outside / "Data");
+  fs::create_directory_symlink(outside / "Data", volumes / "FS1" / "Data");
+  fs::rename(volumes / "OLD3", outside / "OLD3");
+  fs::create_directory_symlink(outside / "OLD3", volumes / "OLD3");
+  const Strings before = Tree(outside);
+  const auto dump = sim::DumpAssignments(folder());
+
+  nw::NWCONN_HANDLE fs1 = Connect("FS1"), old3 = Connect("OLD3");
+  std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
+  for (auto [conn, path] : {std::pair{fs1, "SYS:Out"},
+                            {fs1, "SYS:out\\Secret"},
+                            {fs1, "SYS:Out\\Secret\\Deep"},
+                            {fs1, "SYS:Public\\Passwd"},
+                            {fs1, "DATA:"},
+                            {fs1, "DATA:Crowd"},
+                            {old3, "SYS:PUBLIC"}}) {
+    EXPECT_EQ(client().NWAddTrustee(conn, 0, path, mbrown, 0x41), nw::kNoMoreEntries) << path;
+  }
+  for (const char* path :
+       {"\\\\FS1\\SYS\\Out", "\\\\FS1\\SYS\\Out\\Secret", "\\\\FS1\\SYS\\Out\\Secret\\passwd",
+        "\\\\FS1\\SYS\\Public\\Passwd", "\\\\FS1\\Data\\Crowd", "\\\\OLD3\\SYS\\PUBLIC"}) {
+    EXPECT_EQ(platform_->Files().Dir(path), "") << path;
+  }
+  EXPECT_NE(sim::MapDrive(folder(), "H:", "\\\\FS1\\SYS\\Out\\Secret"), "");
+  // What stays inside still answers.
+  EXPECT_EQ(client().NWAddTrustee(fs1, 0, "SYS:Public", mbrown, 0x41), 0);
+  EXPECT_EQ(platform_->Files().Dir("\\\\FS1\\SYS\\Public\\Login.exe"), "Login.exe");
+
+  json exported = json::parse(sim::ExportNetworkJson(folder()));
+  EXPECT_EQ(exported["servers"][0]["volumes"][0]["directories"],
+            json({"Public", "Users", "Users/JSmith"}));
+  EXPECT_EQ(exported["servers"][0]["volumes"][0]["files"], json({"Public/Login.exe"}));
+  EXPECT_EQ(exported["servers"][0]["volumes"][1]["directories"], json::array());
+  auto now = sim::DumpAssignments(folder());
+  EXPECT_EQ(now.size(), dump.size() + 1);
+  EXPECT_EQ(Tree(outside), before);
+}
+
+TEST_F(SimTest, ALoadNeverMakesAFolderOrFileThroughALinkAndNamesThePlace) {
+  const fs::path outside = temp_ / "outside", server = folder() / "volumes" / "FS2";
+  const fs::path volume = server / "VOL1";
+  fs::create_directories(outside);
+  const auto dump = sim::DumpAssignments(folder());
+  const std::string description = R"({ "servers": [ { "name": "FS2", "volumes": [
+      { "name": "VOL1", "directories": [ "A/B" ], "files": [ "readme.txt" ] } ] } ] })";
+  struct Case {
+    std::function<void()> plant;
+    std::string place, link;
+  } cases[] = {
+      {[&] { fs::create_directory_symlink(outside, server); }, "servers[0]: the folder ", "FS2"},
+      {[&] {
+         fs::create_directories(server);
+         fs::create_directory_symlink(outside, volume);
+       },
+       "servers[0].volumes[0]: the folder ", "VOL1"},
+      {[&] {
+         fs::create_directories(volume);
+         fs::create_directory_symlink(outside, volume / "A");
+       },
+       "servers[0].volumes[0].directories[0]: the folder ", "A"},
+      {[&] {
+         fs::create_directories(volume);
+         fs::create_symlink(outside / "readme.txt", volume / "readme.txt");
+       },
+       "servers[0].volumes[0].files[0]: the file ", "readme.txt"},
+  };
+  for (const auto& c : cases) {
+    c.plant();
+    try {
+      sim::LoadNetworkJson(folder(), description);
+      ADD_FAILURE() << c.place << ": loaded";
+    } catch (const sim::SimError& error) {
+      EXPECT_THAT(error.what(), testing::HasSubstr(c.place)) << error.what();
+      EXPECT_THAT(error.what(), testing::HasSubstr(c.link + " is a link")) << error.what();
+    }
+    EXPECT_EQ(Tree(outside), Strings{}) << c.place;
+    EXPECT_EQ(sim::DumpAssignments(folder()), dump);
+    fs::remove_all(server);  // the links, not what they lead to
+  }
+  nw::NWCONN_HANDLE conn = 0;
+  EXPECT_EQ(Reopen()->Client().NWCCOpenConnByName(0, "FS2", 2, 1, 0, &conn), nw::kUnknownServer);
+}
+
 TEST(NetworkTest, TheDemoShowsEveryCaseAUserMeets) {
   TempDir temp;
   sim::CreateDemoNetwork(temp.path() / "demo");
