@@ -121,13 +121,16 @@ void Form1::Command1_Click() {
   } catch (const std::exception& e) {
     work.objectList.reset();
     SetStatus("");
-    // Said only when it is true: a first capture of a volume has nothing to leave alone.
-    const std::string rightsFile =
-        desktop_.ProgramFolder() + "/" + formats::RightsFileName(ServerName, VolumeName);
+    // Said only when it is true: a first capture of a volume has nothing to leave alone, nor
+    // has one whose folder or file name is what failed.
+    bool earlier = false;
+    try {
+      earlier = formats::RightsFileWriter::EarlierFileExists(
+          desktop_.ProgramFolder() + "/" + formats::RightsFileName(ServerName, VolumeName));
+    } catch (const std::exception&) {
+    }
     const std::string leftAlone =
-        formats::RightsFileWriter::EarlierFileExists(rightsFile)
-            ? "\rAn earlier rights file of this volume has been left as it was."
-            : "";
+        earlier ? "\rAn earlier rights file of this volume has been left as it was." : "";
     desktop_.MsgBox("The trustees of server " + ServerName + ", volume " + VolumeName +
                         " could not be obtained: " + e.what() + leftAlone,
                     MsgIcon::Critical);

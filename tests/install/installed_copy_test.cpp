@@ -131,9 +131,7 @@ TEST_F(InstalledCopy, APerUserFolderThatCannotBeMadeEndsTheCaptureNamingItAndWhy
   EXPECT_EQ(desktop->messages,
             std::vector<std::string>{
                 "The trustees of server FS1, volume SYS could not be obtained: the folder " +
-                (home / "blocked/tolvane").string() +
-                " cannot be created: Not a directory.\rAn earlier rights file of this volume "
-                "has been left as it was."});
+                (home / "blocked/tolvane").string() + " cannot be created: Not a directory."});
   // The drive mapping of the capture is gone again.
   EXPECT_EQ(platform->Session().DriveMappings().size(), 2u);
 }
