@@ -14,6 +14,8 @@
 
 namespace {
 
+using testing_support::Lines;
+
 namespace fs = std::filesystem;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -22,16 +24,6 @@ using ::testing::StartsWith;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 using Result = testing_support::ProgramResult;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
-    end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-  }
-  return lines;
-}
 
 // The rights file's lines with `from` in them dropped.
 std::string Without(const std::string& file, const std::string& from) {

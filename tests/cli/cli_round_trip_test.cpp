@@ -10,6 +10,8 @@
 
 namespace {
 
+using testing_support::Lines;
+
 using ::testing::AllOf;
 using ::testing::Each;
 using ::testing::ElementsAre;
@@ -17,17 +19,6 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
-
-// Lines of the program's output, without their line ends.
-std::vector<std::string> Lines(const std::string& out) {
-  std::vector<std::string> lines;
-  for (std::size_t pos = 0, end; pos < out.size(); pos = end + 1) {
-    end = out.find('\n', pos);
-    if (end == std::string::npos) end = out.size();
-    lines.push_back(out.substr(pos, end - pos));
-  }
-  return lines;
-}
 
 class CliRoundTripTest : public ::testing::Test {
  protected:

@@ -19,4 +19,14 @@ ProgramResult RunProgram(const std::filesystem::path& folder, const std::string&
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
 }
 
+std::vector<std::string> Lines(const std::string& out) {
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0, end; pos < out.size(); pos = end + 1) {
+    end = out.find('\n', pos);
+    if (end == std::string::npos) end = out.size();
+    lines.push_back(out.substr(pos, end - pos));
+  }
+  return lines;
+}
+
 }  // namespace testing_support

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -16,5 +17,8 @@ struct ProgramResult {
 // (assignments, or "env -u ..."), with no standard input.
 ProgramResult RunProgram(const std::filesystem::path& folder, const std::string& environment,
                          const std::string& program, const std::string& args);
+
+// The lines of a program's output, without their line ends.
+std::vector<std::string> Lines(const std::string& out);
 
 }  // namespace testing_support
