@@ -27,8 +27,8 @@ std::string FailureText(const restore::GrantOutcome& outcome, const formats::Rig
   const std::string code = " (E=" + nw::CodeText(outcome.code) + ")";
   switch (outcome.failure) {
     case restore::GrantFailure::kBadRights:
-      return "rights text " + formats::QuoteForMessage(record.rights) +
-             " holds a word that is no right";
+      // Single quotes: the reason is a field of the result line, where double quotes delimit.
+      return "rights text '" + record.rights + "' holds a word that is no right";
     case restore::GrantFailure::kConnection:
       return "server unreachable" + code;
     case restore::GrantFailure::kObjectNameTooLong:

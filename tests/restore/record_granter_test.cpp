@@ -36,7 +36,7 @@ TEST(RecordGranterTest, TheDryRunAndTheRestoreGiveEachRecordTheSameWordAndReason
       {{"T", "U2.ACME", "FS1", "VOL:\\A", "Superviser"},
        GrantKind::kFailed,
        "",
-       "rights text \"Superviser\" holds a word that is no right"},
+       "rights text 'Superviser' holds a word that is no right"},
   };
   testing_support::TempDir network;
   sim::LoadNetworkJson(network.path(), kNetwork);
