@@ -1,5 +1,5 @@
-// The rights file writer against what can stand at the name it is given: links, another
-// writer, folders, devices, FIFOs and sockets.
+// The rights file writer against what can stand at the name it is given: another writer,
+// FIFOs and sockets. Links, folders and devices are met by the command line's capture tests.
 
 #include "formats/rights_file_writer.h"
 
@@ -14,36 +14,22 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "formats/windows1252.h"
 #include "support/temp_dir.h"
 
 namespace formats {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::AllOf;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 const RightsRecord kRecord{"CORP", "JSmith.Sales.Main", "FS1", "VOL1:\\Users", "Read-FileScan"};
 const std::string kLine = "CORP,JSmith.Sales.Main,FS1,VOL1:\\Users,Read-FileScan\r\n";
-const std::string kVictim = "not a rights file\n";
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const FormatError& error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 std::vector<std::string> Names(const TempDir& dir) {
   std::vector<std::string> names;
@@ -64,22 +50,6 @@ void WriteAndCommit(const fs::path& file, int count) {
   RightsFileWriter writer(file);
   for (int i = 0; i < count; ++i) writer.Write(kRecord);
   writer.Commit();
-}
-
-// A link planted where the writer once put its temporary file, or at the output's own name,
-// never has its target written: the output becomes a file of its own.
-TEST(RightsFileWriter, WritesThroughNoPlantedLink) {
-  for (const char* planted : {"FS1_VOL1.RIGHTS.tmp", "FS1_VOL1.RIGHTS"}) {
-    SCOPED_TRACE(planted);
-    TempDir dir, elsewhere;
-    const fs::path victim = elsewhere / "victim";
-    WriteFileBytes(victim, kVictim);
-    fs::create_symlink(victim, dir / planted);
-    WriteAndCommit(dir / "FS1_VOL1.RIGHTS", 3);
-    EXPECT_EQ(ReadFileBytes(victim), kVictim);
-    EXPECT_EQ(ReadFileBytes(dir / "FS1_VOL1.RIGHTS"), Records(3));
-    EXPECT_FALSE(fs::is_symlink(dir / "FS1_VOL1.RIGHTS"));
-  }
 }
 
 // Two writers to one name at once: each writes a file of its own, and whichever commits last
@@ -110,26 +80,6 @@ TEST(RightsFileWriter, TheFileGetsTheModeOfAnyNewFile) {
     ASSERT_EQ(::stat((dir / "A.RIGHTS").c_str(), &made), 0);
     EXPECT_EQ(made.st_mode & 0777, 0666 & ~mask);
   }
-}
-
-// A folder at the name, or no folder to hold it, is refused when the writer is made, before
-// anything is written; nothing is left behind.
-TEST(RightsFileWriter, RefusesAFolderOrAMissingFolderAtOnce) {
-  TempDir dir;
-  fs::create_directory(dir / "taken");
-  fs::create_symlink(dir / "taken", dir / "link-to-folder");
-  const std::pair<fs::path, std::string> cases[] = {
-      {dir / "taken", "Is a directory"},
-      {dir / "link-to-folder", "Is a directory"},
-      {dir / "missing" / "A.RIGHTS",
-       "the folder " + (dir / "missing").string() + " does not exist"}};
-  for (const auto& [file, reason] : cases) {
-    SCOPED_TRACE(file);
-    EXPECT_THAT(ErrorOf([&] { RightsFileWriter writer(file); }),
-                AllOf(HasSubstr(file.string()), HasSubstr(reason)));
-  }
-  EXPECT_THAT(Names(dir), ElementsAre("link-to-folder", "taken"));
-  EXPECT_TRUE(fs::is_empty(dir / "taken"));
 }
 
 // A FIFO is written into, all at once on Commit, and stays a FIFO; without Commit its reader
@@ -179,16 +129,6 @@ TEST(RightsFileWriter, WritesIntoASocketItConnectsTo) {
   ::close(listener);
   EXPECT_EQ(got, Records(10));
   EXPECT_EQ(fs::status(socketFile).type(), fs::file_type::socket);
-}
-
-// A device is written into, not replaced; a device that refuses the bytes is a failure with
-// the system's reason.
-TEST(RightsFileWriter, WritesIntoADeviceAndReportsItsFailure) {
-  WriteAndCommit("/dev/null", 3);
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_THAT(ErrorOf([] { WriteAndCommit("/dev/full", 3); }),
-              AllOf(HasSubstr("/dev/full"), HasSubstr("No space left on device")));
-  EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 // What a capture that fails leaves as it was: a regular file, or one a link leads to.

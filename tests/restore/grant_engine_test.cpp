@@ -155,21 +155,6 @@ TEST_F(GrantEngineTest, ALaterRecordOfTheSameTrusteeSeesWhatTheEarlierGranted) {
                           {"T,U2.ACME,FS1,VOL:\\A,Read-Write", "T,U1.ACME,FS1,VOL:\\A,"}));
 }
 
-// A link is no directory of the volume, or is one, as the grant itself judges it: the dry run
-// and the restore say the same of it.
-TEST_F(GrantEngineTest, ALinkIsJudgedAsTheGrantJudgesIt) {
-  const std::filesystem::path volume = network_.path() / "volumes" / "FS1" / "VOL";
-  ASSERT_TRUE(std::filesystem::is_directory(volume / "A"));
-  std::filesystem::create_directory_symlink(volume / "A", volume / "Link");
-  const formats::RightsRecord link = Record("FS1", "U2.ACME", "VOL:\\Link", "Read");
-  restore::Granter dry(platform_->Client(), {.dryRun = true, .reuse = true});
-  const restore::GrantOutcome looked = dry.Grant(link);
-  restore::Granter real(platform_->Client(), {.reuse = true});
-  const restore::GrantOutcome granted = real.Grant(link);
-  EXPECT_EQ(looked.status, granted.status);
-  EXPECT_EQ(looked.failure, granted.failure);
-}
-
 // The directory information answers for a path exactly as NWAddTrustee accepts or refuses it.
 TEST_F(GrantEngineTest, TheDirectoryInformationJudgesAPathAsNWAddTrusteeDoes) {
   nw::NetWareClient& client = platform_->Client();
