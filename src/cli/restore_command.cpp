@@ -61,23 +61,10 @@ class Spool {
   Spool(const Spool&) = delete;
   Spool& operator=(const Spool&) = delete;
 
+  // Messages about the copy name the input the user gave.
   formats::RightsFileReader Reader() const {
-    return formats::RightsFileReader(std::filesystem::path(path_));
-  }
-
-  // A reader's message about the copy, naming the input the user gave instead.
-  std::string Explain(std::string message) const {
-    const bool standardInput = name_ == "-";
-    for (const auto& [from, to] :
-         {std::pair<std::string, std::string>{
-              "The file " + path_, standardInput ? "Standard input" : "The file " + name_},
-          {"the file " + path_, standardInput ? "standard input" : "the file " + name_},
-          {path_, standardInput ? "standard input" : name_}}) {
-      for (std::size_t at; (at = message.find(from)) != std::string::npos;) {
-        message.replace(at, from.size(), to);
-      }
-    }
-    return message;
+    return formats::RightsFileReader(std::filesystem::path(path_),
+                                     name_ == "-" ? "Standard input" : "The file " + name_);
   }
 
  private:
@@ -139,7 +126,7 @@ std::size_t CheckFile(const Spool& spool, const restore::RecordMapping& mapping,
     }
     check.Finish();
   } catch (const formats::FormatError& e) {
-    throw UsageError(spool.Explain(e.what()) + afterwards);
+    throw UsageError(e.what() + afterwards);
   } catch (const restore::MappingError& e) {
     throw UsageError(e.what() + afterwards);
   }

@@ -1,6 +1,7 @@
 #include "formats/field_reader.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "formats/text_file.h"
 #include "formats/windows1252.h"
@@ -72,8 +73,8 @@ std::string EncodeField(std::string_view value, std::string_view label, bool quo
   return bytes;
 }
 
-FieldReader::FieldReader(const std::filesystem::path& file)
-    : source_(file.string()), input_(InputFile(file)) {}
+FieldReader::FieldReader(const std::filesystem::path& file, std::string describedAs)
+    : source_(file.string()), describedAs_(std::move(describedAs)), input_(InputFile(file)) {}
 
 FieldReader FieldReader::FromBytes(std::string bytes) {
   FieldReader reader;
@@ -189,6 +190,7 @@ LineFields FieldReader::ReadLine() {
 }
 
 std::string FieldReader::Describe() const {
+  if (!describedAs_.empty()) return describedAs_;
   return source_.empty() ? std::string("The text") : "The file " + source_;
 }
 

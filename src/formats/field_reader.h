@@ -41,7 +41,9 @@ struct LineFields {
 class FieldReader {
  public:
   // Throws FormatError naming the file and the reason when it cannot be opened.
-  explicit FieldReader(const std::filesystem::path& file);
+  // `describedAs` begins the messages instead of "The file <path>" (a copy read in place of
+  // the user's input names that input).
+  explicit FieldReader(const std::filesystem::path& file, std::string describedAs = "");
   // In-memory text, for tests and fuzzing (Windows-1252 bytes).
   static FieldReader FromBytes(std::string bytes);
 
@@ -71,7 +73,8 @@ class FieldReader {
   std::size_t Find(std::string_view chars, std::size_t from);
   bool Exhausted() { return Ensure(1), pos_ == data_.size(); }
 
-  std::string source_;              // the file's path; empty for in-memory text
+  std::string source_;  // the file's path; empty for in-memory text
+  std::string describedAs_;
   std::optional<InputFile> input_;  // absent once the file has been read to its end
   std::string data_;                // what has been read and not yet passed over, from pos_
   std::size_t pos_ = 0;

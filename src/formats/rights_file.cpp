@@ -1,5 +1,7 @@
 #include "formats/rights_file.h"
 
+#include <utility>
+
 #include "formats/windows1252.h"
 
 namespace formats {
@@ -29,7 +31,8 @@ std::string FormatRightsRecord(const RightsRecord& record) {
   return line;
 }
 
-RightsFileReader::RightsFileReader(const std::filesystem::path& file) : fields_(file) {}
+RightsFileReader::RightsFileReader(const std::filesystem::path& file, std::string describedAs)
+    : fields_(file, std::move(describedAs)) {}
 
 RightsFileReader::RightsFileReader(FieldReader fields) : fields_(std::move(fields)) {}
 

@@ -46,7 +46,8 @@ class BadRecord : public FormatError {
 // Reads one record a line: a line that does not hold exactly five fields is no record.
 class RightsFileReader {
  public:
-  explicit RightsFileReader(const std::filesystem::path& file);  // throws FormatError
+  // Throws FormatError; `describedAs` as for FieldReader.
+  explicit RightsFileReader(const std::filesystem::path& file, std::string describedAs = "");
   explicit RightsFileReader(FieldReader fields);
 
   // True once nothing but empty lines (or lines of blanks) is left.
