@@ -1,9 +1,10 @@
-// Whole-network operations for the tool and for tests: dump, clear, servers up and down,
-// drive mappings, removal.
+// Whole-network operations for the tool and for tests: the demo, dump, clear, servers up and
+// down, drive mappings, removal.
 
 #include <algorithm>
 #include <unordered_map>
 
+#include "demo_network_json.h"
 #include "netware/sim/controls.h"
 #include "netware/sim/network.h"
 #include "netware/sim/sim_admin.h"
@@ -47,13 +48,9 @@ void RemoveNetwork(const fs::path& folder) {
   fs::remove_all(folder / "volumes", error);
 }
 
-void RemoveFreshNetwork(const fs::path& folder, bool folderExisted) {
-  std::error_code error;
-  for (const char* name : {"network.db", "network.db-wal", "network.db-shm"}) {
-    fs::remove(folder / name, error);
-  }
-  fs::remove(folder / "volumes", error);  // only when nothing else is in it
-  if (!folderExisted) fs::remove_all(folder, error);
+void CreateDemoNetwork(const fs::path& folder) {
+  if (NetworkExists(folder)) throw SimError("A network already exists in " + folder.string() + ".");
+  LoadNetworkJson(folder, kDemoNetworkJson);
 }
 
 std::vector<std::string> DumpAssignments(const fs::path& folder, const std::string& server,

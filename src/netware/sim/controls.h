@@ -12,6 +12,8 @@
 
 namespace sim {
 
+// "H", "H:" or "h:" -> "H"; "" when it is no drive letter.
+std::string DriveLetter(const std::string& drive);
 // Records a drive mapping; "" when made (with `fullName` set), else why not.
 std::string MapDriveIn(Network& network, const std::string& drive, const std::string& path,
                        std::string* fullName);

@@ -81,74 +81,27 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
             " distinct directories, and there are " + std::to_string(options.directories + 1) +
             " with the volume root.");
 
-  std::error_code error;
-  bool folderExisted = fs::exists(folder, error);
-  bool fresh = !NetworkExists(folder);
-  std::vector<fs::path> created;
   GenerateSummary summary;
-  try {
-    auto store = fresh ? Store::Create(folder) : Store::Open(folder);
-    Transaction transaction(*store);
+  WriteNetwork(folder, [&](Store& store, std::vector<fs::path>& created) {
     Catalog catalog;
-    catalog.Load(*store);
+    catalog.Load(store);
     Check(catalog.TreeByName(options.tree) == nullptr,
           "The tree " + options.tree + " exists already.");
     Check(catalog.ServerByName(options.server) == nullptr,
           "The server " + options.server + " exists already.");
     Random random(options.seed);
-    IdAllocator ids(*store);
-
-    store->Prepare("INSERT INTO trees(name, name_key) VALUES(?1, ?2)")
-        .Bind(1, options.tree)
-        .Bind(2, text::Fold(options.tree))
-        .Run();
-    std::int64_t treeId = 0;
-    {
-      auto q = store->Prepare("SELECT id FROM trees WHERE name_key = ?1");
-      q.Bind(1, text::Fold(options.tree));
-      q.Step();
-      treeId = q.Int(0);
-    }
-    store
-        ->Prepare(
-            "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
-            "VALUES(?1, ?2, ?3, 4, 11, 1)")
-        .Bind(1, options.server)
-        .Bind(2, text::Fold(options.server))
-        .Bind(3, treeId)
-        .Run();
-    catalog.Load(*store);
-    const std::int64_t serverId = catalog.ServerByName(options.server)->id;
-    store->Prepare("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1, ?2, ?3, 0)")
-        .Bind(1, serverId)
-        .Bind(2, options.volume)
-        .Bind(3, text::Fold(options.volume))
-        .Run();
-    catalog.Load(*store);
-    const std::int64_t volumeId = catalog.VolumeByName(serverId, options.volume)->id;
-    store
-        ->Prepare(
-            "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
-            "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)")
-        .Bind(1, treeId)
-        .Run();
+    IdAllocator ids(store);
+    const std::int64_t treeId = AddTree(store, options.tree);
+    const std::int64_t serverId = AddServer(store, options.server, treeId, 4, 11, true);
+    const std::int64_t volumeId = AddVolume(store, serverId, options.volume, 0);
+    ConnectTree(store, treeId);
 
     auto addObject = [&](const Container& parent, const std::string& name, const char* objectClass,
                          std::int64_t volume = 0) {
       std::vector<std::string> path = parent.path;
       path.push_back(name);
       std::uint32_t id = ids.Allocate(NdsIdentity(options.tree, path));
-      auto q = store->Prepare(
-          "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
-          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-      q.Bind(1, id).Bind(2, treeId).Bind(3, parent.id).Bind(4, name).Bind(5, text::Fold(name));
-      q.Bind(6, objectClass);
-      if (volume != 0) {
-        q.Bind(7, volume);
-      } else {
-        q.BindNull(7);
-      }
-      q.Run();
+      AddObject(store, id, treeId, parent.id, name, objectClass, volume);
       return Container{id, parent.level + 1, std::move(path)};
     };
 
@@ -196,7 +149,7 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
     trustees.insert(trustees.end(), unitIds.begin(), unitIds.end());
 
     // Directories, each below the root or an earlier one, never past `depth`.
-    fs::path volumeRoot = store->VolumeFolder(options.server, options.volume);
+    fs::path volumeRoot = store.VolumeFolder(options.server, options.volume);
     FolderResolver().MakeDirectories(volumeRoot, {}, &created);
     // Each directory's parent was made or checked before it, so none is made through a link.
     auto make = [&](const std::string& display) {
@@ -220,16 +173,8 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
       make(shared);
     }
 
-    auto insert = store->Prepare(
-        "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
-        "VALUES(?1, ?2, ?3, ?4, ?5)");
     auto assign = [&](const std::string& display, std::uint32_t object) {
-      insert.Bind(1, volumeId)
-          .Bind(2, text::Fold(display))
-          .Bind(3, display)
-          .Bind(4, object)
-          .Bind(5, kMasks[random.Below(std::size(kMasks))]);
-      insert.Run();
+      AddTrustee(store, volumeId, display, object, kMasks[random.Below(std::size(kMasks))]);
       ++summary.assignments;
     };
     // Each object's directories are distinct: a crowded trustee's share and its spread ones
@@ -250,20 +195,10 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
         assign(candidate < 0 ? std::string() : directories[candidate].display, object);
       }
     }
-    transaction.Commit();
-    store->NoteWrite();
     summary.objects = objectCount;
     summary.directories = options.directories + (shared.empty() ? 0 : 1);
     if (!shared.empty()) summary.crowdedDirectory = options.volume + ":\\" + shared;
-  } catch (const fs::filesystem_error& fsError) {
-    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
-    if (fresh) RemoveFreshNetwork(folder, folderExisted);
-    throw SimError(std::string("A folder of the network cannot be made: ") + fsError.what());
-  } catch (...) {
-    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
-    if (fresh) RemoveFreshNetwork(folder, folderExisted);
-    throw;
-  }
+  });
   return summary;
 }
 

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <utility>
 
+#include "netware/sim/controls.h"
 #include "netware/sim/network.h"
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/text.h"
@@ -19,6 +21,192 @@ using nlohmann::json;
 
 namespace {
 
+// What a field holds: a text, a text or null, a whole number, true or false, a list, a list
+// of texts, an object, a rights text or number, a bindery type ("user", "group" or a number).
+enum class Kind { kText, kTextOrNull, kNumber, kFlag, kList, kTexts, kObject, kRights, kType };
+
+// Every field a description knows, with the kind of node it may stand in.
+struct FieldRule {
+  std::string_view where, name;
+  Kind kind;
+  bool required = false;
+  std::int64_t low = 0, high = 0;  // of a number
+};
+constexpr std::int64_t kLastId = 0xFFFFFFFE;
+constexpr FieldRule kFields[] = {
+    {"description", "trees", Kind::kList},
+    {"description", "servers", Kind::kList},
+    {"description", "assignments", Kind::kList},
+    {"description", "workstation", Kind::kObject},
+    {"tree", "name", Kind::kText, true},
+    {"tree", "objects", Kind::kList},
+    {"object", "name", Kind::kText, true},
+    {"object", "class", Kind::kText, true},
+    {"object", "children", Kind::kList},
+    {"object", "container", Kind::kText},
+    {"object", "server", Kind::kText},
+    {"object", "volume", Kind::kText},
+    {"object", "id", Kind::kNumber, false, 1, kLastId},
+    {"server", "name", Kind::kText, true},
+    {"server", "tree", Kind::kTextOrNull},
+    {"server", "major", Kind::kNumber, false, 1, 255},
+    {"server", "minor", Kind::kNumber, false, 0, 255},
+    {"server", "up", Kind::kFlag},
+    {"server", "bindery", Kind::kList},
+    {"server", "volumes", Kind::kList},
+    {"bindery", "name", Kind::kText, true},
+    {"bindery", "type", Kind::kType},
+    {"bindery", "id", Kind::kNumber, false, 1, kLastId},
+    {"volume", "name", Kind::kText, true},
+    {"volume", "number", Kind::kNumber, false, 0, 255},
+    {"volume", "directories", Kind::kTexts},
+    {"volume", "files", Kind::kTexts},
+    {"assignment", "server", Kind::kText, true},
+    {"assignment", "volume", Kind::kText, true},
+    {"assignment", "directory", Kind::kText},
+    {"assignment", "object", Kind::kText},
+    {"assignment", "bindery", Kind::kText},
+    {"assignment", "type", Kind::kType},
+    {"assignment", "tree", Kind::kText},
+    {"assignment", "rights", Kind::kRights, true, 0, 0xFFFF},
+    {"assignment", "missing", Kind::kFlag},
+    {"workstation", "trees", Kind::kTexts},
+    {"workstation", "mappings", Kind::kList},
+    {"mapping", "drive", Kind::kText, true},
+    {"mapping", "server", Kind::kText, true},
+    {"mapping", "volume", Kind::kText, true},
+    {"mapping", "path", Kind::kText},
+};
+
+[[noreturn]] void Fail(const std::string& place, const std::string& message) {
+  throw SimError(place.empty() ? message : place + ": " + message);
+}
+
+std::string Index(const std::string& place, std::size_t i) {
+  return place + "[" + std::to_string(i) + "]";
+}
+
+std::string Field(const std::string& place, std::string_view key) {
+  return place.empty() ? std::string(key) : place + "." + std::string(key);
+}
+
+std::int64_t Integer(const json& value) {
+  return value.is_number_unsigned() ? static_cast<std::int64_t>(value.get<std::uint64_t>())
+                                    : value.get<std::int64_t>();
+}
+
+// -1 when the value names no bindery type.
+int BinderyType(const json& value) {
+  if (value.is_string()) {
+    std::string folded = text::Fold(value.get<std::string>());
+    return folded == "USER" ? 0x0100 : folded == "GROUP" ? 0x0200 : -1;
+  }
+  if (!value.is_number_integer()) return -1;
+  std::int64_t type = Integer(value);
+  return type > 0 && type < 0xFFFF ? static_cast<int>(type) : -1;
+}
+
+// Refuses, naming the place, a node that is no object, a field unknown where it stands, a
+// required field that is missing, and a value of the wrong kind or out of range.
+void Check(const json& node, std::string_view where, const std::string& place) {
+  if (!node.is_object()) {
+    Fail(place, place.empty() ? "the description must be a JSON object" : "must be a JSON object");
+  }
+  for (const auto& item : node.items()) {
+    if (std::none_of(std::begin(kFields), std::end(kFields), [&](const FieldRule& rule) {
+          return rule.where == where && rule.name == item.key();
+        })) {
+      Fail(place, "unknown field " + text::Quote(item.key()));
+    }
+  }
+  for (const FieldRule& rule : kFields) {
+    if (rule.where != where) continue;
+    const std::string name(rule.name), at = Field(place, rule.name);
+    if (!node.contains(name)) {
+      if (rule.required) Fail(place, "the field " + text::Quote(name) + " is missing");
+      continue;
+    }
+    const json& value = node[name];
+    const bool number = value.is_number_integer();
+    switch (rule.kind) {
+      case Kind::kTextOrNull:
+        if (value.is_null()) break;
+        [[fallthrough]];
+      case Kind::kText:
+        if (!value.is_string()) Fail(at, "must be a text");
+        break;
+      case Kind::kRights:
+        if (!number && !value.is_string()) Fail(at, "must be a rights text or a number");
+        [[fallthrough]];
+      case Kind::kNumber:
+        if (!number && rule.kind == Kind::kNumber) Fail(at, "must be a whole number");
+        if (number && (Integer(value) < rule.low || Integer(value) > rule.high)) {
+          Fail(at, std::to_string(Integer(value)) + " is not between " + std::to_string(rule.low) +
+                       " and " + std::to_string(rule.high));
+        }
+        break;
+      case Kind::kFlag:
+        if (!value.is_boolean()) Fail(at, "must be true or false");
+        break;
+      case Kind::kTexts:
+      case Kind::kList:
+        if (!value.is_array()) Fail(at, "must be a list");
+        for (std::size_t i = 0; rule.kind == Kind::kTexts && i < value.size(); ++i) {
+          if (!value[i].is_string()) Fail(Index(at, i), "must be a text");
+        }
+        break;
+      case Kind::kType:
+        if (BinderyType(value) < 0) Fail(at, "must be \"user\", \"group\" or a number");
+        break;
+      case Kind::kObject:
+        break;  // checked as its own node
+    }
+  }
+}
+
+// Values of fields Check passed.
+std::string Text(const json& node, const char* key, const std::string& otherwise = "") {
+  return node.contains(key) ? node[key].get<std::string>() : otherwise;
+}
+std::int64_t Number(const json& node, const char* key, std::int64_t otherwise) {
+  return node.contains(key) ? Integer(node[key]) : otherwise;
+}
+bool Flag(const json& node, const char* key, bool otherwise) {
+  return node.contains(key) ? node[key].get<bool>() : otherwise;
+}
+// A field only some nodes of a kind need.
+std::string Needed(const json& node, const char* key, const std::string& place) {
+  if (!node.contains(key)) Fail(place, "the field " + text::Quote(key) + " is missing");
+  return node[key].get<std::string>();
+}
+
+// Calls `each(item, place, i)` for every item of the list `key`, if any.
+template <typename Each>
+void ForEach(const json& node, const char* key, const std::string& place, Each each) {
+  if (!node.contains(key)) return;
+  const json& list = node[key];
+  for (std::size_t i = 0; i < list.size(); ++i) each(list[i], Index(Field(place, key), i), i);
+}
+
+// Why a server, volume or tree name (`plain`) or an object name is refused; "" when fine.
+std::string CheckName(const std::string& name, std::size_t maxLength, bool plain) {
+  if (name.empty()) return "the name is empty";
+  const std::string quoted = text::Quote(name);
+  if (name.size() > maxLength) {
+    return "the name " + quoted + " is longer than " + std::to_string(maxLength) + " characters";
+  }
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (plain ? byte <= 0x20 || std::string_view("\\/:.,;*?\"<>|=[]").find(c) != std::string::npos
+              : byte < 0x20 || std::string_view(".\\=").find(c) != std::string::npos) {
+      return "the name " + quoted + " holds the character " + text::Quote(std::string(1, c));
+    }
+  }
+  if (!text::FitsCp1252(name))
+    return "the name " + quoted + " holds a character without a " + "Windows-1252 code";
+  return "";
+}
+
 bool IsContainer(const std::string& objectClass) {
   return objectClass == "Country" || objectClass == "Locality" || objectClass == "Organization" ||
          objectClass == "Organizational Unit";
@@ -26,13 +214,10 @@ bool IsContainer(const std::string& objectClass) {
 
 // Why `objectClass` may not stand below `parentClass` ("" for [Root]); "" when it may.
 std::string Placement(const std::string& objectClass, const std::string& parentClass) {
-  if (!parentClass.empty() && !IsContainer(parentClass)) {
-    return "a " + parentClass + " cannot hold other objects";
-  }
-  if (objectClass == "Country" && !parentClass.empty()) {
-    return "a Country stands only directly below [Root]";
-  }
-  if (objectClass == "Organization" && !parentClass.empty() && parentClass != "Country" &&
+  const bool root = parentClass.empty();
+  if (!root && !IsContainer(parentClass)) return "a " + parentClass + " cannot hold other objects";
+  if (objectClass == "Country" && !root) return "a Country stands only directly below [Root]";
+  if (objectClass == "Organization" && !root && parentClass != "Country" &&
       parentClass != "Locality") {
     return "an Organization stands below [Root], a Country or a Locality";
   }
@@ -40,43 +225,8 @@ std::string Placement(const std::string& objectClass, const std::string& parentC
       parentClass != "Organizational Unit" && parentClass != "Locality") {
     return "an Organizational Unit stands below an Organization, a Locality or another unit";
   }
-  if (!IsContainer(objectClass) && parentClass.empty()) {
+  if (!IsContainer(objectClass) && root) {
     return "a " + objectClass + " needs a container; it cannot stand directly below [Root]";
-  }
-  return "";
-}
-
-// Why a server, volume or tree name is refused; "" when it is fine.
-std::string CheckPlainName(const std::string& name, std::size_t maxLength) {
-  if (name.empty()) return "the name is empty";
-  if (name.size() > maxLength) {
-    return "the name " + text::Quote(name) + " is longer than " + std::to_string(maxLength) +
-           " characters";
-  }
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) <= 0x20 ||
-        std::string_view("\\/:.,;*?\"<>|=[]").find(c) != std::string_view::npos) {
-      return "the name " + text::Quote(name) + " holds the character " +
-             text::Quote(std::string(1, c));
-    }
-  }
-  if (!text::FitsCp1252(name)) {
-    return "the name " + text::Quote(name) + " holds a character without a Windows-1252 code";
-  }
-  return "";
-}
-
-std::string CheckObjectName(const std::string& name) {
-  if (name.empty()) return "the name is empty";
-  if (name.size() > 64) return "the name " + text::Quote(name) + " is longer than 64 characters";
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '.' || c == '\\' || c == '=') {
-      return "the name " + text::Quote(name) + " holds the character " +
-             text::Quote(std::string(1, c));
-    }
-  }
-  if (!text::FitsCp1252(name)) {
-    return "the name " + text::Quote(name) + " holds a character without a Windows-1252 code";
   }
   return "";
 }
@@ -87,172 +237,86 @@ class Loader {
       : store_(store), created_(created), ids_(store) {}
 
   void Load(const json& root) {
-    if (!root.is_object()) Fail("", "the description must be a JSON object");
-    Keys(root, "", {"trees", "servers", "assignments", "workstation"});
+    Check(root, "description", "");
     catalog_.Load(store_);
-    const json* trees = Array(root, "trees", "");
-    if (trees != nullptr) {
-      for (std::size_t i = 0; i < trees->size(); ++i) LoadTree((*trees)[i], Index("trees", i));
-    }
-    if (const json* servers = Array(root, "servers", "")) {
-      for (std::size_t i = 0; i < servers->size(); ++i) {
-        LoadServer((*servers)[i], Index("servers", i));
-      }
-    }
-    if (trees != nullptr) {
-      for (std::size_t i = 0; i < trees->size(); ++i) {
-        LoadTreeObjects((*trees)[i], Index("trees", i));
-      }
-    }
-    if (const json* assignments = Array(root, "assignments", "")) {
-      for (std::size_t i = 0; i < assignments->size(); ++i) {
-        LoadAssignment((*assignments)[i], Index("assignments", i));
-      }
-    }
+    ForEach(root, "trees", "", [&](const json& tree, const std::string& place, std::size_t) {
+      LoadTree(tree, place);
+    });
+    ForEach(root, "servers", "", [&](const json& server, const std::string& place, std::size_t) {
+      LoadServer(server, place);
+    });
+    ForEach(root, "trees", "", [&](const json& tree, const std::string& place, std::size_t) {
+      const TreeRow& row = *catalog_.TreeByName(Text(tree, "name"));
+      ForEach(tree, "objects", place, [&](const json& object, const std::string& at, std::size_t) {
+        LoadObject(object, at, row, 0, "", {});
+      });
+    });
+    ForEach(root, "assignments", "", [&](const json& node, const std::string& place, std::size_t) {
+      LoadAssignment(node, place);
+    });
     if (root.contains("workstation")) LoadWorkstation(root["workstation"], "workstation");
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& place, const std::string& message) {
-    throw SimError(place.empty() ? message : place + ": " + message);
-  }
-
-  static std::string Index(const std::string& place, std::size_t i) {
-    return place + "[" + std::to_string(i) + "]";
-  }
-  static std::string Field(const std::string& place, const char* key) {
-    return place.empty() ? key : place + "." + key;
-  }
-
-  void Keys(const json& node, const std::string& place, std::initializer_list<const char*> known) {
-    for (const auto& item : node.items()) {
-      if (std::find_if(known.begin(), known.end(),
-                       [&](const char* k) { return item.key() == k; }) == known.end()) {
-        Fail(place, "unknown field " + text::Quote(item.key()));
-      }
-    }
-  }
-
-  const json* Array(const json& node, const char* key, const std::string& place) {
-    if (!node.contains(key)) return nullptr;
-    const json& value = node[key];
-    if (!value.is_array()) Fail(Field(place, key), "must be a list");
-    return &value;
-  }
-
-  const json& Object(const json& node, const std::string& place) {
-    if (!node.is_object()) Fail(place, "must be a JSON object");
-    return node;
-  }
-
-  std::string String(const json& node, const char* key, const std::string& place,
-                     bool required = true, const std::string& otherwise = "") {
-    if (!node.contains(key)) {
-      if (required) Fail(place, "the field " + text::Quote(key) + " is missing");
-      return otherwise;
-    }
-    if (!node[key].is_string()) Fail(Field(place, key), "must be a text");
-    return node[key].get<std::string>();
-  }
-
-  std::int64_t Integer(const json& node, const char* key, const std::string& place,
-                       std::int64_t otherwise, std::int64_t low, std::int64_t high) {
-    if (!node.contains(key)) return otherwise;
-    const json& value = node[key];
-    if (!value.is_number_integer()) Fail(Field(place, key), "must be a whole number");
-    std::int64_t number = value.is_number_unsigned()
-                              ? static_cast<std::int64_t>(value.get<std::uint64_t>())
-                              : value.get<std::int64_t>();
-    if (number < low || number > high) {
-      Fail(Field(place, key), std::to_string(number) + " is not between " + std::to_string(low) +
-                                  " and " + std::to_string(high));
-    }
-    return number;
-  }
-
-  bool Boolean(const json& node, const char* key, const std::string& place, bool otherwise) {
-    if (!node.contains(key)) return otherwise;
-    if (!node[key].is_boolean()) Fail(Field(place, key), "must be true or false");
-    return node[key].get<bool>();
+  template <typename... Values>
+  bool Exists(const char* sql, const Values&... values) {
+    auto q = store_.Prepare(sql);
+    int index = 0;
+    (q.Bind(++index, values), ...);
+    return q.Step();
   }
 
   // ---- trees and objects ----
 
   void LoadTree(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place, {"name", "objects"});
-    std::string name = String(node, "name", place);
-    if (auto why = CheckPlainName(name, 32); !why.empty()) Fail(Field(place, "name"), why);
+    Check(node, "tree", place);
+    std::string name = Text(node, "name");
+    if (auto why = CheckName(name, 32, true); !why.empty()) Fail(Field(place, "name"), why);
     if (catalog_.TreeByName(name) != nullptr) {
-      if (std::find(newTrees_.begin(), newTrees_.end(), text::Fold(name)) != newTrees_.end()) {
+      if (newTrees_.count(text::Fold(name)) > 0) {
         Fail(Field(place, "name"), "the tree " + text::Quote(name) + " is described twice");
       }
       return;  // an existing tree takes the new objects
     }
-    store_.Prepare("INSERT INTO trees(name, name_key) VALUES(?1, ?2)")
-        .Bind(1, name)
-        .Bind(2, text::Fold(name))
-        .Run();
-    newTrees_.push_back(text::Fold(name));
+    AddTree(store_, name);
+    newTrees_.insert(text::Fold(name));
     catalog_.Load(store_);
-  }
-
-  void LoadTreeObjects(const json& node, const std::string& place) {
-    const TreeRow* tree = catalog_.TreeByName(String(node, "name", place));
-    const json* objects = Array(node, "objects", place);
-    if (objects == nullptr) return;
-    for (std::size_t i = 0; i < objects->size(); ++i) {
-      const json& object = (*objects)[i];
-      std::string objectPlace = Index(Field(place, "objects"), i);
-      Object(object, objectPlace);
-      std::int64_t parent = 0;
-      std::string parentClass;
-      std::vector<std::string> parentPath;
-      if (object.contains("container")) {
-        std::string container = String(object, "container", objectPlace);
-        auto leafFirst = text::Split(container, ".");
-        if (std::find(leafFirst.begin(), leafFirst.end(), "") != leafFirst.end()) {
-          Fail(Field(objectPlace, "container"), text::Quote(container) + " is no dotted name");
-        }
-        parentPath.assign(leafFirst.rbegin(), leafFirst.rend());
-        parent = FindObject(store_, tree->id, parentPath);
-        if (parent == 0) {
-          Fail(Field(objectPlace, "container"),
-               "there is no container " + text::Quote(container) + " in the tree " + tree->name);
-        }
-        auto row = GetObject(store_, parent);
-        parentClass = row->objectClass;
-        parentPath = ObjectPathOf(parent);
-      }
-      LoadObject(object, objectPlace, *tree, parent, parentClass, parentPath);
-    }
   }
 
   std::vector<std::string> ObjectPathOf(std::int64_t id) {
     std::vector<std::string> path;
-    while (id != 0) {
-      auto row = GetObject(store_, id);
-      if (!row) break;
-      path.push_back(row->name);
-      id = row->parentId;
+    for (auto row = GetObject(store_, id); row; row = GetObject(store_, row->parentId)) {
+      path.insert(path.begin(), row->name);
     }
-    std::reverse(path.begin(), path.end());
     return path;
   }
 
+  // An entry of a tree's "objects" (parent 0) stands below [Root] or in its "container".
   void LoadObject(const json& node, const std::string& place, const TreeRow& tree,
-                  std::int64_t parent, const std::string& parentClass,
-                  std::vector<std::string> path) {
-    Object(node, place);
-    Keys(node, place, {"name", "class", "children", "container", "server", "volume", "id"});
-    std::string name = String(node, "name", place);
-    if (auto why = CheckObjectName(name); !why.empty()) Fail(Field(place, "name"), why);
-    std::string givenClass = String(node, "class", place);
-    std::string objectClass;
-    for (const char* known : kClasses) {
-      if (text::Fold(known) == text::Fold(givenClass)) objectClass = known;
+                  std::int64_t parent, std::string parentClass, std::vector<std::string> path) {
+    Check(node, "object", place);
+    if (parent == 0 && node.contains("container")) {
+      std::string container = Text(node, "container");
+      auto leafFirst = text::Split(container, ".");
+      if (std::find(leafFirst.begin(), leafFirst.end(), "") != leafFirst.end()) {
+        Fail(Field(place, "container"), text::Quote(container) + " is no dotted name");
+      }
+      parent = FindObject(store_, tree.id, {leafFirst.rbegin(), leafFirst.rend()});
+      if (parent == 0) {
+        Fail(Field(place, "container"),
+             "there is no container " + text::Quote(container) + " in the tree " + tree.name);
+      }
+      parentClass = GetObject(store_, parent)->objectClass;
+      path = ObjectPathOf(parent);
     }
-    if (objectClass.empty()) Fail(place, "unknown class " + text::Quote(givenClass));
+    std::string name = Text(node, "name");
+    if (auto why = CheckName(name, 64, false); !why.empty()) Fail(Field(place, "name"), why);
+    std::string givenClass = Text(node, "class");
+    auto known = std::find_if(std::begin(kClasses), std::end(kClasses), [&](const char* c) {
+      return text::Fold(c) == text::Fold(givenClass);
+    });
+    if (known == std::end(kClasses)) Fail(place, "unknown class " + text::Quote(givenClass));
+    const std::string objectClass = *known;
     if (auto why = Placement(objectClass, parentClass); !why.empty()) Fail(place, why);
     {
       auto q = store_.Prepare(
@@ -266,8 +330,7 @@ class Loader {
     }
     std::int64_t volumeId = 0;
     if (objectClass == "Volume") {
-      std::string server = String(node, "server", place);
-      std::string volume = String(node, "volume", place);
+      std::string server = Needed(node, "server", place), volume = Needed(node, "volume", place);
       const ServerRow* serverRow = catalog_.ServerByName(server);
       const VolumeRow* volumeRow =
           serverRow != nullptr ? catalog_.VolumeByName(serverRow->id, volume) : nullptr;
@@ -279,123 +342,70 @@ class Loader {
       Fail(place, "only a Volume names a server and a volume");
     }
     path.push_back(name);
-    std::uint32_t id = 0;
-    if (node.contains("id")) {
-      id = static_cast<std::uint32_t>(Integer(node, "id", place, 0, 1, 0xFFFFFFFE));
-      if (!ids_.Take(id)) Fail(Field(place, "id"), "the ID " + std::to_string(id) + " is in use");
-    } else {
-      id = ids_.Allocate(NdsIdentity(tree.name, path));
-    }
-    auto q = store_.Prepare(
-        "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-    q.Bind(1, id).Bind(2, tree.id).Bind(3, parent).Bind(4, name).Bind(5, text::Fold(name));
-    q.Bind(6, objectClass);
-    if (volumeId != 0) {
-      q.Bind(7, volumeId);
-    } else {
-      q.BindNull(7);
-    }
-    q.Run();
-    if (const json* children = Array(node, "children", place)) {
-      for (std::size_t i = 0; i < children->size(); ++i) {
-        LoadObject((*children)[i], Index(Field(place, "children"), i), tree, id, objectClass, path);
-      }
-    }
+    std::uint32_t id = TakeId(node, place, NdsIdentity(tree.name, path));
+    AddObject(store_, id, tree.id, parent, name, objectClass, volumeId);
+    ForEach(node, "children", place, [&](const json& child, const std::string& at, std::size_t) {
+      LoadObject(child, at, tree, id, objectClass, path);
+    });
+  }
+
+  // The "id" given, or a new one from what names the object.
+  std::uint32_t TakeId(const json& node, const std::string& place, std::string_view identity) {
+    if (!node.contains("id")) return ids_.Allocate(identity);
+    auto id = static_cast<std::uint32_t>(Number(node, "id", 0));
+    if (!ids_.Take(id)) Fail(Field(place, "id"), "the ID " + std::to_string(id) + " is in use");
+    return id;
   }
 
   // ---- servers, volumes, binderies ----
 
   void LoadServer(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place, {"name", "tree", "major", "minor", "up", "bindery", "volumes"});
-    std::string name = String(node, "name", place);
-    if (auto why = CheckPlainName(name, 47); !why.empty()) Fail(Field(place, "name"), why);
+    Check(node, "server", place);
+    std::string name = Text(node, "name");
+    if (auto why = CheckName(name, 47, true); !why.empty()) Fail(Field(place, "name"), why);
     if (const ServerRow* existing = catalog_.ServerByName(name)) {
       Fail(Field(place, "name"), "duplicate name: the server " + existing->name + " exists");
     }
     std::int64_t treeId = 0;
     if (node.contains("tree") && !node["tree"].is_null()) {
-      std::string tree = String(node, "tree", place);
+      std::string tree = Text(node, "tree");
       const TreeRow* row = catalog_.TreeByName(tree);
       if (row == nullptr) Fail(Field(place, "tree"), "there is no tree " + text::Quote(tree));
       treeId = row->id;
     }
-    int major = static_cast<int>(Integer(node, "major", place, 4, 1, 255));
-    int minor = static_cast<int>(Integer(node, "minor", place, 0, 0, 255));
-    bool up = Boolean(node, "up", place, true);
-    auto q = store_.Prepare(
-        "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-    q.Bind(1, name).Bind(2, text::Fold(name)).Bind(4, major).Bind(5, minor).Bind(6, up ? 1 : 0);
-    if (treeId != 0) {
-      q.Bind(3, treeId);
-    } else {
-      q.BindNull(3);
-    }
-    q.Run();
+    const int major = static_cast<int>(Number(node, "major", 4));
+    const std::int64_t serverId =
+        AddServer(store_, name, treeId, major, static_cast<int>(Number(node, "minor", 0)),
+                  Flag(node, "up", true));
     catalog_.Load(store_);
-    const ServerRow* server = catalog_.ServerByName(name);
-    std::int64_t serverId = server->id;
-    if (const json* bindery = Array(node, "bindery", place)) {
-      if (major > 3 && !bindery->empty()) {
-        Fail(Field(place, "bindery"), "only a server of version 3 or lower has a bindery");
-      }
-      for (std::size_t i = 0; i < bindery->size(); ++i) {
-        LoadBinderyObject((*bindery)[i], Index(Field(place, "bindery"), i), serverId, name);
-      }
+    if (major > 3 && node.contains("bindery") && !node["bindery"].empty()) {
+      Fail(Field(place, "bindery"), "only a server of version 3 or lower has a bindery");
     }
+    ForEach(node, "bindery", place, [&](const json& entry, const std::string& at, std::size_t) {
+      LoadBinderyObject(entry, at, serverId, name);
+    });
     for (const fs::path& folder :
          {store_.Folder() / "volumes", store_.Folder() / "volumes" / name}) {
       if (Make([&] { return MakeRealFolder(folder); }, place)) created_.push_back(folder);
     }
-    if (const json* volumes = Array(node, "volumes", place)) {
-      for (std::size_t i = 0; i < volumes->size(); ++i) {
-        LoadVolume((*volumes)[i], Index(Field(place, "volumes"), i), serverId, name, i);
-      }
-    }
-  }
-
-  static int BinderyType(const json& value) {
-    if (value.is_string()) {
-      std::string folded = text::Fold(value.get<std::string>());
-      if (folded == "USER") return 0x0100;
-      if (folded == "GROUP") return 0x0200;
-      return -1;
-    }
-    if (value.is_number_integer()) {
-      auto type = value.get<std::int64_t>();
-      return type > 0 && type < 0xFFFF ? static_cast<int>(type) : -1;
-    }
-    return -1;
+    ForEach(node, "volumes", place, [&](const json& volume, const std::string& at, std::size_t i) {
+      LoadVolume(volume, at, serverId, name, i);
+    });
   }
 
   void LoadBinderyObject(const json& node, const std::string& place, std::int64_t serverId,
                          const std::string& serverName) {
-    Object(node, place);
-    Keys(node, place, {"name", "type", "id"});
-    std::string name = String(node, "name", place);
-    if (auto why = CheckPlainName(name, 47); !why.empty()) Fail(Field(place, "name"), why);
+    Check(node, "bindery", place);
+    std::string name = Text(node, "name");
+    if (auto why = CheckName(name, 47, true); !why.empty()) Fail(Field(place, "name"), why);
     int type = node.contains("type") ? BinderyType(node["type"]) : 0x0100;
-    if (type < 0) Fail(Field(place, "type"), "must be \"user\", \"group\" or a number");
-    {
-      auto q = store_.Prepare(
-          "SELECT 1 FROM bindery WHERE server_id = ?1 AND name_key = ?2 AND type = ?3");
-      q.Bind(1, serverId).Bind(2, text::Fold(name)).Bind(3, type);
-      if (q.Step()) Fail(place, "duplicate name: " + text::Quote(name) + " is in the bindery");
-    }
-    std::uint32_t id = 0;
-    if (node.contains("id")) {
-      id = static_cast<std::uint32_t>(Integer(node, "id", place, 0, 1, 0xFFFFFFFE));
-      if (!ids_.Take(id)) Fail(Field(place, "id"), "the ID " + std::to_string(id) + " is in use");
-    } else {
-      id = ids_.Allocate(BinderyIdentity(serverName, name, type));
+    if (Exists("SELECT 1 FROM bindery WHERE server_id = ?1 AND name_key = ?2 AND type = ?3",
+               serverId, text::Fold(name), type)) {
+      Fail(place, "duplicate name: " + text::Quote(name) + " is in the bindery");
     }
     store_
-        .Prepare(
-            "INSERT INTO bindery(id, server_id, name, name_key, type) "
-            "VALUES(?1, ?2, ?3, ?4, ?5)")
-        .Bind(1, id)
+        .Prepare("INSERT INTO bindery(id, server_id, name, name_key, type) VALUES(?1,?2,?3,?4,?5)")
+        .Bind(1, TakeId(node, place, BinderyIdentity(serverName, name, type)))
         .Bind(2, serverId)
         .Bind(3, name)
         .Bind(4, text::Fold(name))
@@ -418,65 +428,49 @@ class Loader {
 
   void LoadVolume(const json& node, const std::string& place, std::int64_t serverId,
                   const std::string& serverName, std::size_t position) {
-    Object(node, place);
-    Keys(node, place, {"name", "number", "directories", "files"});
-    std::string name = String(node, "name", place);
-    if (auto why = CheckPlainName(name, 31); !why.empty()) Fail(Field(place, "name"), why);
+    Check(node, "volume", place);
+    std::string name = Text(node, "name");
+    if (auto why = CheckName(name, 31, true); !why.empty()) Fail(Field(place, "name"), why);
     if (catalog_.VolumeByName(serverId, name) != nullptr) {
       Fail(Field(place, "name"), "duplicate name: the volume " + text::Quote(name) + " exists");
     }
-    auto number = static_cast<std::uint32_t>(
-        Integer(node, "number", place, static_cast<std::int64_t>(position), 0, 255));
-    if (catalog_.VolumeByNumber(serverId, number) != nullptr) {
+    auto number = Number(node, "number", static_cast<std::int64_t>(position));
+    if (catalog_.VolumeByNumber(serverId, static_cast<std::uint32_t>(number)) != nullptr) {
       Fail(Field(place, "number"),
            "another volume of the server has the number " + std::to_string(number));
     }
-    store_.Prepare("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1,?2,?3,?4)")
-        .Bind(1, serverId)
-        .Bind(2, name)
-        .Bind(3, text::Fold(name))
-        .Bind(4, number)
-        .Run();
+    AddVolume(store_, serverId, name, number);
     catalog_.Load(store_);
     fs::path root = store_.VolumeFolder(serverName, name);
     MakeDirectories(root, {}, place);
-    if (const json* directories = Array(node, "directories", place)) {
-      for (std::size_t i = 0; i < directories->size(); ++i) {
-        std::string itemPlace = Index(Field(place, "directories"), i);
-        if (!(*directories)[i].is_string()) Fail(itemPlace, "must be a text");
-        auto components = DirectoryComponents((*directories)[i].get<std::string>(), itemPlace);
-        MakeDirectories(root, components, itemPlace);
-      }
-    }
-    if (const json* files = Array(node, "files", place)) {
-      for (std::size_t i = 0; i < files->size(); ++i) {
-        std::string itemPlace = Index(Field(place, "files"), i);
-        if (!(*files)[i].is_string()) Fail(itemPlace, "must be a text");
-        auto components = DirectoryComponents((*files)[i].get<std::string>(), itemPlace);
-        if (components.empty()) Fail(itemPlace, "names no file");
-        std::string file = components.back();
-        components.pop_back();
-        auto stored = MakeDirectories(root, components, itemPlace);
-        fs::path folder = root;
-        for (const auto& part : stored) folder /= part;
-        stored.push_back(file);
-        if (folders_.Resolve(root, stored, false, /*hidden=*/true)) continue;
-        fs::path target = folder / file;
-        // O_EXCL: never opened through a link that stands in the file's place.
-        int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) {
-          std::error_code ignored;
-          if (fs::is_symlink(fs::symlink_status(target, ignored))) {
-            Fail(itemPlace,
-                 "the file " + target.string() + " is a link, and a network never follows a link");
-          }
-          Fail(itemPlace, "cannot be created");
+    ForEach(node, "directories", place, [&](const json& item, const std::string& at, std::size_t) {
+      MakeDirectories(root, DirectoryComponents(item.get<std::string>(), at), at);
+    });
+    ForEach(node, "files", place, [&](const json& item, const std::string& at, std::size_t) {
+      auto components = DirectoryComponents(item.get<std::string>(), at);
+      if (components.empty()) Fail(at, "names no file");
+      std::string file = components.back();
+      components.pop_back();
+      auto stored = MakeDirectories(root, components, at);
+      fs::path folder = root;
+      for (const auto& part : stored) folder /= part;
+      stored.push_back(file);
+      if (folders_.Resolve(root, stored, false, /*hidden=*/true)) return;
+      fs::path target = folder / file;
+      // O_EXCL: never opened through a link that stands in the file's place.
+      int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      if (fd < 0) {
+        std::error_code ignored;
+        if (fs::is_symlink(fs::symlink_status(target, ignored))) {
+          Fail(at,
+               "the file " + target.string() + " is a link, and a network never follows a link");
         }
-        ::close(fd);
-        created_.push_back(target);
-        folders_.Added(folder, file);
+        Fail(at, "cannot be created");
       }
-    }
+      ::close(fd);
+      created_.push_back(target);
+      folders_.Added(folder, file);
+    });
   }
 
   // A folder made, or a link in its way refused at `place`.
@@ -500,11 +494,12 @@ class Loader {
   // The "server" and "volume" an entry names; both must exist.
   std::pair<const ServerRow*, const VolumeRow*> ServerVolume(const json& node,
                                                              const std::string& place) {
-    std::string serverName = String(node, "server", place);
+    std::string serverName = Text(node, "server");
     const ServerRow* server = catalog_.ServerByName(serverName);
-    if (server == nullptr)
+    if (server == nullptr) {
       Fail(Field(place, "server"), "there is no server " + text::Quote(serverName));
-    std::string volumeName = String(node, "volume", place);
+    }
+    std::string volumeName = Text(node, "volume");
     const VolumeRow* volume = catalog_.VolumeByName(server->id, volumeName);
     if (volume == nullptr) {
       Fail(Field(place, "volume"),
@@ -514,80 +509,57 @@ class Loader {
   }
 
   void LoadAssignment(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place,
-         {"server", "volume", "directory", "object", "bindery", "type", "tree", "rights",
-          "missing"});
+    Check(node, "assignment", place);
     const auto [server, volume] = ServerVolume(node, place);
-    std::string directory = String(node, "directory", place, false);
+    std::string directory = Text(node, "directory");
     auto components = DirectoryComponents(directory, Field(place, "directory"));
-    bool missing = Boolean(node, "missing", place, false);
-    fs::path root = store_.VolumeFolder(server->name, volume->name);
-    auto stored = folders_.Resolve(root, components, true, /*hidden=*/true);
+    auto stored = folders_.Resolve(volume->root, components, true, /*hidden=*/true);
     if (!stored) {
-      if (!missing) {
+      if (!Flag(node, "missing", false)) {
         Fail(Field(place, "directory"), "there is no directory " + text::Quote(directory) + " on " +
                                             server->name + "/" + volume->name);
       }
       stored = components;
     }
     std::int64_t objectId = TrusteeId(node, place, *server);
-    std::uint16_t rights = Rights(node, place);
-    {
-      auto q = store_.Prepare(
-          "SELECT 1 FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3");
-      q.Bind(1, volume->id).Bind(2, DirectoryKey(*stored)).Bind(3, objectId);
-      if (q.Step()) Fail(place, "duplicate assignment: the same trustee on the same directory");
+    std::int64_t rights = Rights(node, place);
+    if (Exists("SELECT 1 FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3",
+               volume->id, DirectoryKey(*stored), objectId)) {
+      Fail(place, "duplicate assignment: the same trustee on the same directory");
     }
-    store_
-        .Prepare(
-            "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
-            "VALUES(?1, ?2, ?3, ?4, ?5)")
-        .Bind(1, volume->id)
-        .Bind(2, DirectoryKey(*stored))
-        .Bind(3, text::Join(*stored, "/"))
-        .Bind(4, objectId)
-        .Bind(5, rights)
-        .Run();
+    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId, rights);
   }
 
   std::int64_t TrusteeId(const json& node, const std::string& place, const ServerRow& server) {
-    bool byObject = node.contains("object");
-    bool byBindery = node.contains("bindery");
-    if (byObject == byBindery) {
+    if (node.contains("object") == node.contains("bindery")) {
       Fail(place, "name the trustee by either \"object\" or \"bindery\"");
     }
-    if (byBindery) {
-      std::string name = String(node, "bindery", place);
-      int type = node.contains("type") ? BinderyType(node["type"]) : 0xFFFF;
-      if (type < 0) Fail(Field(place, "type"), "must be \"user\", \"group\" or a number");
+    if (node.contains("bindery")) {
+      std::string name = Text(node, "bindery");
       auto q = store_.Prepare(
           "SELECT id FROM bindery WHERE server_id = ?1 AND name_key = ?2 "
           "AND (?3 = 65535 OR type = ?3) ORDER BY type LIMIT 1");
-      q.Bind(1, server.id).Bind(2, text::Fold(name)).Bind(3, type);
+      q.Bind(1, server.id).Bind(2, text::Fold(name));
+      q.Bind(3, node.contains("type") ? BinderyType(node["type"]) : 0xFFFF);
       if (!q.Step()) {
         Fail(Field(place, "bindery"),
              "the bindery of " + server.name + " holds no " + text::Quote(name));
       }
       return q.Int(0);
     }
-    std::string dotted = String(node, "object", place);
-    const TreeRow* tree = nullptr;
+    std::string dotted = Text(node, "object");
+    const TreeRow* tree = catalog_.Tree(server.treeId);
     if (node.contains("tree")) {
-      std::string treeName = String(node, "tree", place);
+      std::string treeName = Text(node, "tree");
       tree = catalog_.TreeByName(treeName);
       if (tree == nullptr) Fail(Field(place, "tree"), "there is no tree " + text::Quote(treeName));
-    } else {
-      tree = catalog_.Tree(server.treeId);
-      if (tree == nullptr) {
-        Fail(place, "the server " + server.name + " is in no tree; name the object's \"tree\"");
-      }
+    } else if (tree == nullptr) {
+      Fail(place, "the server " + server.name + " is in no tree; name the object's \"tree\"");
     }
     auto leafFirst = text::Split(dotted, ".");
-    std::vector<std::string> rootFirst(leafFirst.rbegin(), leafFirst.rend());
     std::int64_t id = 0;
     if (std::find(leafFirst.begin(), leafFirst.end(), "") == leafFirst.end()) {
-      id = FindObject(store_, tree->id, rootFirst);
+      id = FindObject(store_, tree->id, {leafFirst.rbegin(), leafFirst.rend()});
     }
     if (id == 0) {
       Fail(Field(place, "object"),
@@ -596,13 +568,9 @@ class Loader {
     return id;
   }
 
-  std::uint16_t Rights(const json& node, const std::string& place) {
-    if (!node.contains("rights")) Fail(place, "the field \"rights\" is missing");
+  std::int64_t Rights(const json& node, const std::string& place) {
     const json& value = node["rights"];
-    if (value.is_number_integer()) {
-      return static_cast<std::uint16_t>(Integer(node, "rights", place, 0, 0, 0xFFFF));
-    }
-    if (!value.is_string()) Fail(Field(place, "rights"), "must be a rights text or a number");
+    if (value.is_number_integer()) return Integer(value);
     std::string bad;
     auto mask = text::ParseRightsText(value.get<std::string>(), &bad);
     if (!mask) {
@@ -617,50 +585,28 @@ class Loader {
   // ---- the workstation ----
 
   void LoadWorkstation(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place, {"trees", "mappings"});
-    if (const json* trees = Array(node, "trees", place)) {
-      for (std::size_t i = 0; i < trees->size(); ++i) {
-        std::string itemPlace = Index(Field(place, "trees"), i);
-        if (!(*trees)[i].is_string()) Fail(itemPlace, "must be a text");
-        std::string name = (*trees)[i].get<std::string>();
-        const TreeRow* tree = catalog_.TreeByName(name);
-        if (tree == nullptr) Fail(itemPlace, "there is no tree " + text::Quote(name));
-        store_
-            .Prepare(
-                "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
-                "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)")
-            .Bind(1, tree->id)
-            .Run();
-      }
-    }
-    if (const json* mappings = Array(node, "mappings", place)) {
-      for (std::size_t i = 0; i < mappings->size(); ++i) {
-        LoadMapping((*mappings)[i], Index(Field(place, "mappings"), i));
-      }
-    }
+    Check(node, "workstation", place);
+    ForEach(node, "trees", place, [&](const json& item, const std::string& at, std::size_t) {
+      const TreeRow* tree = catalog_.TreeByName(item.get<std::string>());
+      if (tree == nullptr) Fail(at, "there is no tree " + text::Quote(item.get<std::string>()));
+      ConnectTree(store_, tree->id);
+    });
+    ForEach(node, "mappings", place,
+            [&](const json& item, const std::string& at, std::size_t) { LoadMapping(item, at); });
   }
 
   void LoadMapping(const json& node, const std::string& place) {
-    Object(node, place);
-    Keys(node, place, {"drive", "server", "volume", "path"});
-    std::string drive = String(node, "drive", place);
-    std::string letter = drive;
-    if (!letter.empty() && letter.back() == ':') letter.pop_back();
-    if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0]))) {
-      Fail(Field(place, "drive"), text::Quote(drive) + " is no drive letter");
-    }
-    letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+    Check(node, "mapping", place);
+    std::string drive = Text(node, "drive");
+    std::string letter = DriveLetter(drive);
+    if (letter.empty()) Fail(Field(place, "drive"), text::Quote(drive) + " is no drive letter");
     const auto [server, volume] = ServerVolume(node, place);
-    std::string path = String(node, "path", place, false);
+    std::string path = Text(node, "path");
     auto components = DirectoryComponents(path, Field(place, "path"));
-    auto stored =
-        folders_.Resolve(store_.VolumeFolder(server->name, volume->name), components, true);
+    auto stored = folders_.Resolve(volume->root, components, true);
     if (!stored) Fail(Field(place, "path"), "there is no directory " + text::Quote(path));
-    {
-      auto q = store_.Prepare("SELECT 1 FROM drive_mappings WHERE drive = ?1");
-      q.Bind(1, letter);
-      if (q.Step()) Fail(Field(place, "drive"), "the drive " + letter + ": is already mapped");
+    if (Exists("SELECT 1 FROM drive_mappings WHERE drive = ?1", letter)) {
+      Fail(Field(place, "drive"), "the drive " + letter + ": is already mapped");
     }
     store_.Prepare("INSERT INTO drive_mappings(drive, volume_id, path) VALUES(?1, ?2, ?3)")
         .Bind(1, letter)
@@ -674,7 +620,7 @@ class Loader {
   IdAllocator ids_;
   Catalog catalog_;
   FolderResolver folders_;
-  std::vector<std::string> newTrees_;
+  std::set<std::string> newTrees_;  // folded
 };
 
 std::string JsonMessage(const std::exception& error) {
@@ -695,27 +641,13 @@ void LoadNetworkJson(const fs::path& folder, const std::string& description) {
   } catch (const json::exception& error) {
     throw SimError(JsonMessage(error));
   }
-  std::error_code error;
-  bool folderExisted = fs::exists(folder, error);
-  bool fresh = !NetworkExists(folder);
-  std::vector<fs::path> created;
-  try {
-    auto store = fresh ? Store::Create(folder) : Store::Open(folder);
-    Transaction transaction(*store);
+  WriteNetwork(folder, [&](Store& store, std::vector<fs::path>& created) {
     try {
-      Loader(*store, created).Load(root);
+      Loader(store, created).Load(root);
     } catch (const json::exception& jsonError) {
       throw SimError(JsonMessage(jsonError));
-    } catch (const fs::filesystem_error& fsError) {
-      throw SimError(std::string("A folder of the network cannot be made: ") + fsError.what());
     }
-    transaction.Commit();
-    store->NoteWrite();
-  } catch (...) {
-    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
-    if (fresh) RemoveFreshNetwork(folder, folderExisted);
-    throw;
-  }
+  });
 }
 
 }  // namespace sim

@@ -10,87 +10,65 @@ void Catalog::Load(Store& store) {
   trees_.clear();
   servers_.clear();
   volumes_.clear();
-  {
-    auto q = store.Prepare("SELECT id, name FROM trees ORDER BY id");
-    while (q.Step()) trees_.push_back({q.Int(0), q.Text(1), {}});
+  for (auto q = store.Prepare("SELECT id, name FROM trees ORDER BY id"); q.Step();) {
+    trees_.push_back({q.Int(0), q.Text(1), text::Fold(q.Text(1))});
   }
-  {
-    auto q = store.Prepare(
-        "SELECT id, name, IFNULL(tree_id, 0), major, minor, up FROM servers ORDER BY id");
-    while (q.Step()) {
-      servers_.push_back({q.Int(0),
-                          q.Text(1),
-                          q.Int(2),
-                          static_cast<int>(q.Int(3)),
-                          static_cast<int>(q.Int(4)),
-                          q.Int(5) != 0,
-                          {}});
-    }
+  for (auto q = store.Prepare(
+           "SELECT id, name, IFNULL(tree_id, 0), major, minor, up FROM servers ORDER BY id");
+       q.Step();) {
+    servers_.push_back({q.Int(0), q.Text(1), q.Int(2), static_cast<int>(q.Int(3)),
+                        static_cast<int>(q.Int(4)), q.Int(5) != 0, text::Fold(q.Text(1))});
   }
-  auto q = store.Prepare("SELECT id, server_id, name, number FROM volumes ORDER BY id");
-  while (q.Step()) {
-    volumes_.push_back(
-        {q.Int(0), q.Int(1), q.Text(2), static_cast<std::uint32_t>(q.Int(3)), {}, {}});
-  }
-  for (auto& tree : trees_) tree.key = text::Fold(tree.name);
-  for (auto& server : servers_) server.key = text::Fold(server.name);
-  for (auto& volume : volumes_) {
-    volume.key = text::Fold(volume.name);
-    const ServerRow* server = Server(volume.serverId);
-    volume.root = store.VolumeFolder(server != nullptr ? server->name : "", volume.name);
+  for (auto q = store.Prepare("SELECT id, server_id, name, number FROM volumes ORDER BY id");
+       q.Step();) {
+    const ServerRow* server = Server(q.Int(1));
+    volumes_.push_back({q.Int(0), q.Int(1), q.Text(2), static_cast<std::uint32_t>(q.Int(3)),
+                        text::Fold(q.Text(2)),
+                        store.VolumeFolder(server != nullptr ? server->name : "", q.Text(2))});
   }
 }
 
+namespace {
+
+template <typename Row, typename Match>
+const Row* FindRow(const std::vector<Row>& rows, Match match) {
+  auto found = std::find_if(rows.begin(), rows.end(), match);
+  return found == rows.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
 const TreeRow* Catalog::Tree(std::int64_t id) const {
-  for (const auto& tree : trees_) {
-    if (tree.id == id) return &tree;
-  }
-  return nullptr;
+  return FindRow(trees_, [&](const TreeRow& row) { return row.id == id; });
 }
 
 const TreeRow* Catalog::TreeByName(std::string_view name) const {
-  auto key = text::Fold(name);
-  for (const auto& tree : trees_) {
-    if (tree.key == key) return &tree;
-  }
-  return nullptr;
+  return FindRow(trees_, [key = text::Fold(name)](const TreeRow& row) { return row.key == key; });
 }
 
 const ServerRow* Catalog::Server(std::int64_t id) const {
-  for (const auto& server : servers_) {
-    if (server.id == id) return &server;
-  }
-  return nullptr;
+  return FindRow(servers_, [&](const ServerRow& row) { return row.id == id; });
 }
 
 const ServerRow* Catalog::ServerByName(std::string_view name) const {
-  auto key = text::Fold(name);
-  for (const auto& server : servers_) {
-    if (server.key == key) return &server;
-  }
-  return nullptr;
+  return FindRow(servers_,
+                 [key = text::Fold(name)](const ServerRow& row) { return row.key == key; });
 }
 
 const VolumeRow* Catalog::Volume(std::int64_t id) const {
-  for (const auto& volume : volumes_) {
-    if (volume.id == id) return &volume;
-  }
-  return nullptr;
+  return FindRow(volumes_, [&](const VolumeRow& row) { return row.id == id; });
 }
 
 const VolumeRow* Catalog::VolumeByName(std::int64_t serverId, std::string_view name) const {
-  auto key = text::Fold(name);
-  for (const auto& volume : volumes_) {
-    if (volume.serverId == serverId && volume.key == key) return &volume;
-  }
-  return nullptr;
+  return FindRow(volumes_, [&, key = text::Fold(name)](const VolumeRow& row) {
+    return row.serverId == serverId && row.key == key;
+  });
 }
 
 const VolumeRow* Catalog::VolumeByNumber(std::int64_t serverId, std::uint32_t number) const {
-  for (const auto& volume : volumes_) {
-    if (volume.serverId == serverId && volume.number == number) return &volume;
-  }
-  return nullptr;
+  return FindRow(volumes_, [&](const VolumeRow& row) {
+    return row.serverId == serverId && row.number == number;
+  });
 }
 
 Store& Network::GetStore() {
@@ -120,8 +98,6 @@ const Catalog& Network::Sync() {
   return catalog_;
 }
 
-std::filesystem::path Network::VolumeRoot(const VolumeRow& volume) { return volume.root; }
-
 const ObjectIndex& Network::Objects(std::int64_t treeId) {
   Store& store = GetStore();
   auto generation = store.Generation();
@@ -132,6 +108,111 @@ const ObjectIndex& Network::Objects(std::int64_t treeId) {
     objectsGeneration_ = generation;
   }
   return *objects_;
+}
+
+void WriteNetwork(const std::filesystem::path& folder,
+                  const std::function<void(Store&, std::vector<std::filesystem::path>&)>& write) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const bool folderExisted = fs::exists(folder, error);
+  const bool fresh = !fs::exists(Store::DatabaseFile(folder), error);
+  std::vector<fs::path> created;
+  try {
+    try {
+      auto store = fresh ? Store::Create(folder) : Store::Open(folder);
+      Transaction transaction(*store);
+      write(*store, created);
+      transaction.Commit();
+      store->NoteWrite();
+    } catch (const fs::filesystem_error& fsError) {
+      throw SimError(std::string("A folder of the network cannot be made: ") + fsError.what());
+    }
+  } catch (...) {
+    for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove_all(*it, error);
+    if (fresh) {
+      for (const char* name : {"network.db", "network.db-wal", "network.db-shm"}) {
+        fs::remove(folder / name, error);
+      }
+      fs::remove(folder / "volumes", error);  // only when nothing else is in it
+      if (!folderExisted) fs::remove_all(folder, error);
+    }
+    throw;
+  }
+}
+
+std::int64_t AddTree(Store& store, const std::string& name) {
+  store.Prepare("INSERT INTO trees(name, name_key) VALUES(?1, ?2)")
+      .Bind(1, name)
+      .Bind(2, text::Fold(name))
+      .Run();
+  return store.LastRowId();
+}
+
+std::int64_t AddServer(Store& store, const std::string& name, std::int64_t treeId, int major,
+                       int minor, bool up) {
+  store
+      .Prepare(
+          "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
+          "VALUES(?1, ?2, ?3, ?4, ?5, ?6)")
+      .Bind(1, name)
+      .Bind(2, text::Fold(name))
+      .BindId(3, treeId)
+      .Bind(4, major)
+      .Bind(5, minor)
+      .Bind(6, up ? 1 : 0)
+      .Run();
+  return store.LastRowId();
+}
+
+std::int64_t AddVolume(Store& store, std::int64_t serverId, const std::string& name,
+                       std::int64_t number) {
+  store.Prepare("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1, ?2, ?3, ?4)")
+      .Bind(1, serverId)
+      .Bind(2, name)
+      .Bind(3, text::Fold(name))
+      .Bind(4, number)
+      .Run();
+  return store.LastRowId();
+}
+
+void AddObject(Store& store, std::uint32_t id, std::int64_t treeId, std::int64_t parentId,
+               const std::string& name, const std::string& objectClass, std::int64_t volumeId) {
+  store
+      .Prepare(
+          "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
+          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+      .Bind(1, id)
+      .Bind(2, treeId)
+      .Bind(3, parentId)
+      .Bind(4, name)
+      .Bind(5, text::Fold(name))
+      .Bind(6, objectClass)
+      .BindId(7, volumeId)
+      .Run();
+}
+
+void AddTrustee(Store& store, std::int64_t volumeId, const std::string& dir, std::int64_t objectId,
+                std::int64_t rights) {
+  store
+      .Prepare(
+          "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
+          "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(volume_id, dir_key, object_id) "
+          "DO UPDATE SET rights = excluded.rights, dir = excluded.dir")
+      .Bind(1, volumeId)
+      .Bind(2, text::Fold(dir))
+      .Bind(3, dir)
+      .Bind(4, objectId)
+      .Bind(5, rights)
+      .Run();
+}
+
+void ConnectTree(Store& store, std::int64_t treeId) {
+  store
+      .Prepare(
+          "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
+          "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)")
+      .Bind(1, treeId)
+      .Run();
 }
 
 std::int64_t FindObject(Store& store, std::int64_t treeId,

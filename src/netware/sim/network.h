@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,7 +83,6 @@ class Network {
   // The store's generation as of the last Sync(): caches keyed to it hold while it stays.
   std::uint64_t SyncedGeneration() const { return catalogGeneration_; }
   FolderResolver& Folders() { return folders_; }
-  std::filesystem::path VolumeRoot(const VolumeRow& volume);
   // Every object of one tree, kept while the store is unchanged.
   const ObjectIndex& Objects(std::int64_t treeId);
 
@@ -98,9 +98,25 @@ class Network {
   std::uint64_t objectsGeneration_ = 0;
 };
 
-// Undoes a network created by a load or generation that was refused: the store's files,
-// an emptied volumes/ folder, and the folder itself when it was made for the network.
-void RemoveFreshNetwork(const std::filesystem::path& folder, bool folderExisted);
+// Runs `write` in one transaction on the network in `folder` (created when absent), with
+// the list it appends every file and folder it makes to. On any error nothing of it stays:
+// the transaction is rolled back, what it made is removed, and so is a network it created.
+void WriteNetwork(const std::filesystem::path& folder,
+                  const std::function<void(Store&, std::vector<std::filesystem::path>&)>& write);
+
+// Rows a load or a generation adds; each Add returns the new row's ID.
+std::int64_t AddTree(Store& store, const std::string& name);
+std::int64_t AddServer(Store& store, const std::string& name, std::int64_t treeId, int major,
+                       int minor, bool up);  // treeId 0: in no tree
+std::int64_t AddVolume(Store& store, std::int64_t serverId, const std::string& name,
+                       std::int64_t number);
+void AddObject(Store& store, std::uint32_t id, std::int64_t treeId, std::int64_t parentId,
+               const std::string& name, const std::string& objectClass, std::int64_t volumeId);
+// A trustee of the "/"-joined stored directory `dir`; an existing one's mask is replaced.
+void AddTrustee(Store& store, std::int64_t volumeId, const std::string& dir, std::int64_t objectId,
+                std::int64_t rights);
+// The workstation connects to the tree after those it is connected to already.
+void ConnectTree(Store& store, std::int64_t treeId);
 
 // ---- NDS objects and bindery objects ----
 

@@ -1,41 +1,41 @@
 #include "netware/sim/round_trips.h"
 
+#include <sys/prctl.h>
+
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace sim {
 namespace {
 
-// The network is used from one thread; plain counters do.
-RoundTrips counted;
-std::chrono::microseconds latency{0};
+// Workers on several threads cross the network at once.
+std::atomic<std::uint64_t> clientCalls{0}, controlOperations{0}, listings{0};
+std::atomic<std::int64_t> latencyUs{0};
 
 }  // namespace
 
 std::uint64_t RoundTrips::Total() const { return clientCalls + controlOperations + listings; }
 
-RoundTrips CountedRoundTrips() { return counted; }
-void ResetRoundTrips() { counted = {}; }
-void SetLatency(std::chrono::microseconds wait) { latency = wait; }
+RoundTrips CountedRoundTrips() { return {clientCalls, controlOperations, listings}; }
+
+void ResetRoundTrips() { clientCalls = controlOperations = listings = 0; }
+
+void SetLatency(std::chrono::microseconds wait) { latencyUs = wait.count(); }
 
 void CrossNetwork(RoundTrip kind) {
-  switch (kind) {
-    case RoundTrip::kClientCall:
-      ++counted.clientCalls;
-      break;
-    case RoundTrip::kControlOperation:
-      ++counted.controlOperations;
-      break;
-    case RoundTrip::kListing:
-      ++counted.listings;
-      break;
-  }
+  (kind == RoundTrip::kClientCall         ? clientCalls
+   : kind == RoundTrip::kControlOperation ? controlOperations
+                                          : listings)
+      .fetch_add(1, std::memory_order_relaxed);
+  const std::chrono::microseconds latency(latencyUs.load(std::memory_order_relaxed));
   if (latency.count() == 0) return;
-  // A sleep this short overshoots by more than the latency itself; wait it out instead.
-  const auto until = std::chrono::steady_clock::now() + latency;
-  while (std::chrono::steady_clock::now() < until) {
-  }
+  // The default slack of 50 microseconds would overshoot a short latency many times over.
+  static thread_local const bool tight = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+  static_cast<void>(tight);
+  std::this_thread::sleep_until(std::chrono::steady_clock::now() + latency);
 }
 
 void TakeLatencyFromEnvironment() {

@@ -50,14 +50,16 @@ nw::NWCONN_HANDLE SimClient::NewHandle(std::int64_t serverId) {
   return handle;
 }
 
-NWRCODE SimClient::Connection(nw::NWCONN_HANDLE conn, const ServerRow** server) {
-  const Catalog& catalog = network_.Sync();
-  auto found = connections_.find(conn);
-  if (found == connections_.end()) return nw::kInvalidConnection;
-  *server = catalog.Server(found->second);
-  if (*server == nullptr) return nw::kInvalidConnection;
-  if (!(*server)->up) return nw::kServerDown;
-  return nw::kSuccess;
+template <typename Body>
+NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
+  return Guarded([&]() -> NWRCODE {
+    const Catalog& catalog = network_.Sync();
+    auto found = connections_.find(conn);
+    const ServerRow* server = found != connections_.end() ? catalog.Server(found->second) : nullptr;
+    if (server == nullptr) return nw::kInvalidConnection;
+    if (!server->up) return nw::kServerDown;
+    return body(*server);
+  });
 }
 
 NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t serverNameSize,
@@ -72,9 +74,21 @@ NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t s
     if (path == nullptr) return kInvalidParameter;
     const Catalog& catalog = network_.Sync();
     std::string given = In(path);
+    if (given.size() >= 2 && given[1] == ':' &&
+        std::isalpha(static_cast<unsigned char>(given[0]))) {
+      // A mapped drive: "F:\DIR" stands for the mapping's volume and folder.
+      auto q = network_.GetStore().Prepare(
+          "SELECT volume_id, path FROM drive_mappings WHERE drive = ?1");
+      q.Bind(1, std::string(1, static_cast<char>(std::toupper(given[0]))));
+      if (!q.Step()) return kInvalidParameter;
+      const VolumeRow* mapped = catalog.Volume(q.Int(0));
+      if (mapped == nullptr) return nw::kVolumeDoesNotExist;
+      const ServerRow* owner = catalog.Server(mapped->serverId);
+      given = "\\\\" + (owner != nullptr ? owner->name : "") + "\\" + mapped->name + "\\" +
+              q.Text(1) + "\\" + given.substr(2);
+    }
     std::string serverText, volumeText;
     std::vector<std::string> directories;
-    const VolumeRow* mapped = nullptr;
     if (given.size() >= 2 && (given[0] == '\\' || given[0] == '/') &&
         (given[1] == '\\' || given[1] == '/')) {
       auto parts = text::Split(given.substr(2), "/\\");
@@ -83,21 +97,6 @@ NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t s
       for (std::size_t i = 2; i < parts.size(); ++i) {
         if (!parts[i].empty()) directories.push_back(parts[i]);
       }
-    } else if (given.size() >= 2 && given[1] == ':' &&
-               std::isalpha(static_cast<unsigned char>(given[0]))) {
-      // A mapped drive: "F:\DIR" stands for the mapping's volume and folder.
-      auto q = network_.GetStore().Prepare(
-          "SELECT volume_id, path FROM drive_mappings WHERE drive = ?1");
-      q.Bind(1, std::string(1, static_cast<char>(std::toupper(given[0]))));
-      if (!q.Step()) return kInvalidParameter;
-      mapped = catalog.Volume(q.Int(0));
-      if (mapped == nullptr) return nw::kVolumeDoesNotExist;
-      for (auto& part : text::Split(q.Text(1) + "\\" + given.substr(2), "/\\")) {
-        if (!part.empty()) directories.push_back(part);
-      }
-      const ServerRow* server = catalog.Server(mapped->serverId);
-      serverText = server != nullptr ? server->name : "";
-      volumeText = mapped->name;
     } else {
       auto parsed = ParseVolumePath(given);
       if (!parsed || parsed->server.empty()) return kInvalidParameter;
@@ -125,13 +124,11 @@ NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t s
 NWRCODE SimClient::NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* volName,
                                      nw::nuint32* volNum) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (volName == nullptr || volNum == nullptr) return kInvalidParameter;
     std::string name = In(volName);
     if (!name.empty() && name.back() == ':') name.pop_back();
-    const VolumeRow* volume = network_.Cached().VolumeByName(server->id, name);
+    const VolumeRow* volume = network_.Cached().VolumeByName(server.id, name);
     if (volume == nullptr) return nw::kVolumeDoesNotExist;
     *volNum = volume->number;
     return nw::kSuccess;
@@ -143,83 +140,24 @@ NWRCODE SimClient::NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 
                                             std::uint8_t* accessRights, char* path,
                                             std::size_t pathSize) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (iterHandle == nullptr || path == nullptr) return kInvalidParameter;
-    const VolumeRow* volume = network_.Cached().VolumeByNumber(server->id, volNum);
+    const VolumeRow* volume = network_.Cached().VolumeByNumber(server.id, volNum);
     if (volume == nullptr) return nw::kVolumeDoesNotExist;
     // Keyset iteration: the handle is the key of the last row returned.
-    const std::int64_t after = *iterHandle == 0xFFFFFFFFu ? 0 : *iterHandle;
-    const std::uint64_t generation = network_.GetStore().TrusteeGeneration();
-    ObjectPaths& paths = objectPaths_;
-    if (after == 0 || paths.conn != conn || paths.objectId != objID ||
-        paths.volumeId != volume->id || paths.generation != generation) {
-      paths = {conn, objID, volume->id, generation, {}};
-      auto q = network_.GetStore().Prepare(
-          "SELECT id, dir_key, rights FROM trustees "
-          "WHERE object_id = ?1 AND volume_id = ?2 AND id > ?3 ORDER BY id");
-      q.Bind(1, objID).Bind(2, volume->id).Bind(3, after);
-      while (q.Step()) paths.rows.push_back({q.Int(0), q.Text(1), q.Int(2)});
-    }
-    auto next = std::upper_bound(paths.rows.begin(), paths.rows.end(), after,
-                                 [](std::int64_t id, const auto& row) { return id < row.id; });
-    if (next == paths.rows.end()) {
+    auto q = network_.GetStore().Prepare(
+        "SELECT id, dir_key, rights FROM trustees "
+        "WHERE object_id = ?1 AND volume_id = ?2 AND id > ?3 ORDER BY id LIMIT 1");
+    q.Bind(1, objID).Bind(2, volume->id).Bind(3, *iterHandle == 0xFFFFFFFFu ? 0 : *iterHandle);
+    if (!q.Step()) {
       Clear(path, pathSize);
       return nw::kNoMoreEntries;
     }
-    std::string found = text::Fold(volume->name) + ":" + next->dirKey;
-    if (!Put(found, path, pathSize)) return kBufferTooSmall;
-    *iterHandle = static_cast<nw::nuint32>(next->id);
-    if (accessRights != nullptr) *accessRights = static_cast<std::uint8_t>(next->rights & 0xFF);
+    if (!Put(text::Fold(volume->name) + ":" + q.Text(1), path, pathSize)) return kBufferTooSmall;
+    *iterHandle = static_cast<nw::nuint32>(q.Int(0));
+    if (accessRights != nullptr) *accessRights = static_cast<std::uint8_t>(q.Int(2) & 0xFF);
     return nw::kSuccess;
   });
-}
-
-std::shared_ptr<const SimClient::TrusteeList> SimClient::DirectoryTrustees(const ServerRow& server,
-                                                                           const char* path) {
-  Store& store = network_.GetStore();
-  std::uint64_t generation = store.TrusteeGeneration();
-  if (generation != trusteeListsGeneration_) {
-    trusteeLists_.clear();
-    trusteeListEntries_ = 0;
-    trusteeListsGeneration_ = generation;
-  }
-  std::string key = std::to_string(server.id) + "|" + path;
-  auto cached = trusteeLists_.find(key);
-  if (cached != trusteeLists_.end()) return cached->second;
-  if (trusteeListEntries_ > 4'000'000 || trusteeLists_.size() > 200'000) {
-    trusteeLists_.clear();
-    trusteeListEntries_ = 0;
-  }
-  auto built = std::make_shared<TrusteeList>();
-  trusteeLists_[key] = built;
-  TrusteeList& list = *built;
-  auto parsed = ParseVolumePath(In(path));
-  if (!parsed || !parsed->valid) return built;
-  const Catalog& catalog = network_.Cached();
-  if (!parsed->server.empty() && catalog.ServerByName(parsed->server) != &server) return built;
-  const VolumeRow* volume = catalog.VolumeByName(server.id, parsed->volume);
-  if (volume == nullptr) return built;
-  auto q = store.Prepare(
-      "SELECT object_id, rights, dir FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 "
-      "ORDER BY id");
-  q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed->directories));
-  std::string stored;
-  while (q.Step()) {
-    list.entries.push_back(
-        {static_cast<std::uint32_t>(q.Int(0)), static_cast<std::uint16_t>(q.Int(1)), 0});
-    if (stored.empty()) stored = q.Text(2);
-  }
-  trusteeListEntries_ += list.entries.size();
-  list.found = true;
-  if (parsed->directories.empty()) {
-    list.dirName = volume->name;
-  } else {
-    auto names = text::Split(stored, "/");
-    list.dirName = stored.empty() ? parsed->directories.back() : names.back();
-  }
-  return built;
 }
 
 NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -228,31 +166,37 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
                                                nw::nuint32* dirDateTime, nw::nuint32* ownerID,
                                                nw::TrusteeEntry trustees[nw::kTrusteeBatch]) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    if (path == nullptr || iterHandle == nullptr || trustees == nullptr) {
-      return kInvalidParameter;
+  if (path == nullptr || iterHandle == nullptr || trustees == nullptr) return kInvalidParameter;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
+    if (dirHandle != 0) return kBadDirectoryHandle;
+    const VolumeRow* volume = nullptr;
+    VolumePath parsed;
+    if (VolumeOfPath(server, path, &volume, &parsed) != 0 || !parsed.valid) {
+      return nw::kNoMoreEntries;
     }
-    std::shared_ptr<const TrusteeList> listed;
-    if (*iterHandle != 0 && iteration_.list && iteration_.conn == conn &&
-        iteration_.next == *iterHandle && iteration_.path == path && connections_.count(conn) > 0) {
-      listed = iteration_.list;
-    } else {
-      const ServerRow* server = nullptr;
-      if (NWRCODE code = Connection(conn, &server)) return code;
-      if (dirHandle != 0) return kBadDirectoryHandle;
-      listed = DirectoryTrustees(*server, path);
+    // Keyset iteration: the handle is the key of the last trustee returned. The directory's
+    // name is as its first trustee stored it.
+    auto q = network_.GetStore().Prepare(
+        "SELECT id, object_id, rights, (SELECT dir FROM trustees WHERE volume_id = ?1 "
+        "AND dir_key = ?2 ORDER BY id LIMIT 1) FROM trustees WHERE volume_id = ?1 "
+        "AND dir_key = ?2 AND id > ?3 ORDER BY id LIMIT ?4");
+    q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, *iterHandle);
+    q.Bind(4, static_cast<std::int64_t>(nw::kTrusteeBatch));
+    std::size_t count = 0;
+    std::string stored;
+    for (; q.Step(); ++count) {
+      if (count == 0) {
+        std::memset(static_cast<void*>(trustees), 0, sizeof(nw::TrusteeEntry) * nw::kTrusteeBatch);
+        stored = q.Text(3);
+      }
+      trustees[count] = {static_cast<std::uint32_t>(q.Int(1)), static_cast<std::uint16_t>(q.Int(2)),
+                         0};
+      *iterHandle = static_cast<nw::nuint32>(q.Int(0));
     }
-    const TrusteeList& list = *listed;
-    std::size_t start = *iterHandle;
-    if (!list.found || start >= list.entries.size()) return nw::kNoMoreEntries;
-    std::size_t count = std::min<std::size_t>(nw::kTrusteeBatch, list.entries.size() - start);
-    std::memset(static_cast<void*>(trustees), 0, sizeof(nw::TrusteeEntry) * nw::kTrusteeBatch);
-    std::copy_n(list.entries.begin() + static_cast<std::ptrdiff_t>(start), count, trustees);
-    *iterHandle = static_cast<nw::nuint32>(start + count);
-    iteration_ = {conn, path, *iterHandle, listed};
-    if (dirName != nullptr && !Put(list.dirName, dirName, dirNameSize)) {
-      Clear(dirName, dirNameSize);
-    }
+    if (count == 0) return nw::kNoMoreEntries;
+    const std::string name =
+        parsed.directories.empty() ? volume->name : text::Split(stored, "/").back();
+    if (dirName != nullptr && !Put(name, dirName, dirNameSize)) Clear(dirName, dirNameSize);
     if (dirDateTime != nullptr) *dirDateTime = 0;
     if (ownerID != nullptr) *ownerID = 0;
     return nw::kSuccess;
@@ -262,19 +206,17 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
 NWRCODE SimClient::NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* versionInfo,
                                               std::size_t versionInfoSize) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (versionInfo == nullptr) return kInvalidParameter;
     std::size_t size = std::min(versionInfoSize, nw::kVersionInfoSize);
     std::memset(versionInfo, 0, size);
-    auto name = text::Utf8ToCp1252(server->name).value_or("");
+    auto name = text::Utf8ToCp1252(server.name).value_or("");
     std::memcpy(versionInfo, name.data(), std::min({name.size(), std::size_t{47}, size}));
     if (size > nw::kVersionMajorOffset) {
-      versionInfo[nw::kVersionMajorOffset] = static_cast<std::uint8_t>(server->major);
+      versionInfo[nw::kVersionMajorOffset] = static_cast<std::uint8_t>(server.major);
     }
     if (size > nw::kVersionMajorOffset + 1) {
-      versionInfo[nw::kVersionMajorOffset + 1] = static_cast<std::uint8_t>(server->minor);
+      versionInfo[nw::kVersionMajorOffset + 1] = static_cast<std::uint8_t>(server.minor);
     }
     return size < nw::kVersionMajorOffset + 2 ? kBufferTooSmall : nw::kSuccess;
   });
@@ -283,15 +225,13 @@ NWRCODE SimClient::NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8
 NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, std::uint16_t objType,
                                  nw::nuint32* objID) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (objName == nullptr || objID == nullptr) return kInvalidParameter;
-    if (server->major > 3) return nw::kNoSuchObject;  // no bindery past version 3
+    if (server.major > 3) return nw::kNoSuchObject;  // no bindery past version 3
     auto q = network_.GetStore().Prepare(
         "SELECT id FROM bindery WHERE server_id = ?1 AND name_key = ?2 "
         "AND (?3 = 65535 OR type = ?3) ORDER BY type LIMIT 1");
-    q.Bind(1, server->id).Bind(2, text::Fold(In(objName))).Bind(3, objType);
+    q.Bind(1, server.id).Bind(2, text::Fold(In(objName))).Bind(3, objType);
     if (!q.Step()) return nw::kNoSuchObject;
     *objID = static_cast<nw::nuint32>(q.Int(0));
     return nw::kSuccess;
@@ -316,7 +256,7 @@ NWRCODE SimClient::DirectoryOfPath(const VolumeRow& volume, const VolumePath& pa
                                    std::vector<std::string>* stored) {
   if (!parsed.valid) return nw::kNoMoreEntries;
   // A hidden folder takes trustees although no listing shows it.
-  auto found = network_.Folders().Resolve(network_.VolumeRoot(volume), parsed.directories, true,
+  auto found = network_.Folders().Resolve(volume.root, parsed.directories, true,
                                           /*hidden=*/true);
   if (!found) return nw::kNoMoreEntries;
   *stored = std::move(*found);
@@ -329,10 +269,8 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
                                                   nw::nuint32* dirDateTime, nw::nuint32* ownerID,
                                                   std::uint8_t* rightsMask, std::uint16_t) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    Clear(dirName, dirNameSize);
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  Clear(dirName, dirNameSize);
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (srchPath == nullptr || sequence == nullptr) return kInvalidParameter;
     if (dirHandle != 0) return kBadDirectoryHandle;
     // One directory per path: a call that goes on from the first answer finds no more.
@@ -341,7 +279,7 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
     }
     const VolumeRow* volume = nullptr;
     VolumePath parsed;
-    if (NWRCODE code = VolumeOfPath(*server, srchPath, &volume, &parsed)) return code;
+    if (NWRCODE code = VolumeOfPath(server, srchPath, &volume, &parsed)) return code;
     std::vector<std::string> stored;
     if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
     std::memset(sequence, 0, nw::kScanSequenceSize);
@@ -359,36 +297,24 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
 NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                                 nw::nuint32 objID, std::uint16_t rightsMask) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (path == nullptr) return kInvalidParameter;
     if (dirHandle != 0) return kBadDirectoryHandle;
     const VolumeRow* volume = nullptr;
     VolumePath parsed;
-    if (NWRCODE code = VolumeOfPath(*server, path, &volume, &parsed)) return code;
-    Store& store = network_.GetStore();
+    if (NWRCODE code = VolumeOfPath(server, path, &volume, &parsed)) return code;
     {
       // An NDS object anywhere, or a bindery object of this very server.
-      auto q = store.Prepare(
+      auto q = network_.GetStore().Prepare(
           "SELECT 1 FROM objects WHERE id = ?1 "
           "UNION ALL SELECT 1 FROM bindery WHERE id = ?1 AND server_id = ?2");
-      q.Bind(1, objID).Bind(2, server->id);
+      q.Bind(1, objID).Bind(2, server.id);
       if (objID == 0 || !q.Step()) return nw::kNoSuchObject;
     }
     std::vector<std::string> stored;
     if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
-    auto q = store.Prepare(
-        "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
-        "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(volume_id, dir_key, object_id) "
-        "DO UPDATE SET rights = excluded.rights, dir = excluded.dir");
-    q.Bind(1, volume->id)
-        .Bind(2, DirectoryKey(stored))
-        .Bind(3, text::Join(stored, "/"))
-        .Bind(4, objID)
-        .Bind(5, rightsMask);
-    q.Run();  // autocommit: stored before the code says so
-    store.NoteTrusteeWrite();
+    // Autocommit: stored before the code says so.
+    AddTrustee(network_.GetStore(), volume->id, text::Join(stored, "/"), objID, rightsMask);
     return nw::kSuccess;
   });
 }
@@ -467,14 +393,12 @@ bool DottedComponents(const std::string& name, std::vector<std::string>* leafFir
 NWRCODE SimClient::NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
                                    const char* objectName, nw::nuint32* objectID) {
   CrossNetwork(RoundTrip::kClientCall);
-  return Guarded([&]() -> NWRCODE {
-    auto found = contexts_.find(context);
-    if (found == contexts_.end()) return kDsBadContext;
-    const ServerRow* server = nullptr;
-    if (NWRCODE code = Connection(conn, &server)) return code;
+  auto found = contexts_.find(context);
+  if (found == contexts_.end()) return kDsBadContext;
+  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (objectName == nullptr || objectID == nullptr) return kInvalidParameter;
     const Catalog& catalog = network_.Cached();
-    const TreeRow* tree = found->second.tree.empty() ? catalog.Tree(server->treeId)
+    const TreeRow* tree = found->second.tree.empty() ? catalog.Tree(server.treeId)
                                                      : catalog.TreeByName(found->second.tree);
     std::string name = In(objectName);
     bool fromRoot = !name.empty() && name.front() == '.';
@@ -487,19 +411,8 @@ NWRCODE SimClient::NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HAN
     }
     if (tree == nullptr) return nw::kDsNoSuchEntry;
     std::reverse(components.begin(), components.end());
-    if (nameIdsGeneration_ != network_.SyncedGeneration()) {
-      nameIds_.clear();
-      nameIdsGeneration_ = network_.SyncedGeneration();
-    }
-    std::string key = std::to_string(tree->id) + "|" + text::Fold(text::Join(components, "\\"));
-    if (auto known = nameIds_.find(key); known != nameIds_.end()) {
-      *objectID = known->second;
-      return nw::kSuccess;
-    }
     std::int64_t id = FindObject(network_.GetStore(), tree->id, components);
     if (id == 0) return nw::kDsNoSuchEntry;
-    if (nameIds_.size() > 1'000'000) nameIds_.clear();
-    nameIds_[key] = static_cast<std::uint32_t>(id);
     *objectID = static_cast<nw::nuint32>(id);
     return nw::kSuccess;
   });

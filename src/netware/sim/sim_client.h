@@ -2,7 +2,6 @@
 // The NetWare client library over the simulated network.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -68,18 +67,10 @@ class SimClient : public nw::NetWareClient {
     std::string tree;         // UTF-8; empty: the connection's tree
     std::string nameContext;  // UTF-8; "[Root]" or a dotted container name
   };
-  // A directory's trustee list, served in batches while the store's trustees are unchanged:
-  // a capture reads a crowded directory once for each of its trustees.
-  struct TrusteeList {
-    bool found = false;
-    std::string dirName;
-    std::vector<nw::TrusteeEntry> entries;
-  };
-
-  // The connection's server when it is open and up; else the code to answer.
-  nw::NWRCODE Connection(nw::NWCONN_HANDLE conn, const ServerRow** server);
   nw::NWCONN_HANDLE NewHandle(std::int64_t serverId);
-  std::shared_ptr<const TrusteeList> DirectoryTrustees(const ServerRow& server, const char* path);
+  // `body(server)` on the connection's server when it is open and up, else the code to answer.
+  template <typename Body>
+  nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body);
   // A full path's volume on the connection's server, and its directory as the volume's folders
   // store it; else the code to answer (0x8998 no such volume, 0x899C no such directory).
   // NWAddTrustee and the directory information judge a path alike through these.
@@ -94,34 +85,6 @@ class SimClient : public nw::NetWareClient {
   nw::NWCONN_HANDLE nextHandle_ = 1;
   std::unordered_map<nw::NWDSContextHandle, Context> contexts_;
   nw::NWDSContextHandle nextContext_ = 1;
-  std::unordered_map<std::string, std::shared_ptr<const TrusteeList>> trusteeLists_;
-  std::uint64_t trusteeListsGeneration_ = 0;
-  // The iteration under way: its next batch comes from the list it started on, so that one
-  // pass over a directory sees one consistent list.
-  struct Iteration {
-    nw::NWCONN_HANDLE conn = 0;
-    std::string path;
-    nw::nuint32 next = 0;
-    std::shared_ptr<const TrusteeList> list;
-  } iteration_;
-  std::size_t trusteeListEntries_ = 0;
-  // The trustee paths of the object whose paths are being walked, read in one query on its
-  // first call: a capture walks every object's paths to their end.
-  struct ObjectPaths {
-    nw::NWCONN_HANDLE conn = 0;
-    nw::nuint32 objectId = 0;
-    std::int64_t volumeId = -1;
-    std::uint64_t generation = 0;
-    struct Row {
-      std::int64_t id;
-      std::string dirKey;
-      std::int64_t rights;
-    };
-    std::vector<Row> rows;
-  } objectPaths_;
-  // Names already mapped to IDs (tree ID|folded name, root first), while objects stay.
-  std::unordered_map<std::string, std::uint32_t> nameIds_;
-  std::uint64_t nameIdsGeneration_ = 0;
 };
 
 }  // namespace sim

@@ -63,26 +63,19 @@ void SimDirectory::SearchObjects(const std::string& pattern, const std::string& 
       std::string wanted = text::Fold(objectClass);
       std::string match = pattern.empty() ? "*" : pattern;
       // Depth 1: the base's own children; any other depth: the whole subtree.
-      struct Step {
-        std::int64_t id;
-        int level;
-      };
-      std::vector<Step> stack;
       const auto& top = objects.Children(tree->id, start);
-      for (auto it = top.rbegin(); it != top.rend(); ++it) stack.push_back({*it, 1});
+      std::vector<std::int64_t> stack(top.rbegin(), top.rend());
       while (!stack.empty()) {
-        Step step = stack.back();
+        const std::int64_t id = stack.back();
         stack.pop_back();
-        const ObjectRow* row = objects.Find(step.id);
+        const ObjectRow* row = objects.Find(id);
         if (row == nullptr) continue;
         if (text::Fold(row->objectClass) == wanted && text::WildcardMatch(match, row->name)) {
-          found.push_back(FullName(tree->name, objects.Path(step.id)));
+          found.push_back(FullName(tree->name, objects.Path(id)));
         }
         if (depth == 1) continue;
-        const auto& children = objects.Children(tree->id, step.id);
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
-          stack.push_back({*it, step.level + 1});
-        }
+        const auto& children = objects.Children(tree->id, id);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
       }
     }
   }
@@ -117,13 +110,12 @@ std::vector<nw::NWDirEntry> SimDirectory::Children(const std::string& fullName) 
     entry.Name = row->name;
     entry.Class = row->objectClass;
     entry.FullName = FullName(tree->name, objects.Path(id));
-    for (std::int64_t child : objects.Children(tree->id, id)) {
-      const ObjectRow* childRow = objects.Find(child);
-      if (childRow != nullptr && Admits(classes, childRow->objectClass)) {
-        entry.HasChildren = true;
-        break;
-      }
-    }
+    entry.HasChildren =
+        std::any_of(objects.Children(tree->id, id).begin(), objects.Children(tree->id, id).end(),
+                    [&](std::int64_t child) {
+                      const ObjectRow* childRow = objects.Find(child);
+                      return childRow != nullptr && Admits(classes, childRow->objectClass);
+                    });
     entries.push_back(std::move(entry));
   }
   return entries;

@@ -30,9 +30,9 @@ std::string SimFiles::Dir(const std::string& path) {
   const VolumeRow* volume = catalog.VolumeByName(server->id, parts[1]);
   if (volume == nullptr) return "";
   std::vector<std::string> components(parts.begin() + 2, parts.end());
-  auto stored = network_.Folders().Resolve(network_.VolumeRoot(*volume), components, false);
+  auto stored = network_.Folders().Resolve(volume->root, components, false);
   if (!stored || stored->empty()) return "";
-  std::filesystem::path file = network_.VolumeRoot(*volume);
+  std::filesystem::path file = volume->root;
   for (const auto& name : *stored) file /= name;
   if (found_.size() > 500'000) found_.clear();
   found_[path] = {std::move(file), stored->back()};

@@ -15,15 +15,14 @@ std::string FullNameOf(const std::string& server, const std::string& volume,
   return full;
 }
 
-// "H", "H:" or "h:" -> "H"; "" when it is no drive letter.
+}  // namespace
+
 std::string DriveLetter(const std::string& drive) {
   std::string trimmed = drive;
   if (!trimmed.empty() && trimmed.back() == ':') trimmed.pop_back();
   if (trimmed.size() != 1 || !std::isalpha(static_cast<unsigned char>(trimmed[0]))) return "";
   return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(trimmed[0]))));
 }
-
-}  // namespace
 
 std::string MapDriveIn(Network& network, const std::string& drive, const std::string& path,
                        std::string* fullName) {
@@ -47,7 +46,7 @@ std::string MapDriveIn(Network& network, const std::string& drive, const std::st
   for (std::size_t i = 2; i < parts.size(); ++i) {
     if (!parts[i].empty()) directories.push_back(parts[i]);
   }
-  auto stored = network.Folders().Resolve(network.VolumeRoot(*volume), directories, true);
+  auto stored = network.Folders().Resolve(volume->root, directories, true);
   if (!stored) return "there is no directory " + text::Quote(path);
   Store& store = network.GetStore();
   {

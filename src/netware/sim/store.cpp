@@ -49,7 +49,18 @@ CREATE TABLE drive_mappings(
   path TEXT NOT NULL);
 )sql";
 
-std::string Describe(const std::filesystem::path& file) { return file.string(); }
+// A connection to the store `file`, or SimError saying why it cannot be `made`.
+sqlite3* Connect(const std::filesystem::path& file, int flags, const char* made) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    throw SimError("The network store " + file.string() + " cannot be " + made + ": " + why + ".");
+  }
+  sqlite3_busy_timeout(db, kBusyWaitMs);
+  return db;
+}
 
 }  // namespace
 
@@ -114,25 +125,17 @@ Store::~Store() {
 std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    throw SimError("There is no network folder " + Describe(folder) + ".");
+    throw SimError("There is no network folder " + folder.string() + ".");
   }
   auto file = DatabaseFile(folder);
   if (!std::filesystem::exists(file, error)) {
-    throw SimError("The network folder " + Describe(folder) +
+    throw SimError("The network folder " + folder.string() +
                    " holds no network store (network.db is missing).");
   }
   if (!std::filesystem::is_regular_file(file, error)) {
-    throw SimError(Describe(file) + " is not a network store.");
+    throw SimError(file.string() + " is not a network store.");
   }
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    sqlite3_close(db);
-    throw SimError("The network store " + Describe(file) + " cannot be opened: " + why + ".");
-  }
-  std::unique_ptr<Store> store(new Store(folder, db));
-  sqlite3_busy_timeout(db, kBusyWaitMs);
+  std::unique_ptr<Store> store(new Store(folder, Connect(file, SQLITE_OPEN_READWRITE, "opened")));
   sqlite3_int64 appId = 0, version = 0;
   try {
     {
@@ -144,13 +147,13 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
   } catch (const StoreBusy&) {
     throw;
   } catch (const SimError&) {
-    throw SimError(Describe(file) + " is not a network store (it cannot be read as one).");
+    throw SimError(file.string() + " is not a network store (it cannot be read as one).");
   }
   if (appId != kApplicationId) {
-    throw SimError(Describe(file) + " is not a network store.");
+    throw SimError(file.string() + " is not a network store.");
   }
   if (version != kSchemaVersion) {
-    throw SimError(Describe(file) + " is a network store of another version (" +
+    throw SimError(file.string() + " is a network store of another version (" +
                    std::to_string(version) + ").");
   }
   store->Configure();
@@ -168,7 +171,7 @@ void Store::Verify() {
     verdict = error.what();
   }
   if (verdict != "ok") {
-    throw SimError(Describe(DatabaseFile(folder_)) + " is damaged: " + verdict);
+    throw SimError(DatabaseFile(folder_).string() + " is damaged: " + verdict);
   }
 }
 
@@ -176,23 +179,15 @@ std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
   auto file = DatabaseFile(folder);
   std::error_code error;
   if (std::filesystem::exists(file, error)) {
-    throw SimError("A network already exists in " + Describe(folder) + ".");
+    throw SimError("A network already exists in " + folder.string() + ".");
   }
   std::filesystem::create_directories(folder / "volumes", error);
   if (error) {
-    throw SimError("The network folder " + Describe(folder) +
+    throw SimError("The network folder " + folder.string() +
                    " cannot be created: " + error.message() + ".");
   }
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(
-      file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    sqlite3_close(db);
-    throw SimError("The network store " + Describe(file) + " cannot be created: " + why + ".");
-  }
-  std::unique_ptr<Store> store(new Store(folder, db));
-  sqlite3_busy_timeout(db, kBusyWaitMs);
+  std::unique_ptr<Store> store(
+      new Store(folder, Connect(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "created")));
   store->Exec("PRAGMA journal_mode=WAL");
   store->Configure();
   {
@@ -269,7 +264,7 @@ std::uint64_t Store::Generation() {
 }
 
 void Store::Fail(int code, std::string_view what) {
-  const std::string file = Describe(DatabaseFile(folder_));
+  const std::string file = DatabaseFile(folder_).string();
   // The statement names what was being done, so a failure can be traced to its query.
   std::string statement(what.substr(0, 200));
   if (what.size() > statement.size()) statement += "...";

@@ -37,6 +37,8 @@ class Query {
   Query& Bind(int index, std::int64_t value);
   Query& Bind(int index, std::string_view value);
   Query& BindNull(int index);
+  // A row's ID, NULL for 0.
+  Query& BindId(int index, std::int64_t id) { return id != 0 ? Bind(index, id) : BindNull(index); }
   // True while there is a row.
   bool Step();
   // Runs to completion; the number of rows it changed.
@@ -80,11 +82,9 @@ class Store {
   // read transaction, so it is asked at once after any commit in this process and otherwise
   // at most every couple of milliseconds: another process's change shows that much later.
   std::uint64_t Generation();
-  // Own writes: a trustee write only stales what depends on trustees.
+  // Own writes to what a generation keys: trees, servers, volumes, objects, the workstation.
   void NoteWrite() { ++generation_; }
-  void NoteTrusteeWrite() { ++trusteeGeneration_; }
-  // As of the last Generation() call, which the caller makes first.
-  std::uint64_t TrusteeGeneration() const { return generation_ + trusteeGeneration_; }
+  std::int64_t LastRowId() const { return sqlite3_last_insert_rowid(db_); }
 
   // Throws StoreBusy for a lock that outlasted the wait, SimError for anything else.
   [[noreturn]] void Fail(int code, std::string_view what);
@@ -101,7 +101,6 @@ class Store {
   std::uint64_t lastCommits_ = 0;
   std::chrono::steady_clock::time_point lastLook_;
   std::uint64_t generation_ = 0;
-  std::uint64_t trusteeGeneration_ = 0;
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back unless committed.
