@@ -1,55 +1,106 @@
-// The help viewer window and the What's This pop-up, over the help file format of
-// help_file.h. The viewer is its own window: it never blocks the main window, never ends
-// the program and reports its own troubles itself.
+// The help viewer window and the What's This pop-up. The viewer is its own window: it never
+// blocks the main window, never ends the program and reports its own troubles itself.
 
 #include "app/help_viewer.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWhatsThis>
-#include <QWidget>
-#include <optional>
 
 #include "app/desktop.h"
-#include "app/help_file.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kViewerTitle = "Tolvane Help";
-constexpr const char* kTopicScheme = "topic";
+constexpr int kContentsTopic = 1;
 
-QUrl TopicUrl(int topic) { return QUrl(QStringLiteral("topic:%1").arg(topic)); }
-
-QString Html(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-std::string NoTopicHtml(int topic, const std::string& file) {
-  return "<p>There is no topic " + std::to_string(topic) + " in the help file " +
-         help::HtmlEscape(file) + ".</p>";
+// `path`, or when nothing carries that name exactly, the first entry of its folder whose
+// name matches it without regard to case; empty when there is none.
+QString FindIgnoringCase(const QString& path) {
+  const QFileInfo wanted(path);
+  if (wanted.exists()) return path;
+  const QDir folder = wanted.dir();
+  const auto filter = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+  for (const QString& entry : folder.entryList(filter, QDir::Name)) {
+    if (entry.compare(wanted.fileName(), Qt::CaseInsensitive) == 0) return folder.filePath(entry);
+  }
+  return {};
 }
 
-// Serves the pages of one help file to the text browser under "topic:N".
+// The help folder named by `helpFile`, or a sentence for the user that says why there is none.
+struct HelpFolder {
+  QString path;  // as found, or as asked for
+  QString problem;
+};
+
+HelpFolder FindHelpFolder(const std::string& helpFile) {
+  const QString asked = QString::fromStdString(helpFile);
+  const QString found = FindIgnoringCase(asked);
+  if (found.isEmpty()) return {asked, QString("The help file %1 cannot be found.").arg(asked)};
+  if (!QFileInfo(found).isDir())
+    return {found, QString("The help file %1 cannot be read: it is not a folder.").arg(found)};
+  return {found, {}};
+}
+
+QUrl TopicUrl(const QString& folder, int topic) {
+  return QUrl::fromLocalFile(QDir(folder).filePath(QString::number(topic) + ".md"));
+}
+
+int TopicOf(const QUrl& url) { return QFileInfo(url.toLocalFile()).baseName().toInt(); }
+
+// A topic's Markdown page, or when it cannot be read, a paragraph of HTML that says why.
+struct Page {
+  bool ok;
+  QString text;
+};
+
+Page ReadTopic(const QUrl& url) {
+  QFile file(url.toLocalFile());
+  if (file.open(QIODevice::ReadOnly)) return {true, QString::fromUtf8(file.readAll())};
+  const QString folder = QFileInfo(file).path();
+  const QString why =
+      file.exists()
+          ? QString("Topic %1 of the help file %2 cannot be read: %3.")
+                .arg(QString::number(TopicOf(url)), folder, file.errorString())
+          : QString("There is no topic %1 in the help file %2.").arg(TopicOf(url)).arg(folder);
+  return {false, "<p>" + why.toHtmlEscaped() + "</p>"};
+}
+
+// The title in bold over the first paragraph.
+QString PopupHtml(const std::string& helpFile, int topic) {
+  const HelpFolder help = FindHelpFolder(helpFile);
+  if (!help.problem.isEmpty()) return "<p>" + help.problem.toHtmlEscaped() + "</p>";
+  const Page page = ReadTopic(TopicUrl(help.path, topic));
+  if (!page.ok) return page.text;
+  QTextDocument document;
+  document.setMarkdown(page.text);
+  const QTextBlock title = document.firstBlock();
+  return "<p><b>" + title.text().toHtmlEscaped() + "</b></p><p>" +
+         title.next().text().toHtmlEscaped() + "</p>";
+}
+
 class HelpBrowser : public QTextBrowser {
  public:
-  explicit HelpBrowser(QWidget* parent) : QTextBrowser(parent) {}
+  using QTextBrowser::QTextBrowser;
 
-  help::HelpFile file;
-  std::string path;
-
+  // A missing topic gets a page that says so, which back and forward pass like any other.
   QVariant loadResource(int type, const QUrl& name) override {
-    if (name.scheme() != QLatin1String(kTopicScheme)) return QTextBrowser::loadResource(type, name);
-    const int number = name.path().toInt();
-    if (const help::Topic* topic = file.Find(number)) return Html(help::TopicHtml(*topic));
-    return Html("<html><body>" + NoTopicHtml(number, path) + "</body></html>");
+    if (type != QTextDocument::MarkdownResource) return QTextBrowser::loadResource(type, name);
+    return ReadTopic(name).text;
   }
 };
 
@@ -68,7 +119,6 @@ class HelpViewer : public QWidget {
     back->setEnabled(false);
     forward->setEnabled(false);
     browser = new HelpBrowser(this);
-    browser->setOpenLinks(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(contents);
@@ -79,60 +129,48 @@ class HelpViewer : public QWidget {
     layout->addLayout(buttons);
     layout->addWidget(browser);
 
-    connect(contents, &QPushButton::clicked, this, [this] { Go(browser->file.contents); });
+    connect(contents, &QPushButton::clicked, this, [this] { Go(folder_, kContentsTopic); });
     connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
     connect(forward, &QPushButton::clicked, browser, &QTextBrowser::forward);
     connect(browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
     connect(browser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
-    // Only links between topics are followed; the help file has no others.
-    connect(browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
-      if (url.scheme() == QLatin1String(kTopicScheme)) browser->setSource(url);
-    });
-    // Raised before source() answers the new page: the title reads the url it is given.
+    // Raised once the new page is in place: its heading is the topic's title. The page of a
+    // missing topic has none.
     connect(browser, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
-      const help::Topic* topic = browser->file.Find(TopicOf(url));
-      setWindowTitle(topic ? QString("%1 - %2").arg(kViewerTitle, Html(topic->title))
-                           : QString(kViewerTitle));
+      const QString title = browser->document()->firstBlock().text();
+      const bool topic = QFileInfo(url.toLocalFile()).isFile();
+      setWindowTitle(topic ? QString("%1 - %2").arg(kViewerTitle, title) : kViewerTitle);
     });
   }
 
-  void Load(help::HelpFile file, const std::string& path) {
-    const bool otherFile = path != browser->path;
-    browser->file = std::move(file);
-    browser->path = path;
-    if (otherFile) browser->clearHistory();
-  }
-
-  void Go(int topic) {
-    const QUrl url = TopicUrl(topic);
+  void Go(const QString& folder, int topic) {
+    const QUrl url = TopicUrl(folder, topic);
     if (browser->source() == url)
-      browser->reload();  // the file may have been read afresh
+      browser->reload();  // the page may have been edited since
     else
       browser->setSource(url);
-  }
-
-  int Topic() const { return TopicOf(browser->source()); }
-
-  static int TopicOf(const QUrl& url) {
-    return url.scheme() == QLatin1String(kTopicScheme) ? url.path().toInt() : 0;
+    if (folder != folder_) browser->clearHistory();  // no way back into another help file
+    folder_ = folder;
   }
 
   HelpBrowser* browser = nullptr;
+
+ private:
+  QString folder_;
 };
 
 QPointer<HelpViewer> viewer;
 QPointer<QMessageBox> problemBox;
-std::string lastPopup;
 
 // One message at a time: a second trouble while the first is still shown replaces its text.
-void ShowProblem(const std::string& problem) {
+void ShowProblem(const QString& problem) {
   if (!problemBox) {
     problemBox = new QMessageBox(QMessageBox::Warning, kViewerTitle, QString(), QMessageBox::Ok);
     problemBox->setWindowModality(Qt::NonModal);
     problemBox->setAttribute(Qt::WA_DeleteOnClose);
     problemBox->setAttribute(Qt::WA_QuitOnClose, false);
   }
-  problemBox->setText(Html(problem));
+  problemBox->setText(problem);
   problemBox->show();
   problemBox->raise();
 }
@@ -140,45 +178,34 @@ void ShowProblem(const std::string& problem) {
 }  // namespace
 
 void OpenHelpViewer(const std::string& helpFile, std::uint32_t command, std::uint32_t data) {
-  auto loaded = help::LoadHelpFile(helpFile);
-  if (!loaded.file) {
-    ShowProblem(loaded.problem);
+  const HelpFolder help = FindHelpFolder(helpFile);
+  if (!help.problem.isEmpty()) {
+    ShowProblem(help.problem);
     return;
   }
   if (!viewer) {
     viewer = new HelpViewer;
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, viewer, &QObject::deleteLater);
   }
-  viewer->Load(std::move(*loaded.file), loaded.path);
-  const int topic =
-      command == HELP_CONTEXT ? static_cast<int>(data) : viewer->browser->file.contents;
-  viewer->Go(topic);
+  viewer->Go(help.path, command == HELP_CONTEXT ? static_cast<int>(data) : kContentsTopic);
   viewer->show();
   viewer->raise();
   viewer->activateWindow();
 }
 
-std::string HelpPopupHtml(const std::string& helpFile, int topic) {
-  const auto loaded = help::LoadHelpFile(helpFile);
-  if (!loaded.file) return "<p>" + help::HtmlEscape(loaded.problem) + "</p>";
-  if (const help::Topic* t = loaded.file->Find(topic)) return help::PopupHtml(*t);
-  return NoTopicHtml(topic, loaded.path);
-}
-
 void ShowHelpPopup(const std::string& helpFile, int topic, QWidget* control) {
-  lastPopup = HelpPopupHtml(helpFile, topic);
+  const QString html = PopupHtml(helpFile, topic);
   // Beside the control: where the pointer is when it is over the control (a right click
   // just happened there), else the control's middle.
   QPoint at = QCursor::pos();
   if (control && !control->rect().contains(control->mapFromGlobal(at)))
     at = control->mapToGlobal(control->rect().center());
-  QWhatsThis::showText(at, Html(lastPopup), control);
+  QWhatsThis::showText(at, html, control);
   // Qt's pop-up carries no accessible text of its own: a screen reader gets the topic's
   // text as its name and is told it appeared.
-  for (QWidget* shown : QApplication::topLevelWidgets()) {
-    if (!shown->inherits("QWhatsThat") || !shown->isVisible()) continue;
+  if (QWidget* shown = QApplication::activePopupWidget()) {
     QTextDocument text;
-    text.setHtml(Html(lastPopup));
+    text.setHtml(html);
     shown->setAccessibleName(text.toPlainText().trimmed());
     QAccessibleEvent nameChanged(shown, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&nameChanged);
@@ -187,8 +214,7 @@ void ShowHelpPopup(const std::string& helpFile, int topic, QWidget* control) {
 
 QWidget* HelpViewerWindow() { return viewer.data(); }
 QTextBrowser* HelpViewerBrowser() { return viewer ? viewer->browser : nullptr; }
-int HelpViewerTopic() { return viewer ? viewer->Topic() : 0; }
+int HelpViewerTopic() { return viewer ? TopicOf(viewer->browser->source()) : 0; }
 QMessageBox* HelpViewerProblem() { return problemBox.data(); }
-std::string LastHelpPopupHtml() { return lastPopup; }
 
 }  // namespace app

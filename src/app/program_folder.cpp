@@ -10,9 +10,10 @@
 namespace app {
 namespace {
 
-bool IsFile(const std::filesystem::path& path) {
+// The help file is a folder of pages; a file of that name counts too.
+bool IsFileOrFolder(const std::filesystem::path& path) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
+  return std::filesystem::is_regular_file(path, ec) || std::filesystem::is_directory(path, ec);
 }
 
 bool Writable(const std::filesystem::path& folder) {
@@ -29,7 +30,8 @@ ProgramFolders ChooseProgramFolders(const std::filesystem::path& programDir,
                                     const std::filesystem::path& userFolder) {
   ProgramFolders folders{programDir, programDir, false};
   const std::filesystem::path shared = programDir.parent_path() / "share" / "tolvane";
-  const bool installed = !IsFile(programDir / kHelpFileName) && IsFile(shared / kHelpFileName);
+  const bool installed =
+      !IsFileOrFolder(programDir / kHelpFileName) && IsFileOrFolder(shared / kHelpFileName);
   // Missing in both places, the help file is looked for beside the program, as it always was.
   if (installed) folders.help = shared;
   if ((installed || !Writable(programDir)) && !userFolder.empty()) {

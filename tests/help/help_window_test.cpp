@@ -1,5 +1,5 @@
-// Help in the window: the help menu, the What's This pop-up menu of the tab control and of the
-// browse control, F1 and What's This mode; the help viewer over a help file on disk.
+// Help: the help file Tolvane ships, the help menu and the viewer, the What's This pop-up
+// menu of the tab control and of the browse control, F1 and What's This mode.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,29 +7,88 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
-#include <QUrl>
+#include <QTextDocument>
 #include <QWhatsThis>
 #include <filesystem>
+#include <map>
 
 #include "app/help_viewer.h"
 #include "support/window_scene.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using app::Form1;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using testing_support::HelpRequest;
+using testing_support::ReadFileBytes;
+
+// The names the window gives its controls' topics, as the viewer and the pop-up show them.
+const std::map<int, std::string> kWindowTopics = {{2, "The \"Read Trustees\" tab"},
+                                                  {3, "The \"Write Trustees\" tab"},
+                                                  {5, "Select File To Write Trustees From"},
+                                                  {10, "Select Tree"},
+                                                  {11, "Select Volume"},
+                                                  {12, "GetTrustees"},
+                                                  {13, "Refresh Trees"}};
+
+TEST(ShippedHelp, HoldsEveryTopicTheWindowNamesAndNoLinkLeadsNowhere) {
+  const fs::path source = TOLVANE_HELP_SOURCE;
+  ASSERT_TRUE(fs::is_regular_file(source / "1.md"));  // the contents
+  for (const auto& [topic, title] : kWindowTopics) {
+    QTextDocument page;
+    page.setMarkdown(
+        QString::fromStdString(ReadFileBytes(source / (std::to_string(topic) + ".md"))));
+    EXPECT_EQ(page.firstBlock().text().toStdString(), title);
+    // Its first paragraph is the What's This pop-up: present and short.
+    const QTextBlock popup = page.firstBlock().next();
+    EXPECT_EQ(popup.blockFormat().headingLevel(), 0) << topic;
+    EXPECT_EQ(popup.textList(), nullptr) << topic;
+    EXPECT_FALSE(popup.text().isEmpty()) << topic;
+    EXPECT_LE(popup.text().size(), 160) << topic;
+  }
+  for (const auto& entry : fs::directory_iterator(source)) {
+    SCOPED_TRACE(entry.path().filename());
+    QTextDocument page;
+    page.setMarkdown(QString::fromStdString(ReadFileBytes(entry.path())));
+    EXPECT_EQ(page.firstBlock().blockFormat().headingLevel(), 1);  // the viewer's title
+    for (QTextBlock block = page.begin(); block.isValid(); block = block.next()) {
+      for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QString link = it.fragment().charFormat().anchorHref();
+        if (link.isEmpty()) continue;
+        EXPECT_TRUE(fs::is_regular_file(source / link.toStdString())) << link.toStdString();
+      }
+    }
+    // The build puts it next to the program.
+    EXPECT_EQ(ReadFileBytes(fs::path(TOLVANE_HELP_BUILT) / entry.path().filename()),
+              ReadFileBytes(entry.path()));
+  }
+}
 
 void CloseViewer() {
   delete app::HelpViewerWindow();
   delete app::HelpViewerProblem();
+}
+
+std::string ViewerText() { return app::HelpViewerBrowser()->toPlainText().toStdString(); }
+
+// What the pop-up of a topic reads.
+std::string PopupText(const std::string& file, int topic, QWidget* control) {
+  app::ShowHelpPopup(file, topic, control);
+  QWidget* popup = QApplication::activePopupWidget();
+  const std::string text = popup ? popup->accessibleName().toStdString() : "(no pop-up)";
+  QWhatsThis::hideText();
+  return text;
 }
 
 class HelpWindow : public ::testing::Test, protected testing_support::WindowScene {
@@ -40,7 +99,7 @@ class HelpWindow : public ::testing::Test, protected testing_support::WindowScen
           "workstation": { "trees": [ "CORP" ] } })") {}
   void SetUp() override {
     CloseViewer();
-    std::filesystem::copy_file(TOLVANE_HELP_SOURCE, program / "Tolvane.HLP");
+    fs::copy(TOLVANE_HELP_SOURCE, program / "Tolvane.HLP");
     // Help requests also reach the real viewer.
     desktop.afterHelp = [](const HelpRequest& r) {
       app::OpenHelpViewer(r.file, r.command, r.data);
@@ -69,30 +128,70 @@ class HelpWindow : public ::testing::Test, protected testing_support::WindowScen
   std::pair<int, int> TabNumbers() const {
     return {Form1::HelpContextID(form->SSTab1), Form1::WhatsThisHelpID(form->SSTab1)};
   }
+  // The title of the pop-up of the last What's This, after checking there was exactly one.
+  std::string ShownPopupTitle(int topic, QWidget* control) {
+    EXPECT_EQ(desktop.whatsThisShown.size(), 1u);
+    if (desktop.whatsThisShown.size() != 1) return {};
+    const testing_support::WhatsThisShown& shown = desktop.whatsThisShown[0];
+    EXPECT_EQ(shown.topic, topic);
+    EXPECT_EQ(shown.control, control);
+    EXPECT_EQ(shown.file, HelpFile());
+    const std::string text = PopupText(shown.file, shown.topic, shown.control);
+    return text.substr(0, text.find('\n'));
+  }
 };
 
-// The viewer is one non-modal window that follows links and leaves quitting to the main window.
-TEST_F(HelpWindow, HelpMenuOpensTheContentsOfTolvaneHlpInTheProgramFolderInTheViewer) {
+void ClickLink(const QString& text) {
+  QTextBrowser* browser = app::HelpViewerBrowser();
+  QTextCursor at(browser->document());
+  at.setPosition(browser->document()->find(text).selectionStart() + 1);
+  browser->setTextCursor(at);
+  browser->ensureCursorVisible();
+  QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(at).center());
+}
+
+void ClickButton(const char* caption) {
+  for (auto* button : app::HelpViewerWindow()->findChildren<QPushButton*>())
+    if (button->text() == caption) return QTest::mouseClick(button, Qt::LeftButton);
+  ADD_FAILURE() << "no button " << caption;
+}
+
+// One non-modal window that follows links, goes back and forward, and leaves quitting to the
+// main window.
+TEST_F(HelpWindow, HelpMenuOpensTheContentsAndTheViewerFollowsLinksBackAndForward) {
   form->mnuHelp->trigger();
   EXPECT_EQ(desktop.helpRequests,
             (std::vector<HelpRequest>{{program.path().string() + "/Tolvane.hlp", 3, 0}}));
   QWidget* window = app::HelpViewerWindow();  // "Tolvane.hlp" finds "Tolvane.HLP"
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(app::HelpViewerTopic(), 1);
   EXPECT_FALSE(window->isModal());
   EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
-  EXPECT_EQ(window->windowTitle().toStdString(), "Tolvane Help - Tolvane Help");
-  app::OpenHelpViewer(HelpFile(), app::HELP_CONTEXT, 11);
-  EXPECT_EQ(app::HelpViewerWindow(), window);
+  auto seen = [&] {
+    return std::make_pair(app::HelpViewerTopic(), window->windowTitle().toStdString());
+  };
+  EXPECT_EQ(seen(), std::make_pair(1, std::string("Tolvane Help - Tolvane Help")));
+  EXPECT_THAT(ViewerText(), StartsWith("Tolvane Help\nTolvane keeps the trustee assignments"));
+
+  ClickLink("Select Volume");
+  EXPECT_EQ(seen(), std::make_pair(11, std::string("Tolvane Help - Select Volume")));
+  EXPECT_THAT(ViewerText(), StartsWith("Select Volume\nBrowse the chosen tree down"));
+  ClickLink("Select Tree");
+  EXPECT_EQ(app::HelpViewerTopic(), 10);
+  ClickButton("&Back");
+  ClickButton("&Back");
+  EXPECT_EQ(app::HelpViewerTopic(), 1);
+  ClickButton("&Forward");
   EXPECT_EQ(app::HelpViewerTopic(), 11);
-  emit app::HelpViewerBrowser()->anchorClicked(QUrl("topic:20"));
-  EXPECT_EQ(app::HelpViewerTopic(), 20);
-  emit app::HelpViewerBrowser()->anchorClicked(QUrl("topic:8"));
-  EXPECT_THAT(app::HelpViewerBrowser()->toPlainText().toStdString(),
-              HasSubstr("There is no topic 8 in the help file"));
-  app::ShowHelpPopup(HelpFile(), 11, form->NWBrowse1);
-  EXPECT_EQ(app::LastHelpPopupHtml(), app::HelpPopupHtml(HelpFile(), 11));
-  EXPECT_THAT(app::LastHelpPopupHtml(), HasSubstr("<b>Select Volume</b>"));
+  ClickButton("&Contents");
+  EXPECT_EQ(app::HelpViewerTopic(), 1);
+
+  app::OpenHelpViewer(HelpFile(), app::HELP_CONTEXT, 8);
+  EXPECT_EQ(app::HelpViewerWindow(), window);
+  EXPECT_EQ(seen(), std::make_pair(8, std::string("Tolvane Help")));
+  EXPECT_EQ(ViewerText(), "There is no topic 8 in the help file " + HelpFile() + ".");
+  EXPECT_EQ(PopupText(HelpFile(), 8, form->NWBrowse1), ViewerText());
+  ClickButton("&Back");
+  EXPECT_EQ(app::HelpViewerTopic(), 1);
   EXPECT_TRUE(desktop.messages.empty());
 }
 
@@ -126,11 +225,10 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
     desktop.popupAnswers = {c.answer};
     QTest::mouseClick(c.target, Qt::RightButton, {}, c.at);
     EXPECT_EQ(desktop.popupsShown, c.shown ? 1 : 0);
-    ASSERT_EQ(desktop.whatsThisShown.size(), c.topic ? 1u : 0u);
     if (c.topic) {
-      EXPECT_EQ(desktop.whatsThisShown[0].topic, c.topic);
-      EXPECT_EQ(desktop.whatsThisShown[0].control, c.shown);
-      EXPECT_EQ(desktop.whatsThisShown[0].file, HelpFile());
+      EXPECT_EQ(ShownPopupTitle(c.topic, c.shown), kWindowTopics.at(c.topic));
+    } else {
+      EXPECT_TRUE(desktop.whatsThisShown.empty());
     }
     EXPECT_EQ(TabNumbers(), std::make_pair(2 + c.tab, 2 + c.tab));
     EXPECT_EQ(form->ThisControl, nullptr);
@@ -166,6 +264,7 @@ TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) 
     QTest::keyClick(control, Qt::Key_F1);
     EXPECT_EQ(desktop.helpRequests,
               (std::vector<HelpRequest>{{HelpFile(), app::HELP_CONTEXT, std::uint32_t(topic)}}));
+    EXPECT_THAT(ViewerText(), StartsWith(kWindowTopics.at(topic) + "\n"));
   }
   for (auto [target, topic, shownFor] :
        {std::tuple<QWidget*, int, QWidget*>{form->NWBrowse1->viewport(), 11, form->NWBrowse1},
@@ -173,32 +272,32 @@ TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) 
     desktop.whatsThisShown.clear();
     QWhatsThis::enterWhatsThisMode();
     QTest::mouseClick(target, Qt::LeftButton, {}, QRect(QPoint(), target->size()).center());
-    ASSERT_EQ(desktop.whatsThisShown.size(), 1u) << topic;
-    EXPECT_EQ(desktop.whatsThisShown[0].topic, topic);
-    EXPECT_EQ(desktop.whatsThisShown[0].control, shownFor);
+    EXPECT_EQ(ShownPopupTitle(topic, shownFor), kWindowTopics.at(topic));
   }
   EXPECT_EQ(desktop.popupsShown, 0);
 }
 
-TEST(HelpViewer, AMissingOrDamagedFileIsSaidOnceInItsOwnMessageAndOpensNoWindow) {
+TEST(HelpViewer, AMissingHelpFileIsSaidOnceInItsOwnMessageAndOpensNoWindow) {
   testing_support::TempDir folder;
   const std::string path = (folder / "help.hlp").string();
-  for (const char* content : {"", "@topic 4 Index\nA { here\n"}) {  // "": no file
-    SCOPED_TRACE(content);
+  // Nothing of that name, then the name taken by a file.
+  for (const std::string says : {"cannot be found.", "cannot be read: it is not a folder."}) {
+    SCOPED_TRACE(says);
     CloseViewer();
-    if (*content) testing_support::WriteFileBytes(folder / "Help.HLP", content);
+    if (says != "cannot be found.") testing_support::WriteFileBytes(folder / "Help.HLP", "");
     app::OpenHelpViewer(path, app::HELP_CONTENTS, 0);
     app::OpenHelpViewer(path, app::HELP_CONTEXT, 4);
     EXPECT_EQ(app::HelpViewerWindow(), nullptr);
     ASSERT_NE(app::HelpViewerProblem(), nullptr);
     EXPECT_FALSE(app::HelpViewerProblem()->isModal());
-    const std::string says = *content ? "is damaged (line 2:" : "cannot be found";
-    EXPECT_THAT(app::HelpViewerProblem()->text().toStdString(), HasSubstr(says));
+    const std::string found = says == "cannot be found." ? path : (folder / "Help.HLP").string();
+    EXPECT_EQ(app::HelpViewerProblem()->text().toStdString(),
+              "The help file " + found + " " + says);
     EXPECT_EQ(std::ranges::count_if(
                   QApplication::topLevelWidgets(),
                   [](QWidget* w) { return qobject_cast<QMessageBox*>(w) && w->isVisible(); }),
               1);
-    EXPECT_THAT(app::HelpPopupHtml(path, 4), HasSubstr(says));
+    EXPECT_EQ(PopupText(path, 4, nullptr), app::HelpViewerProblem()->text().toStdString());
   }
   CloseViewer();
 }

@@ -222,13 +222,11 @@ TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickH
 }
 
 TEST_F(AccessibilityTest, ThePopupTopicIsReadWithItsText) {
-  testing_support::WriteFileBytes(folder / "Tolvane.HLP",
-                                  "@topic 11 Select Volume\nBrowse down to a volume object.\n");
+  std::filesystem::create_directory(folder / "Tolvane.HLP");
+  testing_support::WriteFileBytes(folder / "Tolvane.HLP/11.md",
+                                  "# Select Volume\n\nBrowse down to a volume object.\n");
   app::ShowHelpPopup((folder / "Tolvane.HLP").string(), 11, form->NWBrowse1);
-  QWidget* popup = nullptr;
-  for (QWidget* shown : QApplication::topLevelWidgets()) {
-    if (shown->inherits("QWhatsThat") && shown->isVisible()) popup = shown;
-  }
+  QWidget* popup = QApplication::activePopupWidget();
   ASSERT_NE(popup, nullptr);
   EXPECT_EQ(Text(popup, QAccessible::Name).toStdString(),
             "Select Volume\nBrowse down to a volume object.");

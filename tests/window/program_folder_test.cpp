@@ -16,27 +16,33 @@ using testing_support::TempDir;
 TEST(ProgramFolderTest, TheLayoutDecidesWhereFilesAndHelpLive) {
   struct Row {
     const char* what;
-    bool helpBeside;  // bin/Tolvane.HLP
-    bool helpShared;  // share/tolvane/Tolvane.HLP
+    const char* helpBeside;  // bin/Tolvane.HLP: "", "file" or "folder"
+    const char* helpShared;  // share/tolvane/Tolvane.HLP
     bool userFolder;
     bool perUser;
     const char* help;  // relative to the prefix
   };
   const Row rows[] = {
-      {"a build folder", true, false, true, false, "bin"},
-      {"a build folder of a prefix that has a shared help file", true, true, true, false, "bin"},
-      {"an installed copy", false, true, true, true, "share/tolvane"},
-      {"an installed copy with nowhere for a per-user folder", false, true, false, false,
+      {"a build folder", "folder", "", true, false, "bin"},
+      {"a build folder of a prefix that has a shared help file", "folder", "folder", true, false,
+       "bin"},
+      {"an installed copy", "", "folder", true, true, "share/tolvane"},
+      {"an installed copy with a help file of one file", "", "file", true, true, "share/tolvane"},
+      {"an installed copy with nowhere for a per-user folder", "", "folder", false, false,
        "share/tolvane"},
-      {"no help file anywhere", false, false, true, false, "bin"},
+      {"no help file anywhere", "", "", true, false, "bin"},
+  };
+  auto make = [](const std::filesystem::path& help, const std::string& kind) {
+    if (kind == "folder") std::filesystem::create_directories(help);
+    if (kind == "file") testing_support::WriteFileBytes(help, "");
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     TempDir prefix;
     std::filesystem::create_directories(prefix / "bin");
     std::filesystem::create_directories(prefix / "share/tolvane");
-    if (row.helpBeside) testing_support::WriteFileBytes(prefix / "bin/Tolvane.HLP", "");
-    if (row.helpShared) testing_support::WriteFileBytes(prefix / "share/tolvane/Tolvane.HLP", "");
+    make(prefix / "bin/Tolvane.HLP", row.helpBeside);
+    make(prefix / "share/tolvane/Tolvane.HLP", row.helpShared);
     const std::filesystem::path user = row.userFolder ? prefix / "user" : "";
     const app::ProgramFolders folders = app::ChooseProgramFolders(prefix / "bin", user);
     EXPECT_EQ(folders.perUser, row.perUser);
@@ -50,7 +56,7 @@ TEST(ProgramFolderTest, AFolderThatCannotBeWrittenSendsTheFilesToThePerUserFolde
   if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
   TempDir prefix;
   std::filesystem::create_directories(prefix / "bin");
-  testing_support::WriteFileBytes(prefix / "bin/Tolvane.HLP", "");
+  std::filesystem::create_directories(prefix / "bin/Tolvane.HLP");
   std::filesystem::permissions(prefix / "bin", std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   const app::ProgramFolders folders = app::ChooseProgramFolders(prefix / "bin", prefix / "user");
