@@ -49,7 +49,7 @@ install(FILES ${TOLVANE_PACKAGING}/copyright ${tolvane_changelog}
 add_custom_target(tolvane_install_files ALL
   DEPENDS ${tolvane_icons} ${tolvane_manpages} ${tolvane_changelog})
 
-install(FILES ${PROJECT_SOURCE_DIR}/help/Tolvane.HLP DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/help/Tolvane.HLP DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
 install(FILES ${TOLVANE_PACKAGING}/tolvane.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
