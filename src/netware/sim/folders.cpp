@@ -1,6 +1,8 @@
 #include "netware/sim/folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -95,6 +97,20 @@ bool MakeRealFolder(const fs::path& path) {
   }
   throw fs::filesystem_error("cannot create directory", path,
                              std::error_code(error, std::generic_category()));
+}
+
+void MakeRealFile(const fs::path& path) {
+  // O_EXCL: never opened through a link that stands in the file's place.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    ::close(fd);
+    return;
+  }
+  std::error_code ignored;
+  if (fs::is_symlink(fs::symlink_status(path, ignored))) {
+    throw SimError("the file " + path.string() + " is a link, and a network never follows a link");
+  }
+  throw SimError("cannot be created");
 }
 
 FolderResolver::Listing& FolderResolver::Read(const fs::path& folder, bool fresh) {

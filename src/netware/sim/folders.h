@@ -37,6 +37,8 @@ bool InsideNetwork(const std::filesystem::path& volumeRoot);
 // link is never followed out of the network) and std::filesystem::filesystem_error when it
 // cannot be made. True when it made the folder.
 bool MakeRealFolder(const std::filesystem::path& path);
+// Makes the empty file `path`; throws SimError when it cannot, a link in its place named.
+void MakeRealFile(const std::filesystem::path& path);
 
 // A link inside a volume is neither a directory nor a file of the volume: it is not listed,
 // not resolved and nothing is made through it.

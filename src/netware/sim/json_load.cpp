@@ -1,9 +1,6 @@
 // A JSON description of a network, loaded in one transaction: a refused description leaves
 // neither rows nor folders behind.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -22,61 +19,59 @@ using nlohmann::json;
 namespace {
 
 // What a field holds: a text, a text or null, a whole number, true or false, a list, a list
-// of texts, an object, a rights text or number, a bindery type ("user", "group" or a number).
-enum class Kind { kText, kTextOrNull, kNumber, kFlag, kList, kTexts, kObject, kRights, kType };
+// of texts, an object, a rights text or number, a bindery type ("user", "group" or a number),
+// the name of a tree, server or volume (at most `high` long), an object's name, a directory
+// path of a volume, a list of such paths.
+enum class Kind {
+  kText,
+  kTextOrNull,
+  kNumber,
+  kFlag,
+  kList,
+  kTexts,
+  kObject,
+  kRights,
+  kType,
+  kName,
+  kObjectName,
+  kPath,
+  kPaths
+};
+using enum Kind;
 
 // Every field a description knows, with the kind of node it may stand in.
 struct FieldRule {
   std::string_view where, name;
   Kind kind;
   bool required = false;
-  std::int64_t low = 0, high = 0;  // of a number
+  std::int64_t low = 0, high = 0;  // of a number; a name's longest
 };
 constexpr std::int64_t kLastId = 0xFFFFFFFE;
+// clang-format off
 constexpr FieldRule kFields[] = {
-    {"description", "trees", Kind::kList},
-    {"description", "servers", Kind::kList},
-    {"description", "assignments", Kind::kList},
-    {"description", "workstation", Kind::kObject},
-    {"tree", "name", Kind::kText, true},
-    {"tree", "objects", Kind::kList},
-    {"object", "name", Kind::kText, true},
-    {"object", "class", Kind::kText, true},
-    {"object", "children", Kind::kList},
-    {"object", "container", Kind::kText},
-    {"object", "server", Kind::kText},
-    {"object", "volume", Kind::kText},
-    {"object", "id", Kind::kNumber, false, 1, kLastId},
-    {"server", "name", Kind::kText, true},
-    {"server", "tree", Kind::kTextOrNull},
-    {"server", "major", Kind::kNumber, false, 1, 255},
-    {"server", "minor", Kind::kNumber, false, 0, 255},
-    {"server", "up", Kind::kFlag},
-    {"server", "bindery", Kind::kList},
-    {"server", "volumes", Kind::kList},
-    {"bindery", "name", Kind::kText, true},
-    {"bindery", "type", Kind::kType},
-    {"bindery", "id", Kind::kNumber, false, 1, kLastId},
-    {"volume", "name", Kind::kText, true},
-    {"volume", "number", Kind::kNumber, false, 0, 255},
-    {"volume", "directories", Kind::kTexts},
-    {"volume", "files", Kind::kTexts},
-    {"assignment", "server", Kind::kText, true},
-    {"assignment", "volume", Kind::kText, true},
-    {"assignment", "directory", Kind::kText},
-    {"assignment", "object", Kind::kText},
-    {"assignment", "bindery", Kind::kText},
-    {"assignment", "type", Kind::kType},
-    {"assignment", "tree", Kind::kText},
-    {"assignment", "rights", Kind::kRights, true, 0, 0xFFFF},
-    {"assignment", "missing", Kind::kFlag},
-    {"workstation", "trees", Kind::kTexts},
-    {"workstation", "mappings", Kind::kList},
-    {"mapping", "drive", Kind::kText, true},
-    {"mapping", "server", Kind::kText, true},
-    {"mapping", "volume", Kind::kText, true},
-    {"mapping", "path", Kind::kText},
-};
+    {"description", "trees", kList}, {"description", "servers", kList},
+    {"description", "assignments", kList}, {"description", "workstation", kObject},
+    {"tree", "name", kName, true, 0, 32}, {"tree", "objects", kList},
+    {"object", "name", kObjectName, true, 0, 64}, {"object", "class", kText, true},
+    {"object", "children", kList}, {"object", "container", kText},
+    {"object", "server", kText}, {"object", "volume", kText},
+    {"object", "id", kNumber, false, 1, kLastId},
+    {"server", "name", kName, true, 0, 47}, {"server", "tree", kTextOrNull},
+    {"server", "major", kNumber, false, 1, 255}, {"server", "minor", kNumber, false, 0, 255},
+    {"server", "up", kFlag}, {"server", "bindery", kList}, {"server", "volumes", kList},
+    {"bindery", "name", kName, true, 0, 47}, {"bindery", "type", kType},
+    {"bindery", "id", kNumber, false, 1, kLastId},
+    {"volume", "name", kName, true, 0, 31}, {"volume", "number", kNumber, false, 0, 255},
+    {"volume", "directories", kPaths}, {"volume", "files", kPaths},
+    {"assignment", "server", kText, true}, {"assignment", "volume", kText, true},
+    {"assignment", "directory", kPath}, {"assignment", "object", kText},
+    {"assignment", "bindery", kText}, {"assignment", "type", kType},
+    {"assignment", "tree", kText}, {"assignment", "rights", kRights, true, 0, 0xFFFF},
+    {"assignment", "missing", kFlag},
+    {"workstation", "trees", kTexts}, {"workstation", "mappings", kList},
+    {"mapping", "drive", kText, true}, {"mapping", "server", kText, true},
+    {"mapping", "volume", kText, true}, {"mapping", "path", kPath}};
+// clang-format on
 
 [[noreturn]] void Fail(const std::string& place, const std::string& message) {
   throw SimError(place.empty() ? message : place + ": " + message);
@@ -106,6 +101,41 @@ int BinderyType(const json& value) {
   return type > 0 && type < 0xFFFF ? static_cast<int>(type) : -1;
 }
 
+// Why a server, volume or tree name (`plain`) or an object name is refused; "" when fine.
+std::string CheckName(const std::string& name, std::int64_t maxLength, bool plain) {
+  if (name.empty()) return "the name is empty";
+  const std::string quoted = text::Quote(name);
+  if (static_cast<std::int64_t>(name.size()) > maxLength) {
+    return "the name " + quoted + " is longer than " + std::to_string(maxLength) + " characters";
+  }
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (plain ? byte <= 0x20 || std::string_view("\\/:.,;*?\"<>|=[]").find(c) != std::string::npos
+              : byte < 0x20 || std::string_view(".\\=").find(c) != std::string::npos) {
+      return "the name " + quoted + " holds the character " + text::Quote(std::string(1, c));
+    }
+  }
+  return text::FitsCp1252(name)
+             ? ""
+             : "the name " + quoted + " holds a character without a Windows-1252 code";
+}
+
+// The directories of a volume path: "/" and "\\" alike, one at either end ignored. `why`
+// says what is wrong with a component, if anything.
+std::vector<std::string> Components(const std::string& given, std::string* why = nullptr) {
+  std::string_view rest = given;
+  if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.remove_prefix(1);
+  if (!rest.empty() && (rest.back() == '/' || rest.back() == '\\')) rest.remove_suffix(1);
+  if (rest.empty()) return {};
+  auto components = text::Split(rest, "/\\");
+  for (const auto& name : components) {
+    if (why != nullptr && why->empty() && !ValidComponent(name, why)) {
+      *why = text::Quote(given) + " holds " + *why;
+    }
+  }
+  return components;
+}
+
 // Refuses, naming the place, a node that is no object, a field unknown where it stands, a
 // required field that is missing, and a value of the wrong kind or out of range.
 void Check(const json& node, std::string_view where, const std::string& place) {
@@ -128,37 +158,57 @@ void Check(const json& node, std::string_view where, const std::string& place) {
     }
     const json& value = node[name];
     const bool number = value.is_number_integer();
+    std::string why;
     switch (rule.kind) {
-      case Kind::kTextOrNull:
+      case kTextOrNull:
         if (value.is_null()) break;
         [[fallthrough]];
-      case Kind::kText:
+      case kText:
+      case kName:
+      case kObjectName:
+      case kPath:
         if (!value.is_string()) Fail(at, "must be a text");
+        if (rule.kind == kPath) Components(value.get<std::string>(), &why);
+        if (rule.kind == kName || rule.kind == kObjectName) {
+          why = CheckName(value.get<std::string>(), rule.high, rule.kind == kName);
+        }
+        if (!why.empty()) Fail(at, why);
         break;
-      case Kind::kRights:
-        if (!number && !value.is_string()) Fail(at, "must be a rights text or a number");
+      case kRights:
+        if (value.is_string()) {
+          if (!text::ParseRightsText(value.get<std::string>(), &why)) {
+            Fail(at, "unknown right " + text::Quote(why) +
+                         " (rights are Read, Write, Create, Delete, AccessCtrl, FileScan, Modify, "
+                         "Supervisor, joined by \"-\")");
+          }
+          break;
+        }
+        if (!number) Fail(at, "must be a rights text or a number");
         [[fallthrough]];
-      case Kind::kNumber:
-        if (!number && rule.kind == Kind::kNumber) Fail(at, "must be a whole number");
-        if (number && (Integer(value) < rule.low || Integer(value) > rule.high)) {
+      case kNumber:
+        if (!number) Fail(at, "must be a whole number");
+        if (Integer(value) < rule.low || Integer(value) > rule.high) {
           Fail(at, std::to_string(Integer(value)) + " is not between " + std::to_string(rule.low) +
                        " and " + std::to_string(rule.high));
         }
         break;
-      case Kind::kFlag:
+      case kFlag:
         if (!value.is_boolean()) Fail(at, "must be true or false");
         break;
-      case Kind::kTexts:
-      case Kind::kList:
+      case kTexts:
+      case kPaths:
+      case kList:
         if (!value.is_array()) Fail(at, "must be a list");
-        for (std::size_t i = 0; rule.kind == Kind::kTexts && i < value.size(); ++i) {
+        for (std::size_t i = 0; rule.kind != kList && i < value.size(); ++i) {
           if (!value[i].is_string()) Fail(Index(at, i), "must be a text");
+          if (rule.kind == kPaths) Components(value[i].get<std::string>(), &why);
+          if (!why.empty()) Fail(Index(at, i), why);
         }
         break;
-      case Kind::kType:
+      case kType:
         if (BinderyType(value) < 0) Fail(at, "must be \"user\", \"group\" or a number");
         break;
-      case Kind::kObject:
+      case kObject:
         break;  // checked as its own node
     }
   }
@@ -178,33 +228,6 @@ bool Flag(const json& node, const char* key, bool otherwise) {
 std::string Needed(const json& node, const char* key, const std::string& place) {
   if (!node.contains(key)) Fail(place, "the field " + text::Quote(key) + " is missing");
   return node[key].get<std::string>();
-}
-
-// Calls `each(item, place, i)` for every item of the list `key`, if any.
-template <typename Each>
-void ForEach(const json& node, const char* key, const std::string& place, Each each) {
-  if (!node.contains(key)) return;
-  const json& list = node[key];
-  for (std::size_t i = 0; i < list.size(); ++i) each(list[i], Index(Field(place, key), i), i);
-}
-
-// Why a server, volume or tree name (`plain`) or an object name is refused; "" when fine.
-std::string CheckName(const std::string& name, std::size_t maxLength, bool plain) {
-  if (name.empty()) return "the name is empty";
-  const std::string quoted = text::Quote(name);
-  if (name.size() > maxLength) {
-    return "the name " + quoted + " is longer than " + std::to_string(maxLength) + " characters";
-  }
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (plain ? byte <= 0x20 || std::string_view("\\/:.,;*?\"<>|=[]").find(c) != std::string::npos
-              : byte < 0x20 || std::string_view(".\\=").find(c) != std::string::npos) {
-      return "the name " + quoted + " holds the character " + text::Quote(std::string(1, c));
-    }
-  }
-  if (!text::FitsCp1252(name))
-    return "the name " + quoted + " holds a character without a " + "Windows-1252 code";
-  return "";
 }
 
 bool IsContainer(const std::string& objectClass) {
@@ -239,39 +262,29 @@ class Loader {
   void Load(const json& root) {
     Check(root, "description", "");
     catalog_.Load(store_);
-    ForEach(root, "trees", "", [&](const json& tree, const std::string& place, std::size_t) {
-      LoadTree(tree, place);
-    });
-    ForEach(root, "servers", "", [&](const json& server, const std::string& place, std::size_t) {
-      LoadServer(server, place);
-    });
-    ForEach(root, "trees", "", [&](const json& tree, const std::string& place, std::size_t) {
-      const TreeRow& row = *catalog_.TreeByName(Text(tree, "name"));
-      ForEach(tree, "objects", place, [&](const json& object, const std::string& at, std::size_t) {
-        LoadObject(object, at, row, 0, "", {});
-      });
-    });
-    ForEach(root, "assignments", "", [&](const json& node, const std::string& place, std::size_t) {
-      LoadAssignment(node, place);
-    });
+    Each(root, "trees", "", &Loader::LoadTree);
+    Each(root, "servers", "", &Loader::LoadServer);
+    Each(root, "trees", "", &Loader::LoadTreeObjects);
+    Each(root, "assignments", "", &Loader::LoadAssignment);
     if (root.contains("workstation")) LoadWorkstation(root["workstation"], "workstation");
   }
 
  private:
-  template <typename... Values>
-  bool Exists(const char* sql, const Values&... values) {
-    auto q = store_.Prepare(sql);
-    int index = 0;
-    (q.Bind(++index, values), ...);
-    return q.Step();
+  // Loads every item of the list `key`, if any, with `load(item, its place, args...)`.
+  template <typename... Params, typename... Args>
+  void Each(const json& node, const char* key, const std::string& place,
+            void (Loader::*load)(const json&, const std::string&, Params...), Args&&... args) {
+    if (!node.contains(key)) return;
+    const json& list = node[key];
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      (this->*load)(list[i], Index(Field(place, key), i), args...);
+    }
   }
-
   // ---- trees and objects ----
 
   void LoadTree(const json& node, const std::string& place) {
     Check(node, "tree", place);
     std::string name = Text(node, "name");
-    if (auto why = CheckName(name, 32, true); !why.empty()) Fail(Field(place, "name"), why);
     if (catalog_.TreeByName(name) != nullptr) {
       if (newTrees_.count(text::Fold(name)) > 0) {
         Fail(Field(place, "name"), "the tree " + text::Quote(name) + " is described twice");
@@ -281,6 +294,11 @@ class Loader {
     AddTree(store_, name);
     newTrees_.insert(text::Fold(name));
     catalog_.Load(store_);
+  }
+
+  void LoadTreeObjects(const json& node, const std::string& place) {
+    Each(node, "objects", place, &Loader::LoadObject, *catalog_.TreeByName(Text(node, "name")),
+         std::int64_t{0}, std::string(), std::vector<std::string>());
   }
 
   std::vector<std::string> ObjectPathOf(std::int64_t id) {
@@ -310,7 +328,6 @@ class Loader {
       path = ObjectPathOf(parent);
     }
     std::string name = Text(node, "name");
-    if (auto why = CheckName(name, 64, false); !why.empty()) Fail(Field(place, "name"), why);
     std::string givenClass = Text(node, "class");
     auto known = std::find_if(std::begin(kClasses), std::end(kClasses), [&](const char* c) {
       return text::Fold(c) == text::Fold(givenClass);
@@ -344,9 +361,7 @@ class Loader {
     path.push_back(name);
     std::uint32_t id = TakeId(node, place, NdsIdentity(tree.name, path));
     AddObject(store_, id, tree.id, parent, name, objectClass, volumeId);
-    ForEach(node, "children", place, [&](const json& child, const std::string& at, std::size_t) {
-      LoadObject(child, at, tree, id, objectClass, path);
-    });
+    Each(node, "children", place, &Loader::LoadObject, tree, std::int64_t{id}, objectClass, path);
   }
 
   // The "id" given, or a new one from what names the object.
@@ -362,7 +377,6 @@ class Loader {
   void LoadServer(const json& node, const std::string& place) {
     Check(node, "server", place);
     std::string name = Text(node, "name");
-    if (auto why = CheckName(name, 47, true); !why.empty()) Fail(Field(place, "name"), why);
     if (const ServerRow* existing = catalog_.ServerByName(name)) {
       Fail(Field(place, "name"), "duplicate name: the server " + existing->name + " exists");
     }
@@ -381,60 +395,40 @@ class Loader {
     if (major > 3 && node.contains("bindery") && !node["bindery"].empty()) {
       Fail(Field(place, "bindery"), "only a server of version 3 or lower has a bindery");
     }
-    ForEach(node, "bindery", place, [&](const json& entry, const std::string& at, std::size_t) {
-      LoadBinderyObject(entry, at, serverId, name);
-    });
+    Each(node, "bindery", place, &Loader::LoadBinderyObject, serverId, name);
     for (const fs::path& folder :
          {store_.Folder() / "volumes", store_.Folder() / "volumes" / name}) {
       if (Make([&] { return MakeRealFolder(folder); }, place)) created_.push_back(folder);
     }
-    ForEach(node, "volumes", place, [&](const json& volume, const std::string& at, std::size_t i) {
-      LoadVolume(volume, at, serverId, name, i);
-    });
+    Each(node, "volumes", place, &Loader::LoadVolume, serverId, name);
   }
 
   void LoadBinderyObject(const json& node, const std::string& place, std::int64_t serverId,
                          const std::string& serverName) {
     Check(node, "bindery", place);
     std::string name = Text(node, "name");
-    if (auto why = CheckName(name, 47, true); !why.empty()) Fail(Field(place, "name"), why);
     int type = node.contains("type") ? BinderyType(node["type"]) : 0x0100;
-    if (Exists("SELECT 1 FROM bindery WHERE server_id = ?1 AND name_key = ?2 AND type = ?3",
-               serverId, text::Fold(name), type)) {
+    if (store_.Execute("SELECT 1 FROM bindery WHERE server_id = ?1 AND name_key = ?2 AND type = ?3",
+                       serverId, text::Fold(name), type)) {
       Fail(place, "duplicate name: " + text::Quote(name) + " is in the bindery");
     }
-    store_
-        .Prepare("INSERT INTO bindery(id, server_id, name, name_key, type) VALUES(?1,?2,?3,?4,?5)")
-        .Bind(1, TakeId(node, place, BinderyIdentity(serverName, name, type)))
-        .Bind(2, serverId)
-        .Bind(3, name)
-        .Bind(4, text::Fold(name))
-        .Bind(5, type)
-        .Run();
-  }
-
-  std::vector<std::string> DirectoryComponents(const std::string& given, const std::string& place) {
-    std::string_view rest = given;
-    if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.remove_prefix(1);
-    if (!rest.empty() && (rest.back() == '/' || rest.back() == '\\')) rest.remove_suffix(1);
-    if (rest.empty()) return {};
-    auto components = text::Split(rest, "/\\");
-    for (const auto& name : components) {
-      std::string why;
-      if (!ValidComponent(name, &why)) Fail(place, text::Quote(given) + " holds " + why);
-    }
-    return components;
+    store_.Execute(
+        "INSERT INTO bindery(id, server_id, name, name_key, type) VALUES(?1,?2,?3,?4,?5)",
+        TakeId(node, place, BinderyIdentity(serverName, name, type)), serverId, name,
+        text::Fold(name), type);
   }
 
   void LoadVolume(const json& node, const std::string& place, std::int64_t serverId,
-                  const std::string& serverName, std::size_t position) {
+                  const std::string& serverName) {
     Check(node, "volume", place);
     std::string name = Text(node, "name");
-    if (auto why = CheckName(name, 31, true); !why.empty()) Fail(Field(place, "name"), why);
     if (catalog_.VolumeByName(serverId, name) != nullptr) {
       Fail(Field(place, "name"), "duplicate name: the volume " + text::Quote(name) + " exists");
     }
-    auto number = Number(node, "number", static_cast<std::int64_t>(position));
+    // Unnumbered, a volume takes its position in the list: the volumes loaded before it.
+    auto number = Number(node, "number",
+                         std::count_if(catalog_.Volumes().begin(), catalog_.Volumes().end(),
+                                       [&](const VolumeRow& v) { return v.serverId == serverId; }));
     if (catalog_.VolumeByNumber(serverId, static_cast<std::uint32_t>(number)) != nullptr) {
       Fail(Field(place, "number"),
            "another volume of the server has the number " + std::to_string(number));
@@ -443,34 +437,27 @@ class Loader {
     catalog_.Load(store_);
     fs::path root = store_.VolumeFolder(serverName, name);
     MakeDirectories(root, {}, place);
-    ForEach(node, "directories", place, [&](const json& item, const std::string& at, std::size_t) {
-      MakeDirectories(root, DirectoryComponents(item.get<std::string>(), at), at);
-    });
-    ForEach(node, "files", place, [&](const json& item, const std::string& at, std::size_t) {
-      auto components = DirectoryComponents(item.get<std::string>(), at);
-      if (components.empty()) Fail(at, "names no file");
-      std::string file = components.back();
-      components.pop_back();
-      auto stored = MakeDirectories(root, components, at);
-      fs::path folder = root;
-      for (const auto& part : stored) folder /= part;
-      stored.push_back(file);
-      if (folders_.Resolve(root, stored, false, /*hidden=*/true)) return;
-      fs::path target = folder / file;
-      // O_EXCL: never opened through a link that stands in the file's place.
-      int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd < 0) {
-        std::error_code ignored;
-        if (fs::is_symlink(fs::symlink_status(target, ignored))) {
-          Fail(at,
-               "the file " + target.string() + " is a link, and a network never follows a link");
-        }
-        Fail(at, "cannot be created");
-      }
-      ::close(fd);
-      created_.push_back(target);
-      folders_.Added(folder, file);
-    });
+    Each(node, "directories", place, &Loader::LoadDirectory, root);
+    Each(node, "files", place, &Loader::LoadFile, root);
+  }
+
+  void LoadDirectory(const json& item, const std::string& place, const fs::path& root) {
+    MakeDirectories(root, Components(item.get<std::string>()), place);
+  }
+
+  void LoadFile(const json& item, const std::string& place, const fs::path& root) {
+    auto components = Components(item.get<std::string>());
+    if (components.empty()) Fail(place, "names no file");
+    std::string file = components.back();
+    components.pop_back();
+    auto stored = MakeDirectories(root, components, place);
+    fs::path folder = root;
+    for (const auto& part : stored) folder /= part;
+    stored.push_back(file);
+    if (folders_.Resolve(root, stored, false, /*hidden=*/true)) return;
+    Make([&] { return MakeRealFile(folder / file); }, place);
+    created_.push_back(folder / file);
+    folders_.Added(folder, file);
   }
 
   // A folder made, or a link in its way refused at `place`.
@@ -512,7 +499,7 @@ class Loader {
     Check(node, "assignment", place);
     const auto [server, volume] = ServerVolume(node, place);
     std::string directory = Text(node, "directory");
-    auto components = DirectoryComponents(directory, Field(place, "directory"));
+    auto components = Components(directory);
     auto stored = folders_.Resolve(volume->root, components, true, /*hidden=*/true);
     if (!stored) {
       if (!Flag(node, "missing", false)) {
@@ -522,12 +509,15 @@ class Loader {
       stored = components;
     }
     std::int64_t objectId = TrusteeId(node, place, *server);
-    std::int64_t rights = Rights(node, place);
-    if (Exists("SELECT 1 FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3",
-               volume->id, DirectoryKey(*stored), objectId)) {
+    const json& rights = node["rights"];
+    if (store_.Execute(
+            "SELECT 1 FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3",
+            volume->id, DirectoryKey(*stored), objectId)) {
       Fail(place, "duplicate assignment: the same trustee on the same directory");
     }
-    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId, rights);
+    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId,
+               rights.is_string() ? *text::ParseRightsText(rights.get<std::string>(), nullptr)
+                                  : Integer(rights));
   }
 
   std::int64_t TrusteeId(const json& node, const std::string& place, const ServerRow& server) {
@@ -536,16 +526,10 @@ class Loader {
     }
     if (node.contains("bindery")) {
       std::string name = Text(node, "bindery");
-      auto q = store_.Prepare(
-          "SELECT id FROM bindery WHERE server_id = ?1 AND name_key = ?2 "
-          "AND (?3 = 65535 OR type = ?3) ORDER BY type LIMIT 1");
-      q.Bind(1, server.id).Bind(2, text::Fold(name));
-      q.Bind(3, node.contains("type") ? BinderyType(node["type"]) : 0xFFFF);
-      if (!q.Step()) {
-        Fail(Field(place, "bindery"),
-             "the bindery of " + server.name + " holds no " + text::Quote(name));
-      }
-      return q.Int(0);
+      auto type = node.contains("type") ? BinderyType(node["type"]) : 0xFFFF;
+      if (std::int64_t id = FindBinderyObject(store_, server.id, name, type)) return id;
+      Fail(Field(place, "bindery"),
+           "the bindery of " + server.name + " holds no " + text::Quote(name));
     }
     std::string dotted = Text(node, "object");
     const TreeRow* tree = catalog_.Tree(server.treeId);
@@ -568,31 +552,18 @@ class Loader {
     return id;
   }
 
-  std::int64_t Rights(const json& node, const std::string& place) {
-    const json& value = node["rights"];
-    if (value.is_number_integer()) return Integer(value);
-    std::string bad;
-    auto mask = text::ParseRightsText(value.get<std::string>(), &bad);
-    if (!mask) {
-      Fail(Field(place, "rights"),
-           "unknown right " + text::Quote(bad) +
-               " (rights are Read, Write, Create, Delete, AccessCtrl, FileScan, Modify, "
-               "Supervisor, joined by \"-\")");
-    }
-    return *mask;
-  }
-
   // ---- the workstation ----
 
   void LoadWorkstation(const json& node, const std::string& place) {
     Check(node, "workstation", place);
-    ForEach(node, "trees", place, [&](const json& item, const std::string& at, std::size_t) {
-      const TreeRow* tree = catalog_.TreeByName(item.get<std::string>());
-      if (tree == nullptr) Fail(at, "there is no tree " + text::Quote(item.get<std::string>()));
-      ConnectTree(store_, tree->id);
-    });
-    ForEach(node, "mappings", place,
-            [&](const json& item, const std::string& at, std::size_t) { LoadMapping(item, at); });
+    Each(node, "trees", place, &Loader::LoadWorkstationTree);
+    Each(node, "mappings", place, &Loader::LoadMapping);
+  }
+
+  void LoadWorkstationTree(const json& item, const std::string& place) {
+    const TreeRow* tree = catalog_.TreeByName(item.get<std::string>());
+    if (tree == nullptr) Fail(place, "there is no tree " + text::Quote(item.get<std::string>()));
+    ConnectTree(store_, tree->id);
   }
 
   void LoadMapping(const json& node, const std::string& place) {
@@ -602,17 +573,14 @@ class Loader {
     if (letter.empty()) Fail(Field(place, "drive"), text::Quote(drive) + " is no drive letter");
     const auto [server, volume] = ServerVolume(node, place);
     std::string path = Text(node, "path");
-    auto components = DirectoryComponents(path, Field(place, "path"));
+    auto components = Components(path);
     auto stored = folders_.Resolve(volume->root, components, true);
     if (!stored) Fail(Field(place, "path"), "there is no directory " + text::Quote(path));
-    if (Exists("SELECT 1 FROM drive_mappings WHERE drive = ?1", letter)) {
+    if (store_.Execute("SELECT 1 FROM drive_mappings WHERE drive = ?1", letter)) {
       Fail(Field(place, "drive"), "the drive " + letter + ": is already mapped");
     }
-    store_.Prepare("INSERT INTO drive_mappings(drive, volume_id, path) VALUES(?1, ?2, ?3)")
-        .Bind(1, letter)
-        .Bind(2, volume->id)
-        .Bind(3, text::Join(*stored, "\\"))
-        .Run();
+    store_.Execute("INSERT INTO drive_mappings(drive, volume_id, path) VALUES(?1, ?2, ?3)", letter,
+                   volume->id, text::Join(*stored, "\\"));
   }
 
   Store& store_;

@@ -141,78 +141,53 @@ void WriteNetwork(const std::filesystem::path& folder,
 }
 
 std::int64_t AddTree(Store& store, const std::string& name) {
-  store.Prepare("INSERT INTO trees(name, name_key) VALUES(?1, ?2)")
-      .Bind(1, name)
-      .Bind(2, text::Fold(name))
-      .Run();
+  store.Execute("INSERT INTO trees(name, name_key) VALUES(?1, ?2)", name, text::Fold(name));
   return store.LastRowId();
 }
 
 std::int64_t AddServer(Store& store, const std::string& name, std::int64_t treeId, int major,
                        int minor, bool up) {
-  store
-      .Prepare(
-          "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
-          "VALUES(?1, ?2, ?3, ?4, ?5, ?6)")
-      .Bind(1, name)
-      .Bind(2, text::Fold(name))
-      .BindId(3, treeId)
-      .Bind(4, major)
-      .Bind(5, minor)
-      .Bind(6, up ? 1 : 0)
-      .Run();
+  auto q = store.Prepare(
+      "INSERT INTO servers(name, name_key, tree_id, major, minor, up) "
+      "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+  q.Bind(1, name).Bind(2, text::Fold(name)).Bind(4, major).Bind(5, minor).Bind(6, up ? 1 : 0);
+  treeId != 0 ? q.Bind(3, treeId) : q.Bind(3, std::nullopt);
+  q.Run();
   return store.LastRowId();
 }
 
 std::int64_t AddVolume(Store& store, std::int64_t serverId, const std::string& name,
                        std::int64_t number) {
-  store.Prepare("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1, ?2, ?3, ?4)")
-      .Bind(1, serverId)
-      .Bind(2, name)
-      .Bind(3, text::Fold(name))
-      .Bind(4, number)
-      .Run();
+  store.Execute("INSERT INTO volumes(server_id, name, name_key, number) VALUES(?1, ?2, ?3, ?4)",
+                serverId, name, text::Fold(name), number);
   return store.LastRowId();
 }
 
 void AddObject(Store& store, std::uint32_t id, std::int64_t treeId, std::int64_t parentId,
                const std::string& name, const std::string& objectClass, std::int64_t volumeId) {
-  store
-      .Prepare(
-          "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
-          "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-      .Bind(1, id)
-      .Bind(2, treeId)
-      .Bind(3, parentId)
-      .Bind(4, name)
-      .Bind(5, text::Fold(name))
-      .Bind(6, objectClass)
-      .BindId(7, volumeId)
-      .Run();
+  auto q = store.Prepare(
+      "INSERT INTO objects(id, tree_id, parent_id, name, name_key, class, volume_id) "
+      "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  q.Bind(1, id).Bind(2, treeId).Bind(3, parentId).Bind(4, name).Bind(5, text::Fold(name));
+  q.Bind(6, objectClass);
+  volumeId != 0 ? q.Bind(7, volumeId) : q.Bind(7, std::nullopt);
+  q.Run();
 }
 
 void AddTrustee(Store& store, std::int64_t volumeId, const std::string& dir, std::int64_t objectId,
                 std::int64_t rights) {
-  store
-      .Prepare(
-          "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
-          "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(volume_id, dir_key, object_id) "
-          "DO UPDATE SET rights = excluded.rights, dir = excluded.dir")
-      .Bind(1, volumeId)
-      .Bind(2, text::Fold(dir))
-      .Bind(3, dir)
-      .Bind(4, objectId)
-      .Bind(5, rights)
-      .Run();
+  store.Execute(
+      "INSERT INTO trustees(volume_id, dir_key, dir, object_id, rights) "
+      "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(volume_id, dir_key, object_id) "
+      "DO UPDATE SET rights = excluded.rights, dir = excluded.dir",
+      volumeId, text::Fold(dir), dir, objectId, rights);
 }
 
 void ConnectTree(Store& store, std::int64_t treeId) {
-  store
-      .Prepare(
-          "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
-          "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)")
-      .Bind(1, treeId)
-      .Run();
+  store.Execute(
+      "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "
+      "VALUES((SELECT IFNULL(MAX(position), 0) + 1 FROM workstation_trees), ?1)",
+      treeId);
 }
 
 std::int64_t FindObject(Store& store, std::int64_t treeId,
@@ -235,9 +210,12 @@ std::optional<ObjectRow> GetObject(Store& store, std::int64_t id) {
   return ObjectRow{id, q.Int(0), q.Int(1), q.Text(2), q.Text(3)};
 }
 
-std::int64_t BinderyServer(Store& store, std::int64_t id) {
-  auto q = store.Prepare("SELECT server_id FROM bindery WHERE id = ?1");
-  q.Bind(1, id);
+std::int64_t FindBinderyObject(Store& store, std::int64_t serverId, const std::string& name,
+                               int type) {
+  auto q = store.Prepare(
+      "SELECT id FROM bindery WHERE server_id = ?1 AND name_key = ?2 "
+      "AND (?3 = 65535 OR type = ?3) ORDER BY type LIMIT 1");
+  q.Bind(1, serverId).Bind(2, text::Fold(name)).Bind(3, type);
   return q.Step() ? q.Int(0) : 0;
 }
 

@@ -132,8 +132,10 @@ struct ObjectRow {
 std::int64_t FindObject(Store& store, std::int64_t treeId,
                         const std::vector<std::string>& rootFirst);
 std::optional<ObjectRow> GetObject(Store& store, std::int64_t id);
-// Server of a bindery object, or 0 when `id` is no bindery object.
-std::int64_t BinderyServer(Store& store, std::int64_t id);
+// The bindery object of the server with the name and type (0xFFFF: any, the lowest first); 0
+// when none.
+std::int64_t FindBinderyObject(Store& store, std::int64_t serverId, const std::string& name,
+                               int type);
 
 // Every object of a tree, with the names of the way to it, for searches and dumps.
 class ObjectIndex {

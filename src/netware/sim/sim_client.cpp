@@ -228,12 +228,9 @@ NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, st
   return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (objName == nullptr || objID == nullptr) return kInvalidParameter;
     if (server.major > 3) return nw::kNoSuchObject;  // no bindery past version 3
-    auto q = network_.GetStore().Prepare(
-        "SELECT id FROM bindery WHERE server_id = ?1 AND name_key = ?2 "
-        "AND (?3 = 65535 OR type = ?3) ORDER BY type LIMIT 1");
-    q.Bind(1, server.id).Bind(2, text::Fold(In(objName))).Bind(3, objType);
-    if (!q.Step()) return nw::kNoSuchObject;
-    *objID = static_cast<nw::nuint32>(q.Int(0));
+    std::int64_t id = FindBinderyObject(network_.GetStore(), server.id, In(objName), objType);
+    if (id == 0) return nw::kNoSuchObject;
+    *objID = static_cast<nw::nuint32>(id);
     return nw::kSuccess;
   });
 }
@@ -303,13 +300,12 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
     const VolumeRow* volume = nullptr;
     VolumePath parsed;
     if (NWRCODE code = VolumeOfPath(server, path, &volume, &parsed)) return code;
-    {
-      // An NDS object anywhere, or a bindery object of this very server.
-      auto q = network_.GetStore().Prepare(
-          "SELECT 1 FROM objects WHERE id = ?1 "
-          "UNION ALL SELECT 1 FROM bindery WHERE id = ?1 AND server_id = ?2");
-      q.Bind(1, objID).Bind(2, server.id);
-      if (objID == 0 || !q.Step()) return nw::kNoSuchObject;
+    // An NDS object anywhere, or a bindery object of this very server.
+    if (objID == 0 || !network_.GetStore().Execute("SELECT 1 FROM objects WHERE id = ?1 UNION ALL "
+                                                   "SELECT 1 FROM bindery WHERE id = ?1 AND "
+                                                   "server_id = ?2",
+                                                   objID, server.id)) {
+      return nw::kNoSuchObject;
     }
     std::vector<std::string> stored;
     if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;

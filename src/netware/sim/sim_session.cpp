@@ -49,14 +49,11 @@ std::string MapDriveIn(Network& network, const std::string& drive, const std::st
   auto stored = network.Folders().Resolve(volume->root, directories, true);
   if (!stored) return "there is no directory " + text::Quote(path);
   Store& store = network.GetStore();
-  {
-    auto q = store.Prepare("SELECT 1 FROM drive_mappings WHERE drive = ?1");
-    q.Bind(1, letter);
-    if (q.Step()) return "the drive " + letter + ": is already mapped";
+  if (store.Execute("SELECT 1 FROM drive_mappings WHERE drive = ?1", letter)) {
+    return "the drive " + letter + ": is already mapped";
   }
-  auto q = store.Prepare("INSERT INTO drive_mappings(drive, volume_id, path) VALUES(?1, ?2, ?3)");
-  q.Bind(1, letter).Bind(2, volume->id).Bind(3, text::Join(*stored, "\\"));
-  q.Run();
+  store.Execute("INSERT INTO drive_mappings(drive, volume_id, path) VALUES(?1, ?2, ?3)", letter,
+                volume->id, text::Join(*stored, "\\"));
   store.NoteWrite();
   if (fullName != nullptr)
     *fullName = FullNameOf(server->name, volume->name, text::Join(*stored, "\\"));

@@ -81,7 +81,7 @@ Query& Query::Bind(int index, std::string_view value) {
   return *this;
 }
 
-Query& Query::BindNull(int index) {
+Query& Query::Bind(int index, std::nullopt_t) {
   sqlite3_bind_null(stmt_, index);
   return *this;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,9 +37,7 @@ class Query {
 
   Query& Bind(int index, std::int64_t value);
   Query& Bind(int index, std::string_view value);
-  Query& BindNull(int index);
-  // A row's ID, NULL for 0.
-  Query& BindId(int index, std::int64_t id) { return id != 0 ? Bind(index, id) : BindNull(index); }
+  Query& Bind(int index, std::nullopt_t);  // NULL
   // True while there is a row.
   bool Step();
   // Runs to completion; the number of rows it changed.
@@ -75,6 +74,14 @@ class Store {
   void Verify();
 
   Query Prepare(std::string_view sql);
+  // Runs `sql` with `values` bound to ?1, ?2...; true when it gives a row.
+  template <typename... Values>
+  bool Execute(std::string_view sql, const Values&... values) {
+    Query query = Prepare(sql);
+    int index = 0;
+    (query.Bind(++index, values), ...);
+    return query.Step();
+  }
   void Exec(const char* sql);
 
   // Changes whenever the store changed since the last look: another connection committed
