@@ -1,6 +1,3 @@
-tolvane_add_test(restore_logic_test
-  SOURCES restore/rights_mask_test.cpp
-  LIBS tolvane_restore tolvane_formats)
 tolvane_add_test(write_trustees_test QT
   SOURCES restore/write_trustees_test.cpp
   LIBS tolvane_window_scene)
@@ -10,10 +7,7 @@ tolvane_add_test(record_mapping_test
 tolvane_add_test(grant_engine_test
   SOURCES restore/grant_engine_test.cpp
   LIBS tolvane_restore tolvane_sim tolvane_test_files)
-tolvane_add_test(record_granter_test
-  SOURCES restore/record_granter_test.cpp
-  LIBS tolvane_cli_lib tolvane_sim tolvane_test_files)
-tolvane_add_test(restore_property_test
+tolvane_add_test(restore_property_test TIMEOUT 120
   SOURCES restore/restore_property_test.cpp
   LIBS tolvane_formats tolvane_sim tolvane_test_files)
 target_compile_definitions(restore_property_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")

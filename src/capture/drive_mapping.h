@@ -1,6 +1,6 @@
 #pragma once
-// The drive mapping a capture holds on its volume while it runs, without a window: the
-// drive the window's capture maps, with failures as texts.
+// The drive mapping a capture holds on its volume while it runs. The window and the command
+// line map and unmap through these, each telling a failure in its own words.
 
 #include <string>
 #include <vector>
@@ -10,19 +10,21 @@
 namespace capture {
 
 struct CaptureDrive {
-  std::string drive;    // "H:" when mapped, else empty
-  std::string failure;  // why nothing was mapped, a sentence; empty when mapped
+  // CandidateDrives over the session's mappings; when mapped, the first is the drive.
+  std::vector<std::string> candidates;
+  std::size_t freeDrives = 0;
+  std::string networkPath;  // "\\SERVER\VOLUME\"
+  bool mapped = false;
+  std::string error;  // what the client threw, when it did
 };
 
-// The workstation's mapped drives ("F:"), in the session's order.
-std::vector<std::string> MappedDrives(nw::NWSession& session);
-
-// Maps the first of CandidateDrives (over the session's current mappings) to
-// "\\" + server + "\" + volume + "\".
+// Maps the first candidate drive to "\\" + server + "\" + volume + "\". Nothing to map to
+// when `candidates` is empty.
 CaptureDrive MapCaptureDrive(nw::NWSession& session, const std::string& server,
                              const std::string& volume);
 
-// Removes the mapping of `drive` ("H:"); "" when it was removed, else why not.
-std::string UnmapCaptureDrive(nw::NWSession& session, const std::string& drive);
+// Removes the mapping of `drive` ("H:"); false, with what the client threw in `error` when it
+// did, when it could not.
+bool UnmapCaptureDrive(nw::NWSession& session, const std::string& drive, std::string* error);
 
 }  // namespace capture

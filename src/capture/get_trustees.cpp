@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <algorithm>
 #include <climits>
 #include <exception>
@@ -26,44 +27,24 @@ namespace {
 
 // Maps the drive the capture holds while it runs; false when the user has been told why not.
 bool MapVolumeDrive(Form1& form, CaptureWork& work) {
-  const std::vector<std::string> mappedDrives = capture::MappedDrives(*form.NWSess1);
+  const capture::CaptureDrive drive =
+      capture::MapCaptureDrive(*form.NWSess1, form.ServerName, form.VolumeName);
+  work.List2 = drive.candidates;
   const std::string cannot =
       "Cannot add drive mapping to server " + form.ServerName + ", volume " + form.VolumeName;
-  work.List2 = capture::CandidateDrives(mappedDrives);
   if (work.List2.empty()) {
-    form.Desk().MsgBox(cannot + ": only " +
-                           std::to_string(capture::FreeDrives(mappedDrives).size()) +
+    form.Desk().MsgBox(cannot + ": only " + std::to_string(drive.freeDrives) +
                            " drive letters are free, and a capture needs " +
                            std::to_string(capture::kDrivesLeftFree + 1) +
                            " (it leaves the five lowest free letters to you).\rPlease remove a "
                            "drive mapping, then click on the 'Get Trustees' button again.",
                        MsgIcon::Critical);
-    return false;
-  }
-  std::string drive = work.List2.front();
-  std::string networkPath = "\\\\" + form.ServerName + "\\" + form.VolumeName + "\\";
-  bool mapped = false;
-  try {
-    mapped = !form.NWSess1->MapDrive(drive, networkPath, true).FullName.empty();
-  } catch (const std::exception&) {
-    mapped = false;
-  }
-  if (!mapped) {
+  } else if (!drive.mapped) {
     form.Desk().MsgBox(cannot +
                        "\rThis is needed before any trustees can be obtained. Please click on "
                        "the 'Get Trustees' button try again.");
   }
-  return mapped;
-}
-
-void UnmapVolumeDrive(Form1& form, const CaptureWork& work) {
-  bool unmapped = false;
-  try {
-    unmapped = form.NWSess1->UnmapDrive(work.List2.front().substr(0, 1));
-  } catch (const std::exception&) {
-    unmapped = false;
-  }
-  if (!unmapped) form.Desk().MsgBox("Cannot delete drive mapping !");
+  return drive.mapped;
 }
 
 }  // namespace
@@ -95,22 +76,16 @@ void Form1::Command1_Click() {
 
   try {
     SetStatus("Compiling List Of Users and Groups");
-    const std::string root = "NDS:\\\\" + tree + "\\[Root]";
-    NWDir1->DirectoryPath = root;
+    NWDir1->DirectoryPath = capture::TreeRoot(tree);
     work.objectList = std::make_unique<formats::ObjectListWriter>(desktop_.ProgramFolder() + "/" +
                                                                   formats::kObjectListFileName);
     work.unreadableResults.clear();
     SearchKind = "Others";
     // The object searches' results come to the capture while they run, and to nothing after.
     ObjectResults = [this](const std::string& result) { AddObjectName(result); };
-    struct Uninstall {
-      std::function<void(const std::string&)>& results;
-      ~Uninstall() { results = nullptr; }
-    } uninstall{ObjectResults};
-    for (const capture::ObjectClass& row : capture::kObjectClasses) {
-      SearchLabel = row.label;
-      NWDir1->SearchObjects("*", row.className, 2, root, 0);
-    }
+    const auto uninstall = qScopeGuard([this] { ObjectResults = nullptr; });
+    capture::SearchObjectClasses(
+        *NWDir1, tree, [this](const capture::ObjectClass& row) { SearchLabel = row.label; });
     work.objectList->Close();
     work.objectList.reset();
 
@@ -135,7 +110,10 @@ void Form1::Command1_Click() {
                         " could not be obtained: " + e.what() + leftAlone,
                     MsgIcon::Critical);
   }
-  UnmapVolumeDrive(*this, work);
+  std::string ignored;
+  if (!capture::UnmapCaptureDrive(*NWSess1, work.List2.front(), &ignored)) {
+    desktop_.MsgBox("Cannot delete drive mapping !");
+  }
 }
 
 // A result that cannot become a line of the object list file (outside the chosen tree, or a

@@ -1,7 +1,10 @@
 #pragma once
-// The four searches of a capture without a window: every user, group, organizational role
-// and unit of a tree, as the dotted names that the object list file holds.
+// The searches of the tree that the window and the command line both run: the volume search
+// that fills the volume list, and the four searches that compile a capture's objects. The
+// window hears the results through its directory control's event; the command line collects
+// them.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,14 +25,29 @@ inline constexpr ObjectClass kObjectClasses[] = {
     {" Organisational Unit ", "Organizational Unit"},
 };
 
+// "NDS:\\" + tree + "\[Root]": where the searches start.
+std::string TreeRoot(const std::string& tree);
+
+// The search for every volume object of the tree.
+void SearchVolumes(nw::NWDirectory& directory, const std::string& tree);
+// What the volume list holds of a volume search result: its last name component.
+std::string VolumeListName(const std::string& result);
+
+// The four searches of a capture, below the tree's root; `before` is told each class before
+// its search starts.
+void SearchObjectClasses(nw::NWDirectory& directory, const std::string& tree,
+                         const std::function<void(const ObjectClass&)>& before);
+
+// The volume list of a tree, collected (the directory's SearchResults is replaced for the
+// time of the call).
+std::vector<std::string> VolumeList(nw::NWDirectory& directory, const std::string& tree);
+
 struct ObjectNames {
-  std::vector<std::string> names;  // users first, then groups, roles, units
+  std::vector<std::string> names;  // dotted; users first, then groups, roles, units
   // Results no dotted name can be made of, or whose name the client cannot carry, as found.
   std::vector<std::string> leftOut;
 };
-
-// Searches below "NDS:\\" + tree + "\[Root]" with the arguments the window passes. The
-// directory's SearchResults is replaced for the time of the call.
+// A capture's objects, collected as SearchObjectClasses finds them.
 ObjectNames CompileObjectNames(nw::NWDirectory& directory, const std::string& tree);
 
 }  // namespace capture

@@ -8,6 +8,7 @@
 #include "formats/byte_buffer.h"
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
+#include "netware/trustee_list.h"
 
 namespace capture {
 namespace {
@@ -17,7 +18,6 @@ constexpr std::size_t kServerNameSize = 48;
 constexpr std::size_t kVolumeNameSize = 32;
 constexpr std::size_t kDirPathSize = 255;
 constexpr nw::nuint32 kFirstTrusteePath = 0xFFFFFFFFu;
-constexpr std::uint8_t kFullPathDirHandle = 0;
 
 // The volume's folders do not change while a scan runs, and the paths of many assignments
 // share their upper directories: each prefix is listed once.
@@ -71,7 +71,7 @@ class Scanner {
       if (rc != 0 || pathBuffer_[0] == 0) break;
       const std::string returnedPath = formats::CopyBytesToText(pathBuffer_);
       // The trustee list is asked with the path exactly as the client returned it.
-      const DirectoryTrustees& trustees =
+      const nw::TrusteeList& trustees =
           TrusteesOf(reinterpret_cast<const char*>(pathBuffer_.data()));
       const auto entry = trustees.find(*objectID);
       if (entry == trustees.end()) continue;  // the path names it, the list does not
@@ -86,9 +86,6 @@ class Scanner {
   }
 
  private:
-  // Object ID to rights, the first entry of an ID counting.
-  using DirectoryTrustees = std::unordered_map<nw::nuint32, std::uint16_t>;
-
   void SetUpVolume() {
     const nw::NWRCODE rc = client_.NWParsePath(
         volumePath_.c_str(), serverBuffer_.data(), serverBuffer_.size(), &conn_,
@@ -142,23 +139,9 @@ class Scanner {
 
   // A directory's whole trustee list is read the first time one of its trustees is scanned:
   // reading it again for every trustee would cost batches in the square of their number.
-  const DirectoryTrustees& TrusteesOf(const std::string& returnedBytes) {
+  const nw::TrusteeList& TrusteesOf(const std::string& returnedBytes) {
     auto [cached, isNew] = directories_.try_emplace(returnedBytes);
-    if (!isNew) return cached->second;
-    nw::nuint32 iteration = 0;
-    while (true) {
-      nw::nuint32 dateTime = 0;
-      nw::nuint32 ownerID = 0;
-      batch_.fill({});
-      const nw::NWRCODE rc = client_.NWScanDirectoryForTrustees2(
-          conn_, kFullPathDirHandle, returnedBytes.c_str(), &iteration, dirName_.data(),
-          dirName_.size(), &dateTime, &ownerID, batch_.data());
-      if (rc != 0) break;
-      for (const nw::TrusteeEntry& entry : batch_) {
-        if (entry.ObjectID == 0) break;
-        cached->second.try_emplace(entry.ObjectID, entry.ObjectRights);
-      }
-    }
+    if (isNew) nw::ReadTrusteeList(client_, conn_, returnedBytes.c_str(), &cached->second);
     return cached->second;
   }
 
@@ -172,14 +155,12 @@ class Scanner {
   nw::NWCONN_HANDLE conn_ = 0;
   std::optional<nw::nuint32> volumeNumber_;
   std::optional<nw::NWDSContextHandle> context_;  // set-up once: the scan's one context
-  std::unordered_map<std::string, DirectoryTrustees> directories_;
+  std::unordered_map<std::string, nw::TrusteeList> directories_;
 
   std::array<std::uint8_t, kPathBufferSize> pathBuffer_{};
-  std::array<char, kPathBufferSize> dirName_{};
   std::array<char, kServerNameSize> serverBuffer_{};
   std::array<char, kVolumeNameSize> volumeBuffer_{};
   std::array<char, kDirPathSize> dirPathBuffer_{};
-  std::array<nw::TrusteeEntry, nw::kTrusteeBatch> batch_{};
 };
 
 }  // namespace

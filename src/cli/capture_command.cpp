@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "capture/drive_choice.h"
 #include "capture/drive_mapping.h"
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
+#include "capture/volume_scan.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
 #include "formats/rights_file_writer.h"
@@ -100,26 +103,23 @@ void TellUnwritten(Context& context, const std::vector<Unwritten>& unwritten) {
   }
 }
 
-// CaptureVolume, and the number of search results left out of it.
-bool CaptureCounting(Context& context, const std::string& tree, const std::string& server,
-                     const std::string& volume, const RecordSink& sink, std::string* failure,
-                     std::size_t* leftOut) {
-  nw::NWSession& session = context.platform.Session();
-  const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
-  if (drive.drive.empty()) {
-    *failure = drive.failure;
-    return false;
+// Each object the scan reaches moves the progress bar.
+class ProgressObserver : public capture::ScanObserver {
+ public:
+  ProgressObserver(Context& context, std::size_t total) : context_(context), total_(total) {}
+  void OnObject(std::int64_t counter, const std::string&) override {
+    context_.Progress(static_cast<std::size_t>(counter), total_);
   }
-  struct Unmap {
-    Context& context;
-    nw::NWSession& session;
-    const std::string& drive;
-    ~Unmap() {
-      const std::string problem = capture::UnmapCaptureDrive(session, drive);
-      if (!problem.empty()) context.Problem(problem);
-    }
-  } unmap{context, session, drive.drive};
+  void OnRecord(const RightsRecord&, const std::string&) override {}
 
+ private:
+  Context& context_;
+  const std::size_t total_;
+};
+
+// The scan of a mapped volume; the number of search results left out of it in `leftOut`.
+void ScanMapped(Context& context, const std::string& tree, const std::string& server,
+                const std::string& volume, const capture::RecordSink& sink, std::size_t* leftOut) {
   std::unique_ptr<nw::NWDirectory> directory = context.platform.CreateDirectory();
   const capture::ObjectNames objects = capture::CompileObjectNames(*directory, tree);
   *leftOut = objects.leftOut.size();
@@ -129,17 +129,57 @@ bool CaptureCounting(Context& context, const std::string& tree, const std::strin
                     (objects.leftOut.size() == 1 ? "is" : "are") + " left out, the first " +
                     formats::QuoteForMessage(objects.leftOut.front()) + ".");
   }
-  const bool done = ScanVolume(
-      context.platform, tree, server, volume, objects.names, sink,
-      [&](std::size_t scanned, std::size_t total) { context.Progress(scanned, total); }, failure);
+  ProgressObserver observer(context, objects.names.size());
+  std::size_t next = 0;
+  capture::ScanVolume(context.platform.Client(), context.platform.Files(), {tree, server, volume},
+                      [&]() -> std::optional<std::string> {
+                        if (next == objects.names.size()) return std::nullopt;
+                        return objects.names[next++];
+                      },
+                      sink, observer, {.setUpOnce = true});
+}
+
+// CaptureVolume, and the number of search results left out of it.
+bool CaptureCounting(Context& context, const std::string& tree, const std::string& server,
+                     const std::string& volume, const capture::RecordSink& sink,
+                     std::string* failure, std::size_t* leftOut) {
+  nw::NWSession& session = context.platform.Session();
+  const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
+  const std::string cannot = "Cannot add drive mapping to server " + server + ", volume " + volume;
+  if (drive.candidates.empty()) {
+    *failure = cannot + ": only " + std::to_string(drive.freeDrives) +
+               " drive letters are free, and a capture needs " +
+               std::to_string(capture::kDrivesLeftFree + 1) +
+               " (it leaves the five lowest free letters to you).";
+    return false;
+  }
+  if (!drive.mapped) {
+    *failure = cannot + (drive.error.empty()
+                             ? " (" + drive.networkPath + " on " + drive.candidates.front() + ")."
+                             : ": " + drive.error);
+    return false;
+  }
+  bool done = false;
+  try {
+    ScanMapped(context, tree, server, volume, sink, leftOut);
+    done = true;
+  } catch (const std::exception& e) {
+    *failure = e.what();
+  }
   context.EndProgress();
+  std::string error;
+  if (!capture::UnmapCaptureDrive(session, drive.candidates.front(), &error)) {
+    context.Problem("Cannot delete drive mapping " + drive.candidates.front() +
+                    (error.empty() ? "." : ": " + error));
+  }
   return done;
 }
 
 }  // namespace
 
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
-                   const std::string& volume, const RecordSink& sink, std::string* failure) {
+                   const std::string& volume, const capture::RecordSink& sink,
+                   std::string* failure) {
   std::size_t leftOut = 0;
   return CaptureCounting(context, tree, server, volume, sink, failure, &leftOut);
 }
@@ -150,7 +190,7 @@ int Capture(Context& context, const CaptureOptions& options) {
   if (!problem.empty()) throw UsageError(problem);
   // The volume as the window's list names it, which names the rights file.
   std::string selected;
-  for (const std::string& volume : VolumeList(context.platform, tree)) {
+  for (const std::string& volume : capture::VolumeList(*context.platform.CreateDirectory(), tree)) {
     if (formats::SameName(volume, options.volume)) {
       selected = volume;
       break;

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/engines.h"
+#include "capture/object_search.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
 #include "formats/windows1252.h"
@@ -29,20 +29,6 @@ std::string ConnectedTree(Context& context, const std::string& name) {
                    formats::QuoteForMessage(name) +
                    (known.empty() ? std::string(" (it is connected to none).")
                                   : " (it is connected to " + known + ")."));
-}
-
-std::vector<std::string> VolumeList(nw::NetWarePlatform& platform, const std::string& tree) {
-  std::unique_ptr<nw::NWDirectory> directory = platform.CreateDirectory();
-  std::vector<std::string> volumes;
-  directory->SearchResults = [&](const std::vector<std::string>& results) {
-    for (const std::string& result : results) {
-      if (result.empty()) continue;  // nothing found
-      const std::size_t slash = result.rfind('\\');
-      volumes.push_back(slash == std::string::npos ? result : result.substr(slash + 1));
-    }
-  };
-  directory->SearchObjects("*", "Volume", 2, "NDS:\\\\" + tree + "\\[Root]", 0);
-  return volumes;
 }
 
 void CheckOutput(std::ostream& out) {
@@ -85,7 +71,8 @@ int ListTrees(Context& context) {
 
 int ListVolumes(Context& context, const std::string& tree) {
   const std::string stored = ConnectedTree(context, tree);
-  const std::vector<std::string> volumes = VolumeList(context.platform, stored);
+  const std::vector<std::string> volumes =
+      capture::VolumeList(*context.platform.CreateDirectory(), stored);
   for (const std::string& volume : volumes) context.Line(volume);
   if (volumes.empty()) context.Note("No volume objects found in the tree " + stored + ".");
   return kDone;

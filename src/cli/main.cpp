@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/engines.h"
 #include "netware/sim/sim_network.h"
 
 namespace {

@@ -19,14 +19,40 @@
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
 #include "formats/rights_file.h"
+#include "formats/rights_text.h"
 #include "formats/text_file.h"
 #include "formats/windows1252.h"
+#include "restore/grant.h"
 #include "verify/rights_difference.h"
 
 namespace cli {
 namespace {
 
 using formats::RightsRecord;
+
+// Why a record was not granted, as a field of its result line.
+std::string FailureText(const restore::GrantOutcome& outcome, const RightsRecord& record) {
+  const std::string code = " (E=" + nw::CodeText(outcome.code) + ")";
+  switch (outcome.failure) {
+    case restore::GrantFailure::kBadRights:
+      // Single quotes: double quotes delimit the fields of the result line.
+      return "rights text '" + record.rights + "' holds a word that is no right";
+    case restore::GrantFailure::kConnection:
+      return "server unreachable" + code;
+    case restore::GrantFailure::kObjectNameTooLong:
+      return "object name longer than " + std::to_string(outcome.limit) + " characters";
+    case restore::GrantFailure::kTreeNameTooLong:
+      return "tree name longer than " + std::to_string(outcome.limit) + " characters";
+    case restore::GrantFailure::kObjectNotFound:
+      return "object not found" + code;
+    case restore::GrantFailure::kDirectoryMissing:
+      return "directory missing" + code;
+    case restore::GrantFailure::kDirectoryUnread:
+      return "directory unreadable" + code;
+    default:
+      return "NWAddTrustee failed" + code;
+  }
+}
 
 std::string Reason(int error) { return std::generic_category().message(error); }
 
@@ -140,7 +166,7 @@ int Restore(Context& context, const RestoreOptions& options) {
   const std::size_t total =
       CheckFile(spool, options.mapping, nullptr, " Nothing has been granted.");
 
-  RecordGranter granter(context.platform, options.dryRun);
+  restore::Granter granter(context.platform.Client(), {.dryRun = options.dryRun, .reuse = true});
   std::size_t added = 0, changed = 0, same = 0, failed = 0;
   const auto summary = [&](const std::string& head) {
     const auto n = [](std::size_t count) { return std::to_string(count); };
@@ -156,23 +182,33 @@ int Restore(Context& context, const RestoreOptions& options) {
     for (; !reader.AtEnd(); ++done) {
       context.Progress(done, total);
       const RightsRecord record = options.mapping.Apply(reader.ReadRecord());
-      const GrantResult result = granter.Grant(record);
-      switch (result.kind) {
-        case GrantKind::kAdd:
+      restore::GrantOutcome outcome;
+      try {
+        outcome = granter.Grant(record);
+      } catch (const formats::FormatError& e) {
+        // Only a mapped name can hold what the client cannot carry.
+        ++failed;
+        context.Line(ResultLine("failed", record, e.what()));
+        continue;
+      }
+      // The same word for a dry run and a restore: what the volume held before the record.
+      switch (outcome.status) {
+        case restore::GrantStatus::kAdded:
+        case restore::GrantStatus::kGranted:  // not met: this granter reuses
           ++added;
           context.Line(ResultLine("add", record));
           break;
-        case GrantKind::kChange:
+        case restore::GrantStatus::kChanged:
           ++changed;
-          context.Line(ResultLine("change", record, result.oldRights));
+          context.Line(ResultLine("change", record, formats::BuildRightsText(outcome.oldMask)));
           break;
-        case GrantKind::kSame:
+        case restore::GrantStatus::kSame:
           ++same;
           context.Line(ResultLine("same", record));
           break;
-        case GrantKind::kFailed:
+        case restore::GrantStatus::kFailed:
           ++failed;
-          context.Line(ResultLine("failed", record, result.failure));
+          context.Line(ResultLine("failed", record, FailureText(outcome, record)));
           break;
       }
     }

@@ -1,5 +1,7 @@
 #include "formats/name_fold.h"
 
+#include <algorithm>
+
 #include "formats/windows1252.h"
 
 namespace formats {
@@ -38,6 +40,18 @@ std::string FoldName(std::string_view utf8) {
   }
   for (char& c : bytes) c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
   return Cp1252ToUtf8(bytes);
+}
+
+std::string DirectoryKey(std::string_view path) {
+  const std::string folded = FoldName(path);
+  const std::size_t colon = folded.find(':');
+  std::string key = colon == std::string::npos ? "" : folded.substr(0, colon + 1);
+  for (std::size_t i = colon == std::string::npos ? 0 : colon + 1; i < folded.size();) {
+    const std::size_t end = std::min(folded.find_first_of("\\/", i), folded.size());
+    if (end > i) key.append("\\").append(folded, i, end - i);
+    i = end + 1;
+  }
+  return key;
 }
 
 }  // namespace formats

@@ -11,6 +11,10 @@ namespace formats {
 // extra letters, such as š and ÿ); every other character stays as it is.
 std::string FoldName(std::string_view utf8);
 
+// The directory a path names, as a key that two spellings of it share: case, "/" or "\\",
+// doubled or trailing separators aside, so that "SYS:\\" and "SYS:" are the volume root alike.
+std::string DirectoryKey(std::string_view path);
+
 inline bool SameName(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
 
 }  // namespace formats

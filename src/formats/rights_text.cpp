@@ -1,39 +1,57 @@
 #include "formats/rights_text.h"
 
-#include <array>
-#include <string_view>
+#include <algorithm>
+#include <cctype>
 
 namespace formats {
 namespace {
 
 struct RightWord {
-  std::uint16_t bit;
   std::string_view word;
+  std::uint16_t captured;  // the bit whose presence writes the word
+  std::uint16_t granted;   // what the word grants back
 };
 
-// The order of the rights text; the restore looks for these very words.
-constexpr std::array<RightWord, 8> kRightWords = {{
-    {TR_READ, "Read"},
-    {TR_WRITE, "Write"},
-    {TR_CREATE, "Create"},
-    {TR_ERASE, "Delete"},
-    {TR_ACCESS, "AccessCtrl"},
-    {TR_FILESCAN, "FileScan"},
-    {TR_MODIFY, "Modify"},
-    {TR_SUPERVISOR, "Supervisor"},
-}};
+// The order of the rights text.
+constexpr RightWord kRightWords[] = {
+    {"Read", TR_READ, TR_READ | 0x0004},  {"Write", TR_WRITE, TR_WRITE},
+    {"Create", TR_CREATE, TR_CREATE},     {"Delete", TR_ERASE, TR_ERASE},
+    {"AccessCtrl", TR_ACCESS, TR_ACCESS}, {"FileScan", TR_FILESCAN, TR_FILESCAN},
+    {"Modify", TR_MODIFY, TR_MODIFY},     {"Supervisor", TR_SUPERVISOR, TR_SUPERVISOR},
+};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
 
 }  // namespace
 
 std::string BuildRightsText(std::uint16_t mask) {
   std::string text;
-  text.reserve(64);
   for (const RightWord& right : kRightWords) {
-    if ((mask & right.bit) == 0) continue;
+    if ((mask & right.captured) == 0) continue;
     if (!text.empty()) text += '-';
     text += right.word;
   }
   return text;
+}
+
+std::optional<std::uint16_t> RightsMaskFromText(std::string_view rightsText) {
+  std::uint16_t mask = 0;
+  if (rightsText.empty()) return mask;
+  for (std::size_t start = 0;;) {
+    const std::size_t dash = std::min(rightsText.find('-', start), rightsText.size());
+    const std::string_view word = rightsText.substr(start, dash - start);
+    const auto* right = std::ranges::find_if(
+        kRightWords, [&](const RightWord& known) { return EqualIgnoringCase(word, known.word); });
+    if (right == std::end(kRightWords)) return std::nullopt;
+    mask |= right->granted;
+    if (dash == rightsText.size()) return mask;
+    start = dash + 1;
+  }
 }
 
 }  // namespace formats

@@ -1,7 +1,12 @@
 #pragma once
+// The rights words: one table, read both ways. A capture writes the words of a mask's bits;
+// a restore grants the bits of a text's words, which for "Read" are more than the word's own
+// bit (the client pairs read with 0x0004), so the two are not each other's inverse.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace formats {
 
@@ -17,5 +22,10 @@ inline constexpr std::uint16_t TR_SUPERVISOR = 0x0100;
 
 // "Read-Write-...": the words of the set bits joined by "-"; "" when none carries a word.
 std::string BuildRightsText(std::uint16_t mask);
+
+// The mask a rights text grants: empty (no rights), or right words joined by single "-", in
+// any order and case. nullopt for any other text (a misspelt word, a blank, an empty word):
+// granting it would silently drop the right meant.
+std::optional<std::uint16_t> RightsMaskFromText(std::string_view rightsText);
 
 }  // namespace formats

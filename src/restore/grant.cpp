@@ -8,7 +8,7 @@
 #include "formats/name_fold.h"
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
-#include "restore/rights_mask.h"
+#include "netware/trustee_list.h"
 
 namespace restore {
 namespace {
@@ -34,25 +34,6 @@ constexpr std::uint16_t kWordBits = formats::TR_READ | formats::TR_WRITE | forma
 
 bool Broken(nw::NWRCODE code) { return code == nw::kInvalidConnection || code == nw::kServerDown; }
 
-// The directory a path names, as a key that two spellings of it share: case, "/" or "\\",
-// doubled or trailing separators aside.
-std::string DirectoryKey(const std::string& directory) {
-  std::string key;
-  std::string folded = formats::FoldName(directory);
-  const std::size_t colon = folded.find(':');
-  std::size_t from = 0;
-  if (colon != std::string::npos) {
-    key = folded.substr(0, colon + 1);
-    from = colon + 1;
-  }
-  for (std::size_t i = from; i < folded.size();) {
-    const std::size_t end = std::min(folded.find_first_of("\\/", i), folded.size());
-    if (end > i) key.append("\\").append(folded, i, end - i);
-    i = end + 1;
-  }
-  return key;
-}
-
 GrantOutcome Failed(GrantFailure failure, nw::NWRCODE code, std::uint16_t mask,
                     std::size_t limit = 0) {
   GrantOutcome outcome;
@@ -75,7 +56,7 @@ Granter::~Granter() {
 
 GrantOutcome Granter::Grant(const formats::RightsRecord& record) {
   // A word that is no right would otherwise grant the rest without it: nothing is asked.
-  const std::optional<std::uint16_t> rights = RightsMaskFromText(record.rights);
+  const std::optional<std::uint16_t> rights = formats::RightsMaskFromText(record.rights);
   if (!rights) return Failed(GrantFailure::kBadRights, 0, 0);
   const std::uint16_t mask = *rights;
   // Without reuse a directory is asked afresh for each record.
@@ -236,7 +217,8 @@ GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& 
 
 Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
                                            const Server& server, GrantOutcome* outcome) {
-  const std::string key = formats::FoldName(record.server) + "|" + DirectoryKey(record.directory);
+  const std::string key =
+      formats::FoldName(record.server) + "|" + formats::DirectoryKey(record.directory);
   const auto known = directories_.find(key);
   if (known != directories_.end()) return &known->second;
 
@@ -265,24 +247,8 @@ Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
   if (rc != 0) return unread(rc);
 
   Directory read;
-  nw::nuint32 iteration = 0;
-  std::array<nw::TrusteeEntry, nw::kTrusteeBatch> batch{};
-  for (bool more = true; more;) {
-    batch.fill({});
-    rc = client_.NWScanDirectoryForTrustees2(server.conn, kFullPathDirHandle, path.c_str(),
-                                             &iteration, dirName.data(), dirName.size(), &dateTime,
-                                             &ownerID, batch.data());
-    if (rc == nw::kNoMoreEntries) break;
-    if (rc != 0) return unread(rc);
-    for (const nw::TrusteeEntry& entry : batch) {
-      // A short batch is the last: no call is spent on hearing so.
-      if (entry.ObjectID == 0) {
-        more = false;
-        break;
-      }
-      read.held.try_emplace(entry.ObjectID, entry.ObjectRights);
-    }
-  }
+  rc = nw::ReadTrusteeList(client_, server.conn, path.c_str(), &read.held);
+  if (rc != 0) return unread(rc);
   return &(directories_[key] = std::move(read));
 }
 

@@ -11,6 +11,7 @@
 
 #include "formats/rights_file.h"
 #include "netware/nw_client.h"
+#include "netware/trustee_list.h"
 
 namespace restore {
 
@@ -79,8 +80,8 @@ class Granter {
               GrantOutcome* outcome);
   // A directory as the server answered for it: whether it is one, and its trustees.
   struct Directory {
-    nw::NWRCODE missing = 0;                    // non-zero: the code for no such directory
-    std::map<nw::nuint32, std::uint16_t> held;  // object ID -> mask
+    nw::NWRCODE missing = 0;  // non-zero: the code for no such directory
+    nw::TrusteeList held;
   };
   // Compares `mask` with what the volume holds, grants it unless a dry run (or unless held
   // exactly), and keeps the directory's list up to date.

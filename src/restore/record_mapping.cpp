@@ -51,18 +51,11 @@ std::uint64_t AssignmentHash(const formats::RightsRecord& record) {
   key += '\0';
   key += formats::FoldName(record.object);
   key += '\0';
-  key += DirectoryKey(record.directory);
+  key += formats::DirectoryKey(record.directory);
   return std::hash<std::string>{}(key);
 }
 
 }  // namespace
-
-std::string DirectoryKey(std::string_view directory) {
-  std::string key = formats::FoldName(directory);
-  std::replace(key.begin(), key.end(), '/', '\\');
-  while (!key.empty() && key.back() == '\\') key.pop_back();
-  return key;
-}
 
 const std::string* RecordMapping::Lookup(const Table& table, std::string_view name,
                                          std::uint32_t* index) {

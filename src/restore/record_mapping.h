@@ -73,10 +73,6 @@ class RecordMapping {
   Table trees_;
 };
 
-// The key by which the network tells one directory from another: folded, "/" as "\", no
-// "\" at the end, so that "SYS:\" and "SYS:" are the volume root alike.
-std::string DirectoryKey(std::string_view directory);
-
 // A whole file's records against a mapping, before anything is granted: two records that
 // the mapping puts onto one trustee and directory (which would let the later silently
 // replace the earlier), and a mapping that matches no record (a typo), are refused. Records

@@ -3,9 +3,11 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <stdexcept>
 
 #include "app/form1.h"
+#include "capture/object_search.h"
 #include "formats/windows1252.h"
 
 namespace app {
@@ -23,7 +25,7 @@ void Form1::Combo2_Click() {
   SearchKind = "Volume";
   List3.clear();
   tree = ComboText(Combo2);
-  NWDir1->SearchObjects("*", "Volume", 2, "NDS:\\\\" + tree + "\\[Root]", 0);
+  capture::SearchVolumes(*NWDir1, tree);
 }
 
 void Form1::NWDir1_SearchResults(const std::vector<std::string>& SearchResults) {
@@ -47,8 +49,7 @@ void Form1::NWDir1_SearchResults(const std::vector<std::string>& SearchResults) 
 }
 
 void Form1::AddVolumeName(const std::string& result) {
-  const std::size_t slash = result.rfind('\\');
-  List3.push_back(slash == std::string::npos ? result : result.substr(slash + 1));
+  List3.push_back(capture::VolumeListName(result));
 }
 
 void Form1::NWBrowse1_EntrySelected() {
@@ -64,10 +65,7 @@ void Form1::NWBrowse1_EntrySelected() {
 void Form1::NWBrowse1_MouseButton(int Button, int /*Shift*/, float /*X*/, float /*Y*/) {
   // The chosen item's handler runs inside the pop-up and needs ThisControl; afterwards it
   // must not linger, even when that handler fails.
-  struct ClearThisControl {
-    QWidget*& control;
-    ~ClearThisControl() { control = nullptr; }
-  } clear{ThisControl};
+  const auto clear = qScopeGuard([this] { ThisControl = nullptr; });
   if (Button == 2) {
     ThisControl = NWBrowse1;
     Desk().PopupMenu(mnuWhatsThis);

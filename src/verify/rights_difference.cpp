@@ -6,8 +6,7 @@
 #include <tuple>
 
 #include "formats/name_fold.h"
-#include "restore/record_mapping.h"
-#include "restore/rights_mask.h"
+#include "formats/rights_text.h"
 
 namespace verify {
 namespace {
@@ -17,7 +16,7 @@ using formats::RightsRecord;
 using Key = std::tuple<std::string, std::string, std::string>;  // server, directory, object
 
 Key KeyOf(const RightsRecord& record) {
-  return {formats::FoldName(record.server), restore::DirectoryKey(record.directory),
+  return {formats::FoldName(record.server), formats::DirectoryKey(record.directory),
           formats::FoldName(record.object)};
 }
 
@@ -39,8 +38,8 @@ std::vector<Difference> CompareRecords(const std::vector<RightsRecord>& file,
     const auto found = liveByKey.find(key);
     if (found == liveByKey.end()) {
       missing.push_back({DifferenceKind::kMissing, *record, ""});
-    } else if (restore::RightsMaskFromText(record->rights) !=
-               restore::RightsMaskFromText(found->second->rights)) {
+    } else if (formats::RightsMaskFromText(record->rights) !=
+               formats::RightsMaskFromText(found->second->rights)) {
       changed.push_back({DifferenceKind::kChange, *record, found->second->rights});
     }
   }

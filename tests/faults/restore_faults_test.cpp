@@ -19,7 +19,6 @@
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
 #include "netware/sim/sim_network.h"
-#include "restore/rights_mask.h"
 #include "support/window_scene.h"
 
 namespace {
@@ -271,7 +270,7 @@ int ExpectTruthfulRun(Scene& scene, const std::string& bytes,
     } catch (const formats::BadRecord&) {
       continue;  // a line that is no record grants nothing
     }
-    const std::optional<std::uint16_t> mask = restore::RightsMaskFromText(r.rights);
+    const std::optional<std::uint16_t> mask = formats::RightsMaskFromText(r.rights);
     if (!mask) continue;  // nor does a rights text with a word that is no right
     held.insert(Upper(r.tree + "," + r.object + "," + r.server + "," + r.directory + "," +
                       formats::BuildRightsText(*mask)));

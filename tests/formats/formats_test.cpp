@@ -318,8 +318,33 @@ TEST(RightsText, GivesTheWordsOfTheSetBitsInOrder) {
   }
   EXPECT_EQ(BuildRightsText(0x0000), "");
   EXPECT_EQ(BuildRightsText(0x0181), "Read-Modify-Supervisor");
-  EXPECT_EQ(BuildRightsText(0xFFFF),
-            "Read-Write-Create-Delete-AccessCtrl-FileScan-Modify-Supervisor");
+}
+
+// Any order and case; "Read" grants 0x0005. Each text refused here once granted the rights it
+// did spell and silently dropped the one it meant.
+TEST(RightsText, GivesTheMaskOfItsWordsOrRefusesTheText) {
+  const std::pair<const char*, std::optional<std::uint16_t>> cases[] = {
+      {"Read-Write-FileScan", 71},
+      {"read-write", 7},
+      {"READ", 5},
+      {"Supervisor", 0x0100},
+      {"Read-Write-Create-Delete-AccessCtrl-FileScan-Modify-Supervisor", 0x01FF},
+      {"", 0},
+      {"fileSCAN-Read", 0x0045},
+      {"supervisor-accessctrl-DELETE", 0x0130},
+      {"Write-Write", 2},
+      {"Superviser", std::nullopt},
+      {"Read-Wrte-FileScan", std::nullopt},
+      {"Read-FileScan ", std::nullopt},
+      {"Read - Write", std::nullopt},
+      {"Read--Write", std::nullopt},
+      {"-Read", std::nullopt},
+      {"Read-", std::nullopt},
+      {"-", std::nullopt},
+      {"Read,Write", std::nullopt},
+      {"ReadWrite", std::nullopt},
+      {"xxaccessctrlxx", std::nullopt}};
+  for (const auto& [text, mask] : cases) EXPECT_EQ(RightsMaskFromText(text), mask) << text;
 }
 
 // The undefined codes stand for the C1 control of the same value; what has no code is refused,
