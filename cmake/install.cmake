@@ -4,7 +4,7 @@
 include(GNUInstallDirs)
 
 set(TOLVANE_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
-set(TOLVANE_STAGE ${CMAKE_BINARY_DIR}/packaging)
+set(TOLVANE_STAGE ${PROJECT_BINARY_DIR}/packaging)
 
 # The window's XPM icons as PNG, converted by Qt at build time.
 add_executable(tolvane_xpm_to_png ${TOLVANE_PACKAGING}/xpm_to_png.cpp)
@@ -30,8 +30,8 @@ foreach(program ${tolvane_programs})
   set(page ${TOLVANE_STAGE}/man/${program}.1.gz)
   add_custom_command(OUTPUT ${page}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TOLVANE_STAGE}/man
-    COMMAND gzip -9nc ${TOLVANE_PACKAGING}/man/${program}.1 > ${page}
-    DEPENDS ${TOLVANE_PACKAGING}/man/${program}.1)
+    COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" gzip ${TOLVANE_PACKAGING}/man/${program}.1 ${page}
+    DEPENDS ${TOLVANE_PACKAGING}/man/${program}.1 VERBATIM)
   list(APPEND tolvane_manpages ${page})
 endforeach()
 install(FILES ${tolvane_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -69,5 +69,5 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 include(CPack)

@@ -4,7 +4,7 @@ tolvane_add_test(capture_setup_test
 tolvane_add_test(get_trustees_test QT
   SOURCES capture/get_trustees_test.cpp
   LIBS tolvane_window_scene)
-tolvane_add_test(capture_round_trip_test QT
+tolvane_add_test(capture_round_trip_test QT TIMEOUT 120
   SOURCES capture/round_trip_test.cpp
   LIBS tolvane_window_scene)
 tolvane_add_test(scan_engine_test

@@ -12,7 +12,7 @@ target_compile_definitions(cli_tool_test PRIVATE
   TOLVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(cli_tool_test tolvane-cli tolvane-netsim)
 
-tolvane_add_test(cli_restore_test
+tolvane_add_test(cli_restore_test TIMEOUT 120
   SOURCES cli/cli_restore_test.cpp
   LIBS tolvane_sim tolvane_test_files)
 target_compile_definitions(cli_restore_test PRIVATE

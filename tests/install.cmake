@@ -1,8 +1,8 @@
 # An install into a temporary prefix, and the installed copy at work.
-set(TOLVANE_TEST_PREFIX ${CMAKE_BINARY_DIR}/install-test)
+set(TOLVANE_TEST_PREFIX ${PROJECT_BINARY_DIR}/install-test)
 add_test(NAME install_into_prefix COMMAND sh -c
   "rm -rf \"$1\" && \"$2\" --install \"$3\" --prefix \"$1\" >/dev/null"
-  sh ${TOLVANE_TEST_PREFIX} ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR})
+  sh ${TOLVANE_TEST_PREFIX} ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR})
 set_tests_properties(install_into_prefix PROPERTIES FIXTURES_SETUP installed)
 
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)

@@ -1,6 +1,6 @@
 # The simulated network: contract tests of the client and controls, the store, JSON
 # descriptions, the demo and generated networks, and the tool.
-tolvane_add_test(sim_tests
+tolvane_add_test(sim_tests TIMEOUT 120
   SOURCES sim/sim_test.cpp
   LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)
 
