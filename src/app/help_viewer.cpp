@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWhatsThis>
+#include <optional>
 
 #include "app/desktop.h"
 
@@ -62,32 +63,29 @@ QUrl TopicUrl(const QString& folder, int topic) {
 
 int TopicOf(const QUrl& url) { return QFileInfo(url.toLocalFile()).baseName().toInt(); }
 
-// A topic's Markdown page, or when it cannot be read, a paragraph of HTML that says why.
-struct Page {
-  bool ok;
-  QString text;
-};
-
-Page ReadTopic(const QUrl& url) {
+// A topic's Markdown page; nothing when the folder holds no such page.
+std::optional<QString> ReadTopic(const QUrl& url) {
   QFile file(url.toLocalFile());
-  if (file.open(QIODevice::ReadOnly)) return {true, QString::fromUtf8(file.readAll())};
-  const QString folder = QFileInfo(file).path();
-  const QString why =
-      file.exists()
-          ? QString("Topic %1 of the help file %2 cannot be read: %3.")
-                .arg(QString::number(TopicOf(url)), folder, file.errorString())
-          : QString("There is no topic %1 in the help file %2.").arg(TopicOf(url)).arg(folder);
-  return {false, "<p>" + why.toHtmlEscaped() + "</p>"};
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  return QString::fromUtf8(file.readAll());
+}
+
+QString NoTopicHtml(const QUrl& url) {
+  const QString says = QString("There is no topic %1 in the help file %2.")
+                           .arg(TopicOf(url))
+                           .arg(QFileInfo(url.toLocalFile()).path());
+  return "<p>" + says.toHtmlEscaped() + "</p>";
 }
 
 // The title in bold over the first paragraph.
 QString PopupHtml(const std::string& helpFile, int topic) {
   const HelpFolder help = FindHelpFolder(helpFile);
   if (!help.problem.isEmpty()) return "<p>" + help.problem.toHtmlEscaped() + "</p>";
-  const Page page = ReadTopic(TopicUrl(help.path, topic));
-  if (!page.ok) return page.text;
+  const QUrl url = TopicUrl(help.path, topic);
+  const std::optional<QString> page = ReadTopic(url);
+  if (!page) return NoTopicHtml(url);
   QTextDocument document;
-  document.setMarkdown(page.text);
+  document.setMarkdown(*page);
   const QTextBlock title = document.firstBlock();
   return "<p><b>" + title.text().toHtmlEscaped() + "</b></p><p>" +
          title.next().text().toHtmlEscaped() + "</p>";
@@ -100,7 +98,7 @@ class HelpBrowser : public QTextBrowser {
   // A missing topic gets a page that says so, which back and forward pass like any other.
   QVariant loadResource(int type, const QUrl& name) override {
     if (type != QTextDocument::MarkdownResource) return QTextBrowser::loadResource(type, name);
-    return ReadTopic(name).text;
+    return ReadTopic(name).value_or(NoTopicHtml(name));
   }
 };
 

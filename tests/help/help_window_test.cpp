@@ -28,7 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Form1;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using testing_support::HelpRequest;
 using testing_support::ReadFileBytes;
@@ -43,36 +42,32 @@ const std::map<int, std::string> kWindowTopics = {{2, "The \"Read Trustees\" tab
                                                   {13, "Refresh Trees"}};
 
 TEST(ShippedHelp, HoldsEveryTopicTheWindowNamesAndNoLinkLeadsNowhere) {
-  const fs::path source = TOLVANE_HELP_SOURCE;
-  ASSERT_TRUE(fs::is_regular_file(source / "1.md"));  // the contents
-  for (const auto& [topic, title] : kWindowTopics) {
-    QTextDocument page;
-    page.setMarkdown(
-        QString::fromStdString(ReadFileBytes(source / (std::to_string(topic) + ".md"))));
-    EXPECT_EQ(page.firstBlock().text().toStdString(), title);
-    // Its first paragraph is the What's This pop-up: present and short.
-    const QTextBlock popup = page.firstBlock().next();
-    EXPECT_EQ(popup.blockFormat().headingLevel(), 0) << topic;
-    EXPECT_EQ(popup.textList(), nullptr) << topic;
-    EXPECT_FALSE(popup.text().isEmpty()) << topic;
-    EXPECT_LE(popup.text().size(), 160) << topic;
-  }
-  for (const auto& entry : fs::directory_iterator(source)) {
+  std::map<int, std::string> titles;
+  for (const auto& entry : fs::directory_iterator(TOLVANE_HELP_SOURCE)) {
     SCOPED_TRACE(entry.path().filename());
+    const int topic = std::stoi(entry.path().stem());
     QTextDocument page;
     page.setMarkdown(QString::fromStdString(ReadFileBytes(entry.path())));
-    EXPECT_EQ(page.firstBlock().blockFormat().headingLevel(), 1);  // the viewer's title
+    const QTextBlock title = page.firstBlock(), popup = title.next();
+    EXPECT_EQ(title.blockFormat().headingLevel(), 1);
+    titles[topic] = title.text().toStdString();
+    // The first paragraph is the What's This pop-up: present and short.
+    EXPECT_TRUE(popup.blockFormat().headingLevel() == 0 && !popup.textList() &&
+                !popup.text().isEmpty());
+    EXPECT_LE(popup.text().size(), 160);
     for (QTextBlock block = page.begin(); block.isValid(); block = block.next()) {
       for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QString link = it.fragment().charFormat().anchorHref();
-        if (link.isEmpty()) continue;
-        EXPECT_TRUE(fs::is_regular_file(source / link.toStdString())) << link.toStdString();
+        const std::string link = it.fragment().charFormat().anchorHref().toStdString();
+        if (link.empty()) continue;
+        EXPECT_TRUE(fs::is_regular_file(entry.path().parent_path() / link)) << link;
       }
     }
     // The build puts it next to the program.
     EXPECT_EQ(ReadFileBytes(fs::path(TOLVANE_HELP_BUILT) / entry.path().filename()),
               ReadFileBytes(entry.path()));
   }
+  EXPECT_TRUE(titles.count(1));  // the contents
+  for (const auto& [topic, title] : kWindowTopics) EXPECT_EQ(titles[topic], title);
 }
 
 void CloseViewer() {
@@ -128,16 +123,15 @@ class HelpWindow : public ::testing::Test, protected testing_support::WindowScen
   std::pair<int, int> TabNumbers() const {
     return {Form1::HelpContextID(form->SSTab1), Form1::WhatsThisHelpID(form->SSTab1)};
   }
-  // The title of the pop-up of the last What's This, after checking there was exactly one.
-  std::string ShownPopupTitle(int topic, QWidget* control) {
+  // What the pop-up of the last What's This reads, after checking there was exactly one.
+  std::string ShownPopup(int topic, QWidget* control) {
     EXPECT_EQ(desktop.whatsThisShown.size(), 1u);
     if (desktop.whatsThisShown.size() != 1) return {};
     const testing_support::WhatsThisShown& shown = desktop.whatsThisShown[0];
     EXPECT_EQ(shown.topic, topic);
     EXPECT_EQ(shown.control, control);
     EXPECT_EQ(shown.file, HelpFile());
-    const std::string text = PopupText(shown.file, shown.topic, shown.control);
-    return text.substr(0, text.find('\n'));
+    return PopupText(shown.file, shown.topic, shown.control);
   }
 };
 
@@ -226,7 +220,7 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
     QTest::mouseClick(c.target, Qt::RightButton, {}, c.at);
     EXPECT_EQ(desktop.popupsShown, c.shown ? 1 : 0);
     if (c.topic) {
-      EXPECT_EQ(ShownPopupTitle(c.topic, c.shown), kWindowTopics.at(c.topic));
+      EXPECT_THAT(ShownPopup(c.topic, c.shown), StartsWith(kWindowTopics.at(c.topic) + "\n"));
     } else {
       EXPECT_TRUE(desktop.whatsThisShown.empty());
     }
@@ -266,13 +260,19 @@ TEST_F(HelpWindow, F1AndWhatsThisModeShowTheControlsTopicOrThatOfTheTabControl) 
               (std::vector<HelpRequest>{{HelpFile(), app::HELP_CONTEXT, std::uint32_t(topic)}}));
     EXPECT_THAT(ViewerText(), StartsWith(kWindowTopics.at(topic) + "\n"));
   }
-  for (auto [target, topic, shownFor] :
-       {std::tuple<QWidget*, int, QWidget*>{form->NWBrowse1->viewport(), 11, form->NWBrowse1},
-        {form->Label1, 2, form->SSTab1}}) {
+  // The title in bold over the first paragraph.
+  for (auto [target, topic, shownFor, popup] :
+       {std::tuple<QWidget*, int, QWidget*, std::string>{
+            form->NWBrowse1->viewport(), 11, form->NWBrowse1,
+            "Select Volume\nBrowse the chosen tree down to a volume and click it to select it; "
+            "GetTrustees is then enabled."},
+        {form->Label1, 2, form->SSTab1,
+         "The \"Read Trustees\" tab\nCaptures the trustee assignments of one volume into a rights "
+         "file: choose a tree, click a volume, then press GetTrustees."}}) {
     desktop.whatsThisShown.clear();
     QWhatsThis::enterWhatsThisMode();
     QTest::mouseClick(target, Qt::LeftButton, {}, QRect(QPoint(), target->size()).center());
-    EXPECT_EQ(ShownPopupTitle(topic, shownFor), kWindowTopics.at(topic));
+    EXPECT_EQ(ShownPopup(topic, shownFor), popup);
   }
   EXPECT_EQ(desktop.popupsShown, 0);
 }
