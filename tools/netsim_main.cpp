@@ -1,6 +1,7 @@
 // tolvane-netsim: creates, loads, inspects and changes a simulated NetWare network.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -10,11 +11,8 @@
 #include <functional>
 #include <iostream>
 #include <iterator>
-#include <map>
-#include <optional>
+#include <stdexcept>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/sim_network.h"
@@ -26,124 +24,13 @@ namespace fs = std::filesystem;
 constexpr int kUsage = 2;
 constexpr int kFailed = 1;
 
-// A mistake in the command line; the message goes out with a pointer to --help.
-struct UsageError {
-  std::string message;
+// What the command line says; the chosen command's callback acts on it.
+struct Line {
+  std::string network, topic, file, server, volume, drive, path;
+  bool force = false;
+  sim::GenerateOptions generate;
+  bool wordBeforeCommand = false;  // a word that is no command stands before the command
 };
-
-struct Command {
-  const char* name;
-  const char* synopsis;
-  const char* help;
-  std::vector<const char*> valued = {};  // options that take a value
-  bool force = false;                    // takes --force
-  std::size_t words = 0;                 // plain arguments it takes at most
-};
-
-const Command kCommands[] = {
-    {.name = "create-demo",
-     .synopsis = "create-demo [--force]",
-     .help = "Creates the demo network: two trees, servers of version 3 and 4 or higher, users,\n"
-             "groups, roles and units, assignments and drive mappings F: and G:.\n"
-             "  --force   replace a network that is already in the folder\n",
-     .force = true},
-    {.name = "create-empty",
-     .synopsis = "create-empty [--force]",
-     .help = "Creates a network with nothing in it.\n"
-             "  --force   replace a network that is already in the folder\n",
-     .force = true},
-    {.name = "load",
-     .synopsis = "load <file.json> [--force]",
-     .help =
-         "Adds the JSON description in <file.json> (\"-\": standard input) to the network, which\n"
-         "is created when absent. Everything is loaded or, on any error, nothing.\n"
-         "  --force   replace a network that is already in the folder\n",
-     .force = true,
-     .words = 1},
-    {.name = "export",
-     .synopsis = "export [<file.json>]",
-     .help =
-         "Writes the whole network as a JSON description that load takes back (standard output\n"
-         "when no file is named).\n",
-     .words = 1},
-    {.name = "dump",
-     .synopsis = "dump [--server S [--volume V]]",
-     .help = "Prints every assignment, one a line, sorted:\n"
-             "  tree,dotted object name,server,VOLUME:\\Dir\\Sub,rights text\n"
-             "  --server S   only the volumes of server S\n"
-             "  --volume V   only volume V of that server\n",
-     .valued = {"server", "volume"}},
-    {.name = "clear",
-     .synopsis = "clear --server S --volume V",
-     .help = "Removes every assignment of volume V of server S.\n",
-     .valued = {"server", "volume"}},
-    {.name = "server-down",
-     .synopsis = "server-down <server>",
-     .help = "Takes a server down: connections, mappings and paths to it fail until it is up.\n",
-     .words = 1},
-    {.name = "server-up",
-     .synopsis = "server-up <server>",
-     .help = "Brings a server up again.\n",
-     .words = 1},
-    {.name = "map",
-     .synopsis = "map <drive> <\\\\SERVER\\VOLUME\\>",
-     .help = "Maps a drive letter (\"H:\") to a volume or a directory of it.\n",
-     .words = 2},
-    {.name = "unmap",
-     .synopsis = "unmap <letter>",
-     .help = "Removes the drive mapping of a letter (\"H\" or \"H:\").\n",
-     .words = 1},
-    {.name = "generate",
-     .synopsis = "generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]\n"
-                 "         [--assignments N] [--depth N] [--crowded N] [--seed N]\n"
-                 "         [--tree NAME] [--server NAME] [--volume NAME] [--force]",
-     .help =
-         "Generates a large network, the same for the same numbers and seed, and adds it to the\n"
-         "network in the folder (created when absent).\n"
-         "  --users N, --groups N, --roles N, --units N   objects (1000, 50, 10, 20)\n"
-         "  --directories N   directories below the volume root (500)\n"
-         "  --assignments N   trustee assignments in all (5000)\n"
-         "  --depth N         deepest directory and unit level (5)\n"
-         "  --crowded N       this many of the assignments on one directory, Shared (0)\n"
-         "  --seed N          the seed (1)\n"
-         "  --tree, --server, --volume   names (GEN_TREE, GENFS, DATA)\n"
-         "  --force           replace a network that is already in the folder\n",
-     .valued = {"users", "groups", "roles", "units", "directories", "assignments", "depth",
-                "crowded", "seed", "tree", "server", "volume"},
-     .force = true},
-};
-
-void PrintUsage(std::ostream& out) {
-  out << "Usage: tolvane-netsim [--network DIR] <command> [options]\n\n"
-         "The network folder is DIR, else $TOLVANE_NETWORK, else the default folder\n"
-         "(created with the demo network when first needed).\n\nCommands:\n";
-  for (const auto& command : kCommands) out << "  " << command.synopsis << "\n";
-  out << "\n'tolvane-netsim <command> --help' tells more about a command.\n";
-}
-
-int Number(const std::optional<std::string>& value, const std::string& name, int otherwise) {
-  if (!value) return otherwise;
-  try {
-    std::size_t used = 0;
-    long long number = std::stoll(*value, &used);
-    if (used != value->size() || number < 0 || number > 100000000) throw std::out_of_range("");
-    return static_cast<int>(number);
-  } catch (const std::exception&) {
-    throw UsageError{"--" + name + " needs a whole number from 0 up, not \"" + *value + "\""};
-  }
-}
-
-std::string Require(const std::optional<std::string>& value, const std::string& what) {
-  if (!value || value->empty()) throw UsageError{what + " is missing"};
-  return *value;
-}
-
-// Builds a network into `folder` with `build`; an existing one is replaced only with --force.
-void Build(const fs::path& folder, bool force, const std::function<void(const fs::path&)>& build) {
-  if (sim::BuildNetwork(folder, force, build)) {
-    std::cerr << "Removed the network that was in " << folder << ".\n";
-  }
-}
 
 // Standard output could not take what was written: a full disk, a closed pipe.
 struct OutputFailed {
@@ -151,226 +38,326 @@ struct OutputFailed {
 };
 
 // Writes to standard output, stopping at the first write that fails.
-void Emit(std::string_view text) {
-  std::cout << text;
-  if (!std::cout) throw OutputFailed{errno};
+void Emit(const std::string& text) {
+  if (!(std::cout << text)) throw OutputFailed{errno};
 }
 
-std::string ReadDescription(const std::string& file) {
-  if (file == "-") {
-    return {std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw sim::SimError("Cannot read the description " + file + ".");
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// A word of the command line that is no option.
+bool Plain(const std::string& word) { return word.size() < 2 || word[0] != '-'; }
+
+// The command named `name`, nullptr for none ("help" is none of its own).
+const CLI::App* Command(const CLI::App& tool, const std::string& name) {
+  auto found = tool.get_subcommands(
+      [&](const CLI::App* command) { return command->get_name() == name && name != "help"; });
+  return found.empty() ? nullptr : found.front();
 }
 
-// The command line as CLI11 reads it; the usage texts and the messages are the tool's own.
-struct CommandLine {
-  CLI::App app{"", "tolvane-netsim"};
-  std::string network;
-  bool help = false;
-  bool version = false;
-  bool force = false;
-  std::string topic;                          // of "help <command>"
-  std::vector<std::string> words;             // the command's plain arguments, in order
-  std::map<std::string, std::string> values;  // of valued options, by name
-  CLI::App* helpCommand = nullptr;
-  CLI::App* chosen = nullptr;
-  const Command* command = nullptr;
-
-  // The chosen command's option `name`, when given.
-  std::optional<std::string> Value(const std::string& name) const {
-    if (chosen->get_option("--" + name)->count() == 0) return std::nullopt;
-    return values.at(name);
+// The usage of the tool, or of one command from its description: the synopsis, a blank line
+// and what it does. "help" tells the usage of its topic.
+std::string Help(const CLI::App* command) {
+  const CLI::App* tool = command->get_parent() != nullptr ? command->get_parent() : command;
+  if (command->get_name() == "help") {
+    const CLI::Option* topic = command->get_option("command");
+    command = topic->count() > 0 ? Command(*tool, topic->results().front()) : nullptr;
   }
-};
-
-const Command* FindCommand(const std::string& name) {
-  for (const auto& command : kCommands) {
-    if (name == command.name) return &command;
+  std::string text = "Usage: tolvane-netsim [--network DIR] ";
+  if (command != nullptr && command != tool) return text + command->get_description();
+  text += "<command> [options]\n\n" + tool->get_description() + "\nCommands:\n";
+  for (const CLI::App* each :
+       tool->get_subcommands([](const CLI::App* c) { return c->get_name() != "help"; })) {
+    text += "  " + each->get_description().substr(0, each->get_description().find("\n\n")) + "\n";
   }
-  return nullptr;
+  return text + "\n'tolvane-netsim <command> --help' tells more about a command.\n";
 }
 
-void Define(CommandLine& line) {
-  CLI::App& app = line.app;
-  app.set_help_flag();  // the tool prints its own help
-  app.add_flag("-h,--help", line.help);
-  app.add_flag("--version", line.version);
-  app.allow_extras();
-  app.fallthrough();
-  app.require_subcommand(0, 1);
-  app.add_option("--network", line.network)->expected(0, 1);
-  line.helpCommand = app.add_subcommand("help");
-  line.helpCommand->add_option("command", line.topic);
-  line.helpCommand->allow_extras();
-  for (const auto& command : kCommands) {
-    CLI::App* sub = app.add_subcommand(command.name);
-    sub->set_help_flag();
-    sub->add_flag("-h,--help", line.help);
-    sub->allow_extras();
-    sub->fallthrough();
-    if (command.force) sub->add_flag("--force", line.force);
-    for (const char* name : command.valued) {
-      // Taking no value here lets the tool say which option lacks one.
-      sub->add_option(std::string("--") + name, line.values[name])
-          ->expected(0, 1)
-          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    }
-    // Every plain word lands here, so that one too many is named as such.
-    sub->add_option("words", line.words);
-  }
+// An option that takes one value. That value may be no word at all, so that one left out is
+// said as such rather than the next option or command taken for it.
+template <typename T>
+CLI::Option* Valued(CLI::App* command, const std::string& name, T& into) {
+  return command->add_option(name, into)
+      ->type_size(0, 1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->check([name](const std::string& value) {
+        return value.empty() ? name + " needs a value" : std::string();
+      });
 }
 
-// Throws UsageError for anything the chosen command does not take.
-void Check(const CommandLine& line) {
-  std::vector<std::string> extras = line.app.remaining();
-  for (const auto& extra : line.chosen->remaining()) extras.push_back(extra);
-  if (line.command->force) {
-    // A flag takes no value: "--force=no" must not pass for --force.
-    for (const auto& given : line.chosen->get_option("--force")->results()) {
-      if (given != "true") extras.insert(extras.begin(), "--force=" + given);
+// A count for generate, read as a decimal number (CLI11 alone takes "010" for 8).
+template <typename T>
+void Count(CLI::App* generate, const std::string& name, T& into) {
+  Valued(generate, name, into)->transform([name](const std::string& value) {
+    std::size_t used = 0;
+    long long number = -1;
+    try {
+      number = std::stoll(value, &used);
+    } catch (const std::exception&) {
     }
-  }
-  for (const auto& extra : extras) {
-    if (extra.size() > 1 && extra[0] == '-') throw UsageError{"unknown option " + extra};
-  }
-  if (!extras.empty()) throw UsageError{"unexpected argument \"" + extras.front() + "\""};
-  if (line.words.size() > line.command->words) {
-    throw UsageError{"unexpected argument \"" + line.words[line.command->words] + "\""};
-  }
-  for (const char* name : line.command->valued) {
-    if (line.Value(name) == "") throw UsageError{"--" + std::string(name) + " needs a value"};
-  }
-  if (line.app.count("--network") > 0 && line.network.empty()) {
-    throw UsageError{"--network needs a folder"};
-  }
+    if (value.empty() || (used == value.size() && number >= 0 && number <= 100000000)) {
+      return value.empty() ? value : std::to_string(number);
+    }
+    throw CLI::ValidationError(name + " needs a whole number from 0 up, not \"" + value + "\"");
+  });
 }
 
-int Run(const CommandLine& line, const fs::path& folder) {
-  const std::string name = line.command->name;
-  const std::vector<std::string>& words = line.words;
-  if (name == "create-demo" || name == "create-empty") {
-    if (name == "create-demo") {
-      Build(folder, line.force, [](const fs::path& into) { sim::CreateDemoNetwork(into); });
-      std::cout << "Created the demo network in " << folder.string() << ".\n";
-    } else {
-      Build(folder, line.force, [](const fs::path& into) { sim::CreateEmptyNetwork(into); });
-      std::cout << "Created an empty network in " << folder.string() << ".\n";
-    }
-  } else if (name == "load") {
-    if (words.empty()) throw UsageError{"name the JSON description to load"};
-    std::string description = ReadDescription(words[0]);
-    auto load = [&](const fs::path& into) { sim::LoadNetworkJson(into, description); };
-    if (!line.force && sim::NetworkExists(folder)) {
-      load(folder);  // added to the network, in one transaction
-    } else {
-      Build(folder, line.force, load);
-    }
-    std::cout << "Loaded " << words[0] << " into " << folder.string() << ".\n";
-  } else if (name == "export") {
-    std::string json = sim::ExportNetworkJson(folder);
-    if (words.empty()) {
-      Emit(json);
-    } else {
-      std::ofstream out(words[0], std::ios::binary | std::ios::trunc);
-      out << json;
-      if (!out.flush()) throw sim::SimError("Cannot write " + words[0] + ".");
-    }
-  } else if (name == "dump") {
-    auto server = line.Value("server").value_or("");
-    auto volume = line.Value("volume").value_or("");
-    if (!volume.empty() && server.empty()) throw UsageError{"--volume needs --server"};
-    for (const auto& dumped : sim::DumpAssignments(folder, server, volume)) {
+// --force, which takes no value: "--force=no" must not pass for it.
+void AddForce(CLI::App* command, bool& force) {
+  command->add_flag("--force", force)->check([](const std::string& value) {
+    return value == "true" ? std::string() : "unknown option --force=" + value;
+  });
+}
+
+// The network folder: --network DIR, else $TOLVANE_NETWORK, else the default folder, which
+// is made the demo network when a command that does not build one finds none there.
+fs::path Folder(const Line& line, bool builds = false) {
+  if (!line.network.empty()) return line.network;
+  fs::path folder = sim::DefaultNetworkFolder();
+  if (!builds && !sim::NetworkFolderFromEnvironment() && !sim::NetworkExists(folder)) {
+    sim::CreateDemoNetwork(folder);
+    std::cerr << "Created the demo network in " << folder.string() << ".\n";
+  }
+  return folder;
+}
+
+// Builds a network with `build`; one already there is replaced only with --force.
+std::string Build(const Line& line, const std::function<void(const fs::path&)>& build) {
+  fs::path folder = Folder(line, true);
+  if (sim::BuildNetwork(folder, line.force, build)) {
+    std::cerr << "Removed the network that was in " << folder << ".\n";
+  }
+  return folder.string();
+}
+
+void Load(const Line& line) {
+  std::ifstream file;
+  if (line.file != "-") file.open(line.file, std::ios::binary);
+  std::istream& in = line.file == "-" ? std::cin : file;
+  if (!in) throw sim::SimError("Cannot read the description " + line.file + ".");
+  std::string description(std::istreambuf_iterator<char>(in), {});
+  auto load = [&](const fs::path& into) { sim::LoadNetworkJson(into, description); };
+  const fs::path folder = Folder(line, true);
+  if (!line.force && sim::NetworkExists(folder)) {
+    load(folder);  // added to the network, in one transaction
+  } else {
+    Build(line, load);
+  }
+  std::cout << "Loaded " << line.file << " into " << folder.string() << ".\n";
+}
+
+void Generate(const Line& line) {
+  auto start = std::chrono::steady_clock::now();
+  sim::GenerateSummary made;
+  auto folder =
+      Build(line, [&](const fs::path& in) { made = sim::GenerateNetwork(in, line.generate); });
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  std::cout << "Generated " << made.objects << " objects, " << made.directories
+            << " directories and " << made.assignments << " assignments in " << folder << " ("
+            << seconds << " s).\n";
+}
+
+void AddBuilders(CLI::App& tool, Line& line) {
+  CLI::App* demo = tool.add_subcommand("create-demo", R"(create-demo [--force]
+
+Creates the demo network: two trees, servers of version 3 and 4 or higher, users,
+groups, roles and units, assignments and drive mappings F: and G:.
+  --force   replace a network that is already in the folder
+)");
+  demo->callback([&line] {
+    const std::string folder = Build(line, sim::CreateDemoNetwork);
+    std::cout << "Created the demo network in " << folder << ".\n";
+  });
+  CLI::App* empty = tool.add_subcommand("create-empty", R"(create-empty [--force]
+
+Creates a network with nothing in it.
+  --force   replace a network that is already in the folder
+)");
+  empty->callback([&line] {
+    const std::string folder = Build(line, sim::CreateEmptyNetwork);
+    std::cout << "Created an empty network in " << folder << ".\n";
+  });
+  CLI::App* load = tool.add_subcommand("load", R"(load <file.json> [--force]
+
+Adds the JSON description in <file.json> ("-": standard input) to the network, which
+is created when absent. Everything is loaded or, on any error, nothing.
+  --force   replace a network that is already in the folder
+)");
+  load->add_option("file.json", line.file, "the JSON description to load")->required();
+  load->callback([&line] { Load(line); });
+  for (CLI::App* command : {demo, empty, load}) AddForce(command, line.force);
+}
+
+void AddInspectors(CLI::App& tool, Line& line) {
+  tool.add_subcommand("export", R"(export [<file.json>]
+
+Writes the whole network as a JSON description that load takes back (standard output
+when no file is named).
+)")
+      ->callback([&line] {
+        std::string json = sim::ExportNetworkJson(Folder(line));
+        if (line.file.empty()) return Emit(json);
+        std::ofstream out(line.file, std::ios::binary | std::ios::trunc);
+        if (!(out << json).flush()) throw sim::SimError("Cannot write " + line.file + ".");
+      })
+      ->add_option("file.json", line.file);
+  CLI::App* dump = tool.add_subcommand("dump", R"(dump [--server S [--volume V]]
+
+Prints every assignment, one a line, sorted:
+  tree,dotted object name,server,VOLUME:\Dir\Sub,rights text
+  --server S   only the volumes of server S
+  --volume V   only volume V of that server
+)");
+  Valued(dump, "--volume", line.volume)->needs(Valued(dump, "--server", line.server));
+  dump->callback([&line] {
+    for (const auto& dumped : sim::DumpAssignments(Folder(line), line.server, line.volume)) {
       Emit(dumped + "\n");
     }
-  } else if (name == "clear") {
-    auto server = Require(line.Value("server"), "--server");
-    auto volume = Require(line.Value("volume"), "--volume");
-    auto removed = sim::ClearAssignments(folder, server, volume);
-    std::cout << "Removed " << removed << " assignments of " << server << "/" << volume << ".\n";
-  } else if (name == "server-down" || name == "server-up") {
-    if (words.empty()) throw UsageError{"name the server"};
-    bool up = name == "server-up";
-    sim::SetServerUp(folder, words[0], up);
-    std::cout << "The server " << words[0] << " is " << (up ? "up" : "down") << ".\n";
-  } else if (name == "map") {
-    if (words.size() < 2) throw UsageError{"name the drive and the path to map"};
-    std::string why = sim::MapDrive(folder, words[0], words[1]);
-    if (!why.empty()) {
-      std::cerr << "tolvane-netsim: cannot map " << words[0] << ": " << why << ".\n";
-      return kFailed;
-    }
-    std::cout << "Mapped " << words[0] << " to " << words[1] << ".\n";
-  } else if (name == "unmap") {
-    if (words.empty()) throw UsageError{"name the drive letter"};
-    if (!sim::UnmapDrive(folder, words[0])) {
-      std::cerr << "tolvane-netsim: the drive " << words[0] << " is not mapped.\n";
-      return kFailed;
-    }
-    std::cout << "Removed the mapping of " << words[0] << ".\n";
-  } else if (name == "generate") {
-    sim::GenerateOptions options;
-    auto number = [&](const char* option, int otherwise) {
-      return Number(line.Value(option), option, otherwise);
-    };
-    options.users = number("users", options.users);
-    options.groups = number("groups", options.groups);
-    options.roles = number("roles", options.roles);
-    options.units = number("units", options.units);
-    options.directories = number("directories", options.directories);
-    options.assignments = number("assignments", options.assignments);
-    options.depth = number("depth", options.depth);
-    options.crowdedTrustees = number("crowded", options.crowdedTrustees);
-    options.seed = static_cast<std::uint32_t>(number("seed", 1));
-    options.tree = line.Value("tree").value_or(options.tree);
-    options.server = line.Value("server").value_or(options.server);
-    options.volume = line.Value("volume").value_or(options.volume);
-    auto start = std::chrono::steady_clock::now();
-    sim::GenerateSummary summary;
-    Build(folder, line.force,
-          [&](const fs::path& into) { summary = sim::GenerateNetwork(into, options); });
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
-    std::cout << "Generated " << summary.objects << " objects, " << summary.directories
-              << " directories and " << summary.assignments << " assignments in " << folder.string()
-              << " (" << elapsed << " s).\n";
-  }
-  return 0;
+  });
+  CLI::App* clear = tool.add_subcommand("clear", R"(clear --server S --volume V
+
+Removes every assignment of volume V of server S.
+)");
+  Valued(clear, "--server", line.server)->required();
+  Valued(clear, "--volume", line.volume)->required();
+  clear->callback([&line] {
+    auto removed = sim::ClearAssignments(Folder(line), line.server, line.volume);
+    std::cout << "Removed " << removed << " assignments of " << line.server << "/" << line.volume
+              << ".\n";
+  });
 }
 
-}  // namespace
+void AddConnections(CLI::App& tool, Line& line) {
+  CLI::App* down = tool.add_subcommand("server-down", R"(server-down <server>
 
-// The command asked for, nullptr for none; throws UsageError for an unknown one. "help" and
-// its topic stand for the topic's --help.
-const Command* Chosen(CommandLine& line) {
-  const auto& parsed = line.app.get_subcommands();
-  line.chosen = parsed.empty() ? nullptr : parsed.front();
-  // A word before the command is taken for the command.
-  std::string asked;
-  for (const auto& extra : line.app.remaining()) {
-    if (extra.empty() || extra[0] != '-') {
-      asked = extra;
-      break;
+Takes a server down: connections, mappings and paths to it fail until it is up.
+)");
+  CLI::App* up = tool.add_subcommand("server-up", R"(server-up <server>
+
+Brings a server up again.
+)");
+  for (CLI::App* command : {down, up}) {
+    command->add_option("server", line.server, "the server")->required();
+    command->callback([&line, bringUp = command == up] {
+      sim::SetServerUp(Folder(line), line.server, bringUp);
+      std::cout << "The server " << line.server << " is " << (bringUp ? "up" : "down") << ".\n";
+    });
+  }
+  CLI::App* map = tool.add_subcommand("map", R"(map <drive> <\\SERVER\VOLUME\>
+
+Maps a drive letter ("H:") to a volume or a directory of it.
+)");
+  map->add_option("drive", line.drive, "the drive and the path to map")->required();
+  map->add_option("path", line.path, "the drive and the path to map")->required();
+  map->callback([&line] {
+    std::string why = sim::MapDrive(Folder(line), line.drive, line.path);
+    if (!why.empty()) throw std::runtime_error("cannot map " + line.drive + ": " + why + ".");
+    std::cout << "Mapped " << line.drive << " to " << line.path << ".\n";
+  });
+  CLI::App* unmap = tool.add_subcommand("unmap", R"(unmap <letter>
+
+Removes the drive mapping of a letter ("H" or "H:").
+)");
+  unmap->add_option("letter", line.drive, "the drive letter")->required();
+  unmap->callback([&line] {
+    if (!sim::UnmapDrive(Folder(line), line.drive)) {
+      throw std::runtime_error("the drive " + line.drive + " is not mapped.");
     }
-  }
-  if (line.chosen != nullptr && line.chosen == line.helpCommand) {
-    line.help = true;
-    line.chosen = nullptr;
-    if (asked.empty()) asked = line.topic;
-    if (asked.empty()) return nullptr;
-    if (FindCommand(asked) != nullptr) line.chosen = line.app.get_subcommand(asked);
-  }
-  if (!asked.empty() && (line.chosen == nullptr || !line.help)) {
-    throw UsageError{"unknown command \"" + asked + "\""};
-  }
-  return line.chosen == nullptr ? nullptr : FindCommand(line.chosen->get_name());
+    std::cout << "Removed the mapping of " << line.drive << ".\n";
+  });
 }
 
-namespace {
+void AddGenerate(CLI::App& tool, Line& line) {
+  CLI::App* generate = tool.add_subcommand(
+      "generate", R"(generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]
+         [--assignments N] [--depth N] [--crowded N] [--seed N]
+         [--tree NAME] [--server NAME] [--volume NAME] [--force]
+
+Generates a large network, the same for the same numbers and seed, and adds it to the
+network in the folder (created when absent).
+  --users N, --groups N, --roles N, --units N   objects (1000, 50, 10, 20)
+  --directories N   directories below the volume root (500)
+  --assignments N   trustee assignments in all (5000)
+  --depth N         deepest directory and unit level (5)
+  --crowded N       this many of the assignments on one directory, Shared (0)
+  --seed N          the seed (1)
+  --tree, --server, --volume   names (GEN_TREE, GENFS, DATA)
+  --force           replace a network that is already in the folder
+)");
+  sim::GenerateOptions& options = line.generate;
+  for (auto [name, count] : {std::pair{"--users", &options.users},
+                             {"--groups", &options.groups},
+                             {"--roles", &options.roles},
+                             {"--units", &options.units},
+                             {"--directories", &options.directories},
+                             {"--assignments", &options.assignments},
+                             {"--depth", &options.depth},
+                             {"--crowded", &options.crowdedTrustees}}) {
+    Count(generate, name, *count);
+  }
+  Count(generate, "--seed", options.seed);
+  for (auto [name, value] : {std::pair{"--tree", &options.tree},
+                             {"--server", &options.server},
+                             {"--volume", &options.volume}}) {
+    Valued(generate, name, *value);
+  }
+  AddForce(generate, line.force);
+  generate->callback([&line] { Generate(line); });
+}
+
+void Define(CLI::App& tool, Line& line) {
+  tool.formatter_fn(
+      [](const CLI::App* command, std::string, CLI::AppFormatMode) { return Help(command); });
+  tool.set_version_flag("--version", "tolvane-netsim " TOLVANE_VERSION);
+  tool.add_option("--network", line.network)->type_size(0, 1)->check([](const std::string& dir) {
+    return dir.empty() ? "--network needs a folder" : std::string();
+  });
+  tool.require_subcommand(1, 1);
+  tool.fallthrough();  // the tool's options may follow the command
+  CLI::App* help = tool.add_subcommand("help");
+  help->add_option("command", line.topic)->check([&tool](const std::string& name) {
+    return Command(tool, name) != nullptr ? std::string() : "unknown command \"" + name + "\"";
+  });
+  help->callback([help] { std::cout << Help(help); });
+  AddBuilders(tool, line);
+  AddInspectors(tool, line);
+  AddConnections(tool, line);
+  AddGenerate(tool, line);
+  for (CLI::App* command : tool.get_subcommands([](CLI::App*) { return true; })) {
+    command->preparse_callback([&](std::size_t) {
+      const auto words = tool.remaining();
+      line.wordBeforeCommand = std::any_of(words.begin(), words.end(), Plain);
+    });
+  }
+}
+
+// The tool's words for what CLI11 found wrong in the command line of `command` (nullptr for
+// none); "" when the usage is the answer.
+std::string Mistake(const CLI::ParseError& error, const CLI::App& tool, const CLI::App* command) {
+  std::string said = error.what();
+  if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
+    return said.substr(said.find(": ") + 2);  // the checks here name the option themselves
+  }
+  if (dynamic_cast<const CLI::RequiresError*>(&error) != nullptr) {
+    return said.replace(said.find(" requires "), 10, " needs ");
+  }
+  if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && command != nullptr) {
+    for (const CLI::Option* option : command->get_options()) {
+      if (option->get_required() && option->count() == 0) {
+        return option->get_positional() ? "name " + option->get_description()
+                                        : option->get_name() + " is missing";
+      }
+    }
+  }
+  std::vector<std::string> extras = tool.remaining();
+  if (command == nullptr) {
+    auto word = std::find_if(extras.begin(), extras.end(), Plain);
+    return word == extras.end() ? "" : "unknown command \"" + *word + "\"";
+  }
+  for (const std::string& extra : extras) {
+    if (!Plain(extra)) return "unknown option " + extra;
+  }
+  return extras.empty() ? said : "unexpected argument \"" + extras.front() + "\"";
+}
 
 // A write to standard output failed: said, unless the reader went away (a closed pipe).
 int OutputFailure(int error) {
@@ -381,51 +368,41 @@ int OutputFailure(int error) {
   return kFailed;
 }
 
+// The answer to a command line CLI11 did not take: the usage asked for, else the mistake.
+int Answer(const CLI::ParseError& error, const CLI::App& tool, const Line& line) {
+  const auto parsed = tool.get_subcommands();
+  const CLI::App* command = parsed.empty() ? nullptr : parsed.front();
+  if (error.get_exit_code() == 0 || tool.get_help_ptr()->count() > 0 ||
+      (command != nullptr && command->get_help_ptr()->count() > 0)) {
+    const bool version = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr;
+    std::cout << (version ? error.what() + std::string("\n") : tool.help());
+    return 0;
+  }
+  if (line.wordBeforeCommand || (command != nullptr && command->get_name() == "help")) {
+    command = nullptr;
+  }
+  const std::string mistake = Mistake(error, tool, command);
+  if (mistake.empty()) {
+    std::cerr << Help(&tool);
+  } else {
+    std::cerr << "tolvane-netsim: " << mistake << "\nTry 'tolvane-netsim "
+              << (command == nullptr ? "" : command->get_name() + " ") << "--help'.\n";
+  }
+  return kUsage;
+}
+
 int Main(int argc, char** argv) {
-  CommandLine line;
+  CLI::App tool{
+      "The network folder is DIR, else $TOLVANE_NETWORK, else the default folder\n"
+      "(created with the demo network when first needed).\n",
+      "tolvane-netsim"};
+  Line line;
   try {
-    Define(line);
-    try {
-      line.app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-      const auto& parsed = line.app.get_subcommands();
-      if (!parsed.empty()) line.command = FindCommand(parsed.front()->get_name());
-      throw UsageError{error.what()};
-    }
-    if (line.version) {
-      std::cout << "tolvane-netsim " << TOLVANE_VERSION << "\n";
-      return 0;
-    }
-    line.command = Chosen(line);
-    if (line.command != nullptr && line.help) {
-      std::cout << "Usage: tolvane-netsim [--network DIR] " << line.command->synopsis << "\n\n"
-                << line.command->help;
-      return 0;
-    }
-    if (line.command == nullptr) {
-      if (!line.help && line.app.count("--network") > 0 && line.network.empty()) {
-        throw UsageError{"--network needs a folder"};
-      }
-      PrintUsage(line.help ? std::cout : std::cerr);
-      return line.help ? 0 : kUsage;
-    }
-    Check(line);
-    bool chosen = !line.network.empty() || sim::NetworkFolderFromEnvironment();
-    fs::path folder = !line.network.empty() ? fs::path(line.network) : sim::DefaultNetworkFolder();
-    const std::string name = line.command->name;
-    bool creates =
-        name == "create-demo" || name == "create-empty" || name == "load" || name == "generate";
-    if (!chosen && !creates && !sim::NetworkExists(folder)) {
-      sim::CreateDemoNetwork(folder);
-      std::cerr << "Created the demo network in " << folder.string() << ".\n";
-    }
-    return Run(line, folder);
-  } catch (const UsageError& error) {
-    std::cerr << "tolvane-netsim: " << error.message << "\n"
-              << "Try 'tolvane-netsim "
-              << (line.command == nullptr ? "" : std::string(line.command->name) + " ")
-              << "--help'.\n";
-    return kUsage;
+    Define(tool, line);
+    tool.parse(argc, argv);  // the chosen command's callback does the work
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    return Answer(error, tool, line);
   } catch (const OutputFailed& failed) {
     return OutputFailure(failed.error);
   } catch (const std::exception& error) {
