@@ -65,11 +65,6 @@ class FolderResolver {
   // it without reading the folder again.
   void Added(const std::filesystem::path& folder, const std::string& name);
 
-  void Forget() {
-    listings_.clear();
-    roots_.clear();
-  }
-
  private:
   using Listing = std::unordered_map<std::string, std::vector<std::string>>;  // key -> names
   Listing& Read(const std::filesystem::path& folder, bool fresh);

@@ -16,26 +16,15 @@ using nlohmann::ordered_json;
 namespace {
 
 ordered_json ObjectJson(const ObjectIndex& objects, const Catalog& catalog, std::int64_t treeId,
-                        std::int64_t id,
-                        const std::unordered_map<std::int64_t, std::int64_t>& volumeOf) {
+                        std::int64_t id) {
   const ObjectRow* row = objects.Find(id);
-  ordered_json node;
-  node["name"] = row->name;
-  node["class"] = row->objectClass;
-  node["id"] = static_cast<std::uint32_t>(id);
-  if (auto found = volumeOf.find(id); found != volumeOf.end()) {
-    if (const VolumeRow* volume = catalog.Volume(found->second)) {
-      node["server"] = catalog.Server(volume->serverId)->name;
-      node["volume"] = volume->name;
-    }
+  ordered_json node = {{"name", row->name}, {"class", row->objectClass}, {"id", id}};
+  if (const VolumeRow* volume = catalog.Volume(row->volumeId)) {
+    node["server"] = catalog.Server(volume->serverId)->name;
+    node["volume"] = volume->name;
   }
-  const auto& children = objects.Children(treeId, id);
-  if (!children.empty()) {
-    ordered_json list = ordered_json::array();
-    for (std::int64_t child : children) {
-      list.push_back(ObjectJson(objects, catalog, treeId, child, volumeOf));
-    }
-    node["children"] = std::move(list);
+  for (std::int64_t child : objects.Children(treeId, id)) {
+    node["children"].push_back(ObjectJson(objects, catalog, treeId, child));
   }
   return node;
 }
@@ -69,120 +58,88 @@ std::string ExportNetworkJson(const fs::path& folder) {
   catalog.Load(*store);
   ObjectIndex objects;
   objects.Load(*store);
-  std::unordered_map<std::int64_t, std::int64_t> volumeOf;
-  {
-    auto q = store->Prepare("SELECT id, volume_id FROM objects WHERE volume_id IS NOT NULL");
-    while (q.Step()) volumeOf[q.Int(0)] = q.Int(1);
-  }
-  ordered_json root;
-  ordered_json trees = ordered_json::array();
+  const auto list = ordered_json::array();
+  ordered_json root = {{"trees", list},
+                       {"servers", list},
+                       {"assignments", list},
+                       {"workstation", {{"trees", list}, {"mappings", list}}}};
   for (const TreeRow& tree : catalog.Trees()) {
-    ordered_json node;
-    node["name"] = tree.name;
-    ordered_json list = ordered_json::array();
+    ordered_json node = {{"name", tree.name}, {"objects", list}};
     for (std::int64_t id : objects.Children(tree.id, 0)) {
-      list.push_back(ObjectJson(objects, catalog, tree.id, id, volumeOf));
+      node["objects"].push_back(ObjectJson(objects, catalog, tree.id, id));
     }
-    node["objects"] = std::move(list);
-    trees.push_back(std::move(node));
+    root["trees"].push_back(std::move(node));
   }
-  root["trees"] = std::move(trees);
 
-  ordered_json servers = ordered_json::array();
-  std::map<std::int64_t, std::pair<std::string, std::int64_t>> bindery;  // id -> name, server
+  std::map<std::int64_t, std::string> bindery;  // id -> name
   for (const ServerRow& server : catalog.Servers()) {
-    ordered_json node;
-    node["name"] = server.name;
+    ordered_json node = {{"name", server.name}};
     if (const TreeRow* tree = catalog.Tree(server.treeId)) node["tree"] = tree->name;
     node["major"] = server.major;
     node["minor"] = server.minor;
     node["up"] = server.up;
-    ordered_json entries = ordered_json::array();
     auto q = store->Prepare(
         "SELECT id, name, type FROM bindery WHERE server_id = ?1 ORDER BY name_key, type");
-    q.Bind(1, server.id);
-    while (q.Step()) {
-      entries.push_back({{"name", q.Text(1)}, {"type", q.Int(2)}, {"id", q.Int(0)}});
-      bindery[q.Int(0)] = {q.Text(1), server.id};
+    for (q.Bind(1, server.id); q.Step();) {
+      node["bindery"].push_back({{"name", q.Text(1)}, {"type", q.Int(2)}, {"id", q.Int(0)}});
+      bindery[q.Int(0)] = q.Text(1);
     }
-    if (!entries.empty()) node["bindery"] = std::move(entries);
-    ordered_json volumes = ordered_json::array();
+    node["volumes"] = list;
     for (const VolumeRow& volume : catalog.Volumes()) {
       if (volume.serverId != server.id) continue;
       std::vector<std::string> directories, files;
-      ListVolume(store->VolumeFolder(server.name, volume.name), &directories, &files);
-      volumes.push_back({{"name", volume.name},
-                         {"number", volume.number},
-                         {"directories", directories},
-                         {"files", files}});
+      ListVolume(volume.root, &directories, &files);
+      node["volumes"].push_back({{"name", volume.name},
+                                 {"number", volume.number},
+                                 {"directories", directories},
+                                 {"files", files}});
     }
-    node["volumes"] = std::move(volumes);
-    servers.push_back(std::move(node));
+    root["servers"].push_back(std::move(node));
   }
-  root["servers"] = std::move(servers);
 
-  ordered_json assignments = ordered_json::array();
   FolderResolver folders;
-  auto q = store->Prepare(
-      "SELECT volume_id, dir, object_id, rights FROM trustees ORDER BY volume_id, dir_key, id");
-  while (q.Step()) {
+  for (auto q = store->Prepare("SELECT volume_id, dir, object_id, rights FROM trustees "
+                               "ORDER BY volume_id, dir_key, id");
+       q.Step();) {
     const VolumeRow* volume = catalog.Volume(q.Int(0));
     const ServerRow* server = catalog.Server(volume->serverId);
-    ordered_json node;
-    node["server"] = server->name;
-    node["volume"] = volume->name;
-    std::string dir = q.Text(1);
-    node["directory"] = dir;
-    std::int64_t id = q.Int(2);
+    const std::string dir = q.Text(1);
+    ordered_json node = {{"server", server->name}, {"volume", volume->name}, {"directory", dir}};
+    const std::int64_t id = q.Int(2);
     if (const ObjectRow* row = objects.Find(id)) {
       node["object"] = objects.Dotted(id);
       if (row->treeId != server->treeId) node["tree"] = catalog.Tree(row->treeId)->name;
     } else if (auto found = bindery.find(id); found != bindery.end()) {
-      node["bindery"] = found->second.first;
+      node["bindery"] = found->second;
     } else {
       continue;  // a trustee that no longer exists cannot be described
     }
-    auto rights = static_cast<std::uint16_t>(q.Int(3));
-    std::string words = text::RightsText(rights);
-    if (text::ParseRightsText(words, nullptr) == rights) {
-      node["rights"] = words;
-    } else {
-      node["rights"] = rights;
-    }
+    // A mask with bits no word names stays a number.
+    const auto rights = static_cast<std::uint16_t>(q.Int(3));
+    const std::string words = text::RightsText(rights);
+    node["rights"] = text::ParseRightsText(words, nullptr) == rights ? ordered_json(words)
+                                                                     : ordered_json(rights);
     auto components = dir.empty() ? std::vector<std::string>{} : text::Split(dir, "/");
-    if (!folders.Resolve(store->VolumeFolder(server->name, volume->name), components, true)) {
-      node["missing"] = true;
-    }
-    assignments.push_back(std::move(node));
+    if (!folders.Resolve(volume->root, components, true)) node["missing"] = true;
+    root["assignments"].push_back(std::move(node));
   }
-  root["assignments"] = std::move(assignments);
 
-  ordered_json workstation;
-  ordered_json wsTrees = ordered_json::array();
-  {
-    auto wq = store->Prepare("SELECT tree_id FROM workstation_trees ORDER BY position");
-    while (wq.Step()) {
-      if (const TreeRow* tree = catalog.Tree(wq.Int(0))) wsTrees.push_back(tree->name);
-    }
+  ordered_json& workstation = root["workstation"];
+  for (auto q = store->Prepare("SELECT tree_id FROM workstation_trees ORDER BY position");
+       q.Step();) {
+    if (const TreeRow* tree = catalog.Tree(q.Int(0))) workstation["trees"].push_back(tree->name);
   }
-  workstation["trees"] = std::move(wsTrees);
-  ordered_json mappings = ordered_json::array();
-  {
-    auto mq = store->Prepare("SELECT drive, volume_id, path FROM drive_mappings ORDER BY drive");
-    while (mq.Step()) {
-      const VolumeRow* volume = catalog.Volume(mq.Int(1));
-      ordered_json node;
-      node["drive"] = mq.Text(0) + ":";
-      node["server"] = catalog.Server(volume->serverId)->name;
-      node["volume"] = volume->name;
-      std::string path = mq.Text(2);
-      std::replace(path.begin(), path.end(), '\\', '/');
-      if (!path.empty()) node["path"] = path;
-      mappings.push_back(std::move(node));
-    }
+  for (auto q = store->Prepare("SELECT drive, volume_id, path FROM drive_mappings ORDER BY drive");
+       q.Step();) {
+    const VolumeRow* volume = catalog.Volume(q.Int(1));
+    ordered_json node = {{"drive", q.Text(0) + ":"},
+                         {"server", catalog.Server(volume->serverId)->name},
+                         {"volume", volume->name}};
+    std::string path = q.Text(2);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (!path.empty()) node["path"] = path;
+    workstation["mappings"].push_back(std::move(node));
   }
-  workstation["mappings"] = std::move(mappings);
-  root["workstation"] = std::move(workstation);
   return root.dump(2) + "\n";
 }
 

@@ -22,21 +22,12 @@ namespace {
 // of texts, an object, a rights text or number, a bindery type ("user", "group" or a number),
 // the name of a tree, server or volume (at most `high` long), an object's name, a directory
 // path of a volume, a list of such paths.
+// clang-format off
 enum class Kind {
-  kText,
-  kTextOrNull,
-  kNumber,
-  kFlag,
-  kList,
-  kTexts,
-  kObject,
-  kRights,
-  kType,
-  kName,
-  kObjectName,
-  kPath,
-  kPaths
+  kText, kTextOrNull, kNumber, kFlag, kList, kTexts, kObject, kRights, kType, kName, kObjectName,
+  kPath, kPaths
 };
+// clang-format on
 using enum Kind;
 
 // Every field a description knows, with the kind of node it may stand in.
@@ -123,11 +114,7 @@ std::string CheckName(const std::string& name, std::int64_t maxLength, bool plai
 // The directories of a volume path: "/" and "\\" alike, one at either end ignored. `why`
 // says what is wrong with a component, if anything.
 std::vector<std::string> Components(const std::string& given, std::string* why = nullptr) {
-  std::string_view rest = given;
-  if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.remove_prefix(1);
-  if (!rest.empty() && (rest.back() == '/' || rest.back() == '\\')) rest.remove_suffix(1);
-  if (rest.empty()) return {};
-  auto components = text::Split(rest, "/\\");
+  auto components = ParseVolumePath("V:" + given)->directories;
   for (const auto& name : components) {
     if (why != nullptr && why->empty() && !ValidComponent(name, why)) {
       *why = text::Quote(given) + " holds " + *why;

@@ -230,11 +230,11 @@ void ObjectIndex::Load(Store& store, std::int64_t treeId) {
   byId_.clear();
   children_.clear();
   auto q = store.Prepare(
-      "SELECT id, tree_id, parent_id, name, class FROM objects "
+      "SELECT id, tree_id, parent_id, name, class, IFNULL(volume_id, 0) FROM objects "
       "WHERE ?1 = 0 OR tree_id = ?1 ORDER BY tree_id, parent_id, name_key, name");
   q.Bind(1, treeId);
   while (q.Step()) {
-    rows_.push_back({q.Int(0), q.Int(1), q.Int(2), q.Text(3), q.Text(4)});
+    rows_.push_back({q.Int(0), q.Int(1), q.Int(2), q.Text(3), q.Text(4), q.Int(5)});
   }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     byId_[rows_[i].id] = i;

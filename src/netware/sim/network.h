@@ -126,6 +126,7 @@ struct ObjectRow {
   std::int64_t parentId = 0;  // 0: directly below [Root]
   std::string name;
   std::string objectClass;
+  std::int64_t volumeId = 0;  // of a Volume object
 };
 
 // The object reached from the root through `rootFirst` (names in any case); 0 when none.
@@ -148,7 +149,6 @@ class ObjectIndex {
   std::vector<std::string> Path(std::int64_t id) const;
   // Children of `parentId` in `treeId`, by name (folded, then as stored).
   const std::vector<std::int64_t>& Children(std::int64_t treeId, std::int64_t parentId) const;
-  const std::vector<ObjectRow>& All() const { return rows_; }
 
  private:
   std::vector<ObjectRow> rows_;
@@ -163,7 +163,6 @@ class IdAllocator {
   explicit IdAllocator(Store& store);
   std::uint32_t Allocate(std::string_view identity);
   bool Take(std::uint32_t id);  // false when in use
-  bool InUse(std::uint32_t id) const { return used_.count(id) > 0; }
 
  private:
   std::unordered_set<std::uint32_t> used_;

@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "netware/data_folder.h"
 #include "netware/sim/controls.h"
 #include "netware/sim/round_trips.h"
 #include "netware/sim/sim_client.h"
@@ -37,15 +38,11 @@ const char* NonEmpty(const char* value) {
 
 std::filesystem::path DefaultNetworkFolder() {
   if (const char* folder = NonEmpty(std::getenv("TOLVANE_NETWORK"))) return folder;
-  if (const char* data = NonEmpty(std::getenv("XDG_DATA_HOME"))) {
-    std::filesystem::path base(data);
-    if (base.is_absolute()) return base / "tolvane" / "network";
-  }
-  const char* home = NonEmpty(std::getenv("HOME"));
-  if (home == nullptr) {
+  const std::filesystem::path data = nw::UserDataFolder();
+  if (data.empty()) {
     throw SimError("Cannot tell where the network lives: neither TOLVANE_NETWORK nor HOME is set.");
   }
-  return std::filesystem::path(home) / ".local" / "share" / "tolvane" / "network";
+  return data / "network";
 }
 
 bool NetworkFolderFromEnvironment() { return NonEmpty(std::getenv("TOLVANE_NETWORK")) != nullptr; }

@@ -108,8 +108,6 @@ std::string Query::Text(int column) const {
   return text == nullptr ? std::string() : std::string(text, sqlite3_column_bytes(stmt_, column));
 }
 
-bool Query::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-
 std::filesystem::path Store::DatabaseFile(const std::filesystem::path& folder) {
   return folder / "network.db";
 }

@@ -44,7 +44,6 @@ class Query {
   int Run();
   std::int64_t Int(int column) const;
   std::string Text(int column) const;
-  bool IsNull(int column) const;
 
  private:
   Store& store_;
