@@ -169,11 +169,9 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
   if (path == nullptr || iterHandle == nullptr || trustees == nullptr) return kInvalidParameter;
   return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (dirHandle != 0) return kBadDirectoryHandle;
-    const VolumeRow* volume = nullptr;
     VolumePath parsed;
-    if (VolumeOfPath(server, path, &volume, &parsed) != 0 || !parsed.valid) {
-      return nw::kNoMoreEntries;
-    }
+    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
+    if (volume == nullptr || !parsed.valid) return nw::kNoMoreEntries;
     // Keyset iteration: the handle is the key of the last trustee returned. The directory's
     // name is as its first trustee stored it.
     auto q = network_.GetStore().Prepare(
@@ -235,29 +233,22 @@ NWRCODE SimClient::NWGetObjectID(nw::NWCONN_HANDLE conn, const char* objName, st
   });
 }
 
-NWRCODE SimClient::VolumeOfPath(const ServerRow& server, const char* path, const VolumeRow** volume,
-                                VolumePath* parsed) {
+const VolumeRow* SimClient::VolumeOfPath(const ServerRow& server, const char* path,
+                                         VolumePath* parsed) {
   const Catalog& catalog = network_.Cached();
   auto given = ParseVolumePath(In(path));
-  if (!given) return nw::kVolumeDoesNotExist;
-  if (!given->server.empty() && catalog.ServerByName(given->server) != &server) {
-    return nw::kVolumeDoesNotExist;
+  if (!given || (!given->server.empty() && catalog.ServerByName(given->server) != &server)) {
+    return nullptr;
   }
-  *volume = catalog.VolumeByName(server.id, given->volume);
-  if (*volume == nullptr) return nw::kVolumeDoesNotExist;
   *parsed = std::move(*given);
-  return nw::kSuccess;
+  return catalog.VolumeByName(server.id, parsed->volume);
 }
 
-NWRCODE SimClient::DirectoryOfPath(const VolumeRow& volume, const VolumePath& parsed,
-                                   std::vector<std::string>* stored) {
-  if (!parsed.valid) return nw::kNoMoreEntries;
+std::optional<std::vector<std::string>> SimClient::DirectoryOfPath(const VolumeRow& volume,
+                                                                   const VolumePath& parsed) {
   // A hidden folder takes trustees although no listing shows it.
-  auto found = network_.Folders().Resolve(volume.root, parsed.directories, true,
-                                          /*hidden=*/true);
-  if (!found) return nw::kNoMoreEntries;
-  *stored = std::move(*found);
-  return nw::kSuccess;
+  if (!parsed.valid) return std::nullopt;
+  return network_.Folders().Resolve(volume.root, parsed.directories, true, /*hidden=*/true);
 }
 
 NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -274,14 +265,14 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
     if (!std::all_of(sequence, sequence + 4, [](std::uint8_t b) { return b == 0xFF; })) {
       return nw::kNoMoreEntries;
     }
-    const VolumeRow* volume = nullptr;
     VolumePath parsed;
-    if (NWRCODE code = VolumeOfPath(server, srchPath, &volume, &parsed)) return code;
-    std::vector<std::string> stored;
-    if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
+    const VolumeRow* volume = VolumeOfPath(server, srchPath, &parsed);
+    if (volume == nullptr) return nw::kVolumeDoesNotExist;
+    auto stored = DirectoryOfPath(*volume, parsed);
+    if (!stored) return nw::kNoMoreEntries;
     std::memset(sequence, 0, nw::kScanSequenceSize);
     if (dirName != nullptr &&
-        !Put(stored.empty() ? volume->name : stored.back(), dirName, dirNameSize)) {
+        !Put(stored->empty() ? volume->name : stored->back(), dirName, dirNameSize)) {
       return kBufferTooSmall;
     }
     if (dirDateTime != nullptr) *dirDateTime = 0;
@@ -297,9 +288,9 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
   return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
     if (path == nullptr) return kInvalidParameter;
     if (dirHandle != 0) return kBadDirectoryHandle;
-    const VolumeRow* volume = nullptr;
     VolumePath parsed;
-    if (NWRCODE code = VolumeOfPath(server, path, &volume, &parsed)) return code;
+    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
+    if (volume == nullptr) return nw::kVolumeDoesNotExist;
     // An NDS object anywhere, or a bindery object of this very server.
     if (objID == 0 || !network_.GetStore().Execute("SELECT 1 FROM objects WHERE id = ?1 UNION ALL "
                                                    "SELECT 1 FROM bindery WHERE id = ?1 AND "
@@ -307,10 +298,10 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
                                                    objID, server.id)) {
       return nw::kNoSuchObject;
     }
-    std::vector<std::string> stored;
-    if (NWRCODE code = DirectoryOfPath(*volume, parsed, &stored)) return code;
+    auto stored = DirectoryOfPath(*volume, parsed);
+    if (!stored) return nw::kNoMoreEntries;
     // Autocommit: stored before the code says so.
-    AddTrustee(network_.GetStore(), volume->id, text::Join(stored, "/"), objID, rightsMask);
+    AddTrustee(network_.GetStore(), volume->id, text::Join(*stored, "/"), objID, rightsMask);
     return nw::kSuccess;
   });
 }

@@ -2,6 +2,7 @@
 // The NetWare client library over the simulated network.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -71,13 +72,12 @@ class SimClient : public nw::NetWareClient {
   // `body(server)` on the connection's server when it is open and up, else the code to answer.
   template <typename Body>
   nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body);
-  // A full path's volume on the connection's server, and its directory as the volume's folders
-  // store it; else the code to answer (0x8998 no such volume, 0x899C no such directory).
+  // A full path's volume on the connection's server (nullptr: 0x8998 no such volume), and its
+  // directory as the volume's folders store it (nullopt: 0x899C no such directory).
   // NWAddTrustee and the directory information judge a path alike through these.
-  nw::NWRCODE VolumeOfPath(const ServerRow& server, const char* path, const VolumeRow** volume,
-                           VolumePath* parsed);
-  nw::NWRCODE DirectoryOfPath(const VolumeRow& volume, const VolumePath& parsed,
-                              std::vector<std::string>* stored);
+  const VolumeRow* VolumeOfPath(const ServerRow& server, const char* path, VolumePath* parsed);
+  std::optional<std::vector<std::string>> DirectoryOfPath(const VolumeRow& volume,
+                                                          const VolumePath& parsed);
 
   Network& network_;
   std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server

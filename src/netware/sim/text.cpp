@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 namespace sim::text {
 namespace {
@@ -16,19 +17,11 @@ constexpr std::array<char32_t, 32> kHigh = {
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    return;
   }
+  const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // continuation bytes
+  out += static_cast<char>(((0xF0 << (3 - extra)) & 0xFF) | (c >> (6 * extra)));
+  for (int k = extra - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
 
 // Decodes one character at `i`, advancing it; nullopt for malformed UTF-8.
@@ -53,27 +46,20 @@ std::optional<char32_t> NextChar(std::string_view s, std::size_t& i) {
 
 std::optional<unsigned char> ToCp1252(char32_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
-  for (std::size_t k = 0; k < kHigh.size(); ++k) {
-    if (kHigh[k] == c) return static_cast<unsigned char>(0x80 + k);
-  }
-  return std::nullopt;
+  auto found = std::find(kHigh.begin(), kHigh.end(), c);
+  if (found == kHigh.end()) return std::nullopt;
+  return static_cast<unsigned char>(0x80 + (found - kHigh.begin()));
 }
 
+// Latin-1 lower case letters fold by 0x20; the code page's extra letters pair by table.
 char32_t FoldChar(char32_t c) {
-  if (c >= 'a' && c <= 'z') return c - 0x20;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-  switch (c) {
-    case 0xFF:
-      return 0x178;
-    case 0x161:
-      return 0x160;
-    case 0x153:
-      return 0x152;
-    case 0x17E:
-      return 0x17D;
-    default:
-      return c;
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+  constexpr std::pair<char32_t, char32_t> kPairs[] = {
+      {0xFF, 0x178}, {0x161, 0x160}, {0x153, 0x152}, {0x17E, 0x17D}};
+  for (auto [lower, upper] : kPairs) {
+    if (c == lower) return upper;
   }
+  return c;
 }
 
 }  // namespace
