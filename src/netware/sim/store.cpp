@@ -14,7 +14,7 @@ int CountCommit(void*) {
 }
 constexpr auto kLookInterval = std::chrono::milliseconds(2);
 
-constexpr int kBusyWaitMs = 2000;
+constexpr int kLockWaitMs = 2000;
 
 // Names keep their stored spelling in `name`; `name_key` is the folded form every lookup
 // uses. Object IDs are the objects' own 32-bit IDs, shared by NDS and bindery objects.
@@ -58,7 +58,7 @@ sqlite3* Connect(const std::filesystem::path& file, int flags, const char* made)
     sqlite3_close(db);
     throw SimError("The network store " + file.string() + " cannot be " + made + ": " + why + ".");
   }
-  sqlite3_busy_timeout(db, kBusyWaitMs);
+  sqlite3_busy_timeout(db, kLockWaitMs);
   return db;
 }
 
