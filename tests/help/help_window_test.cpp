@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -116,8 +115,8 @@ class HelpWindow : public ::testing::Test, protected testing_support::WindowScen
     EXPECT_EQ(Page(tab)->childAt(spot), nullptr);
     return spot;
   }
-  void ClickTab(int tab, Qt::MouseButton button) {
-    QTest::mouseClick(form->SSTab1->tabBar(), button, {},
+  void ClickTab(int tab) {
+    QTest::mouseClick(form->SSTab1->tabBar(), Qt::LeftButton, {},
                       form->SSTab1->tabBar()->tabRect(tab).center());
   }
   std::pair<int, int> TabNumbers() const {
@@ -169,9 +168,6 @@ TEST_F(HelpWindow, HelpMenuOpensTheContentsAndTheViewerFollowsLinksBackAndForwar
   ClickLink("Select Volume");
   EXPECT_EQ(seen(), std::make_pair(11, std::string("Tolvane Help - Select Volume")));
   EXPECT_THAT(ViewerText(), StartsWith("Select Volume\nBrowse the chosen tree down"));
-  ClickLink("Select Tree");
-  EXPECT_EQ(app::HelpViewerTopic(), 10);
-  ClickButton("&Back");
   ClickButton("&Back");
   EXPECT_EQ(app::HelpViewerTopic(), 1);
   ClickButton("&Forward");
@@ -213,7 +209,7 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.target->objectName().toStdString() << " tab " << c.tab);
-    ClickTab(c.tab, Qt::LeftButton);
+    ClickTab(c.tab);
     desktop.whatsThisShown.clear();
     desktop.popupsShown = 0;
     desktop.popupAnswers = {c.answer};
