@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -26,7 +27,7 @@ constexpr int kFailed = 1;
 
 // What the command line says; the chosen command's callback acts on it.
 struct Line {
-  std::string network, topic, file, server, volume, drive, path;
+  std::string network, file, server, volume, drive, path;
   bool force = false;
   sim::GenerateOptions generate;
   bool wordBeforeCommand = false;  // a word that is no command stands before the command
@@ -86,16 +87,13 @@ CLI::Option* Valued(CLI::App* command, const std::string& name, T& into) {
 template <typename T>
 void Count(CLI::App* generate, const std::string& name, T& into) {
   Valued(generate, name, into)->transform([name](const std::string& value) {
-    std::size_t used = 0;
-    long long number = -1;
-    try {
-      number = std::stoll(value, &used);
-    } catch (const std::exception&) {
+    char* end = nullptr;
+    const long long number = std::strtoll(value.c_str(), &end, 10);
+    if (value.empty()) return value;  // said as a value left out
+    if (*end != '\0' || number < 0 || number > 100000000) {
+      throw CLI::ValidationError(name + " needs a whole number from 0 up, not \"" + value + "\"");
     }
-    if (value.empty() || (used == value.size() && number >= 0 && number <= 100000000)) {
-      return value.empty() ? value : std::to_string(number);
-    }
-    throw CLI::ValidationError(name + " needs a whole number from 0 up, not \"" + value + "\"");
+    return std::to_string(number);
   });
 }
 
@@ -314,7 +312,7 @@ void Define(CLI::App& tool, Line& line) {
   tool.require_subcommand(1, 1);
   tool.fallthrough();  // the tool's options may follow the command
   CLI::App* help = tool.add_subcommand("help");
-  help->add_option("command", line.topic)->check([&tool](const std::string& name) {
+  help->add_option("command")->check([&tool](const std::string& name) {
     return Command(tool, name) != nullptr ? std::string() : "unknown command \"" + name + "\"";
   });
   help->callback([help] { std::cout << Help(help); });
@@ -332,7 +330,7 @@ void Define(CLI::App& tool, Line& line) {
 
 // The tool's words for what CLI11 found wrong in the command line of `command` (nullptr for
 // none); "" when the usage is the answer.
-std::string Mistake(const CLI::ParseError& error, const CLI::App& tool, const CLI::App* command) {
+std::string Said(const CLI::Error& error, const CLI::App& tool, const CLI::App* command) {
   std::string said = error.what();
   if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
     return said.substr(said.find(": ") + 2);  // the checks here name the option themselves
@@ -359,6 +357,20 @@ std::string Mistake(const CLI::ParseError& error, const CLI::App& tool, const CL
   return extras.empty() ? said : "unexpected argument \"" + extras.front() + "\"";
 }
 
+// The failure message of a command line CLI11 did not take: the mistake and where to read
+// more, or the usage when no command was given.
+std::string Failure(const CLI::App& tool, const CLI::Error& error, bool wordBeforeCommand) {
+  const auto parsed = tool.get_subcommands();
+  const CLI::App* command = parsed.empty() ? nullptr : parsed.front();
+  if (wordBeforeCommand || (command != nullptr && command->get_name() == "help")) {
+    command = nullptr;
+  }
+  const std::string said = Said(error, tool, command);
+  if (said.empty()) return Help(&tool);
+  return "tolvane-netsim: " + said + "\nTry 'tolvane-netsim " +
+         (command == nullptr ? "" : command->get_name() + " ") + "--help'.\n";
+}
+
 // A write to standard output failed: said, unless the reader went away (a closed pipe).
 int OutputFailure(int error) {
   if (error != EPIPE) {
@@ -366,29 +378,6 @@ int OutputFailure(int error) {
               << "\n";
   }
   return kFailed;
-}
-
-// The answer to a command line CLI11 did not take: the usage asked for, else the mistake.
-int Answer(const CLI::ParseError& error, const CLI::App& tool, const Line& line) {
-  const auto parsed = tool.get_subcommands();
-  const CLI::App* command = parsed.empty() ? nullptr : parsed.front();
-  if (error.get_exit_code() == 0 || tool.get_help_ptr()->count() > 0 ||
-      (command != nullptr && command->get_help_ptr()->count() > 0)) {
-    const bool version = dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr;
-    std::cout << (version ? error.what() + std::string("\n") : tool.help());
-    return 0;
-  }
-  if (line.wordBeforeCommand || (command != nullptr && command->get_name() == "help")) {
-    command = nullptr;
-  }
-  const std::string mistake = Mistake(error, tool, command);
-  if (mistake.empty()) {
-    std::cerr << Help(&tool);
-  } else {
-    std::cerr << "tolvane-netsim: " << mistake << "\nTry 'tolvane-netsim "
-              << (command == nullptr ? "" : command->get_name() + " ") << "--help'.\n";
-  }
-  return kUsage;
 }
 
 int Main(int argc, char** argv) {
@@ -399,10 +388,22 @@ int Main(int argc, char** argv) {
   Line line;
   try {
     Define(tool, line);
+    tool.failure_message([&line](const CLI::App* app, const CLI::Error& error) {
+      return Failure(*app, error, line.wordBeforeCommand);
+    });
     tool.parse(argc, argv);  // the chosen command's callback does the work
     return 0;
+  } catch (const CLI::CallForVersion& version) {
+    std::cout << version.what() << "\n";
+    return 0;
   } catch (const CLI::ParseError& error) {
-    return Answer(error, tool, line);
+    const auto parsed = tool.get_subcommands();
+    if (tool.get_help_ptr()->count() > 0 ||
+        (!parsed.empty() && parsed.front()->get_help_ptr()->count() > 0)) {
+      return tool.exit(CLI::CallForHelp());  // even when the rest of the line is wrong
+    }
+    tool.exit(error);
+    return kUsage;
   } catch (const OutputFailed& failed) {
     return OutputFailure(failed.error);
   } catch (const std::exception& error) {

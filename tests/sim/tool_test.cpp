@@ -25,14 +25,16 @@ using testing_support::WriteFileBytes;
 
 class ToolTest : public ::testing::Test {
  protected:
-  // Runs the tool on the test's network folder with `args` (already quoted for the shell):
-  // its exit status, and what it wrote to stdout and stderr.
-  std::tuple<int, std::string, std::string> Run(const std::string& args) {
+  // Runs the tool with `args` (already quoted for the shell) on the test's network folder, or
+  // with no --network on the default folder in the test's own data folder: its exit status,
+  // and what it wrote to stdout and stderr.
+  std::tuple<int, std::string, std::string> Run(const std::string& args, bool named = true) {
     fs::path out = temp_ / "stdout", err = temp_ / "stderr";
-    int status =
-        std::system(("'" + std::string(NETSIM_TOOL) + "' --network '" + network().string() + "' " +
-                     args + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null")
-                        .c_str());
+    std::string tool = "env -u TOLVANE_NETWORK XDG_DATA_HOME='" + (temp_ / "data").string() +
+                       "' '" + NETSIM_TOOL + "' ";
+    if (named) tool += "--network '" + network().string() + "' ";
+    int status = std::system(
+        (tool + args + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
   }
   std::string Out(const std::string& args) { return std::get<1>(Run(args)); }
@@ -101,6 +103,11 @@ const char* kDescription = R"json({
     { "server": "FS1", "volume": "SYS", "object": "JSmith.ACME", "rights": "Supervisor" },
     { "server": "FS1", "volume": "VOL1", "directory": "Data", "object": "JSmith.ACME",
       "rights": "Read" } ] })json";
+// kDescription as dump prints it.
+const char* kDumped =
+    "T,JSmith.ACME,FS1,SYS:,Supervisor\n"
+    "T,JSmith.ACME,FS1,SYS:\\Apps\\Word,Read-Write-FileScan\n"
+    "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n";
 
 TEST_F(ToolTest, LoadsAGoodDescriptionOnlyThenDumpsAndClearsOneVolume) {
   auto description = nlohmann::json::parse(kDescription);
@@ -112,10 +119,7 @@ TEST_F(ToolTest, LoadsAGoodDescriptionOnlyThenDumpsAndClearsOneVolume) {
   EXPECT_FALSE(fs::exists(network()));
 
   ASSERT_EQ(std::get<0>(Run("load " + Write(kDescription))), 0);
-  EXPECT_EQ(Out("dump"),
-            "T,JSmith.ACME,FS1,SYS:,Supervisor\n"
-            "T,JSmith.ACME,FS1,SYS:\\Apps\\Word,Read-Write-FileScan\n"
-            "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n");
+  EXPECT_EQ(Out("dump"), kDumped);
   EXPECT_EQ(Run("clear --server FS1 --volume SYS"),
             std::tuple(0, "Removed 2 assignments of FS1/SYS.\n", ""));
   EXPECT_EQ(Out("dump"), "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n");
@@ -139,41 +143,133 @@ TEST_F(ToolTest, CreatingNeverReplacesWhatIsNotANetworkAndANetworkOnlyWhenForced
   EXPECT_NE(Out("dump"), "");
 }
 
-TEST_F(ToolTest, BadCommandLinesGetUsage) {
-  for (auto [args, message] :
-       {std::pair{"", "Usage"},
-        {"frobnicate", "unknown command \"frobnicate\"\nTry 'tolvane-netsim --help'."},
-        {"help frobnicate", "unknown command \"frobnicate\""},
-        {"clear --server FS1", "--volume is missing"},
-        {"generate --users many", "--users needs a whole number"},
-        {"dump --bogus", "unknown option --bogus\nTry 'tolvane-netsim dump --help'."},
-        {"--bogus dump", "unknown option --bogus"},
-        {"create-demo --force=no", "unknown option --force=no"},
-        {"dump --server", "--server needs a value"},
-        {"server-down FS1 FS2", "unexpected argument \"FS2\""},
-        {"map H:", "name the drive and the path to map"}}) {
-    auto [status, out, err] = Run(args);
-    EXPECT_EQ(status, 2) << args;
-    EXPECT_NE(err.find(message), std::string::npos) << args << ": " << err;
+TEST_F(ToolTest, EachCommandSaysWhatItDidOrWhyNot) {
+  const std::string in = " in " + network().string() + ".\n";
+  const std::string copy = (temp_ / "copy.json").string();
+  struct Step {
+    std::string args;
+    int status;
+    std::string out, err;
+  } steps[] = {
+      {"create-empty", 0, "Created an empty network" + in, ""},
+      {"load " + Write(kDescription), 0,
+       "Loaded " + (temp_ / "net.json").string() + " into " + network().string() + ".\n", ""},
+      {"server-down fs1", 0, "The server fs1 is down.\n", ""},
+      {"map H: '\\\\FS1\\SYS\\Apps'", 1, "",
+       "tolvane-netsim: cannot map H:: the server FS1 is down.\n"},
+      {"server-up FS1", 0, "The server FS1 is up.\n", ""},
+      {"map H: '\\\\FS1\\SYS\\Apps'", 0, "Mapped H: to \\\\FS1\\SYS\\Apps.\n", ""},
+      {"unmap h:", 0, "Removed the mapping of h:.\n", ""},
+      {"unmap H", 1, "", "tolvane-netsim: the drive H is not mapped.\n"},
+      {"server-up FS9", 1, "", "tolvane-netsim: There is no server \"FS9\".\n"},
+      {"export '" + copy + "'", 0, "", ""},
+      {"create-demo", 1, "",
+       "tolvane-netsim: A network already exists in " + network().string() +
+           "; add --force to replace it.\n"},
+      {"create-demo --force", 0, "Created the demo network" + in,
+       "Removed the network that was in \"" + network().string() + "\".\n"},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(Run(step.args), std::tuple(step.status, step.out, step.err)) << step.args;
   }
+  // The copy is the network as it was before the demo replaced it.
+  ASSERT_EQ(std::get<0>(Run("load '" + copy + "' --force")), 0);
+  EXPECT_EQ(Out("dump"), kDumped);
+
+  // Counts are decimal: 010 users are ten, not eight.
+  fs::remove_all(network());
+  auto [status, out, err] =
+      Run("generate --users 010 --groups 0 --roles 0 --units 0 --directories 1 --assignments 0");
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_EQ(out.rfind("Generated 10 objects, 1 directories and 0 assignments" +
+                          in.substr(0, in.size() - 2) + " (",
+                      0),
+            0u)
+      << out;
 }
 
-TEST_F(ToolTest, EveryCommandTellsItsUsageOnHelpAndDoesNothing) {
+// Run on the default folder, where a command that works on a network would first make the
+// demo network: a mistake is said before anything is made.
+TEST_F(ToolTest, BadCommandLinesGetUsageAndTouchNoNetwork) {
+  for (auto [args, message, command] : {
+           std::tuple{"frobnicate", "unknown command \"frobnicate\"", ""},
+           {"frobnicate dump", "unknown command \"frobnicate\"", ""},
+           {"help frobnicate", "unknown command \"frobnicate\"", ""},
+           {"clear --server FS1", "--volume is missing", "clear "},
+           {"server-up", "name the server", "server-up "},
+           {"map H:", "name the drive and the path to map", "map "},
+           {"server-down FS1 FS2", "unexpected argument \"FS2\"", "server-down "},
+           {"dump --volume SYS", "--volume needs --server", "dump "},
+           {"dump --sever FS1", "unknown option --sever", "dump "},
+           {"--bogus dump", "unknown option --bogus", "dump "},
+           {"create-demo --force=no", "unknown option --force=no", "create-demo "},
+           {"dump --server --volume SYS", "--server needs a value", "dump "},
+           {"--network dump", "--network needs a folder", "dump "},
+           {"generate --tree", "--tree needs a value", "generate "},
+           {"generate --users many", "--users needs a whole number from 0 up, not \"many\"",
+            "generate "},
+           {"generate --depth 100000001",
+            "--depth needs a whole number from 0 up, not \"100000001\"", "generate "},
+           {"generate --seed -1", "--seed needs a whole number from 0 up, not \"-1\"", "generate "},
+       }) {
+    EXPECT_EQ(Run(args, false), std::tuple(2, "",
+                                           "tolvane-netsim: " + std::string(message) +
+                                               "\nTry 'tolvane-netsim " + command + "--help'.\n"))
+        << args;
+  }
+  EXPECT_FALSE(fs::exists(temp_ / "data"));
+}
+
+TEST_F(ToolTest, HelpTellsTheUsageOnStandardOutputAndDoesNothing) {
+  const std::string usage = R"(Usage: tolvane-netsim [--network DIR] <command> [options]
+
+The network folder is DIR, else $TOLVANE_NETWORK, else the default folder
+(created with the demo network when first needed).
+
+Commands:
+  create-demo [--force]
+  create-empty [--force]
+  load <file.json> [--force]
+  export [<file.json>]
+  dump [--server S [--volume V]]
+  clear --server S --volume V
+  server-down <server>
+  server-up <server>
+  map <drive> <\\SERVER\VOLUME\>
+  unmap <letter>
+  generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]
+         [--assignments N] [--depth N] [--crowded N] [--seed N]
+         [--tree NAME] [--server NAME] [--volume NAME] [--force]
+
+'tolvane-netsim <command> --help' tells more about a command.
+)";
+  for (const char* args : {"--help", "-h", "help", "help --help"}) {
+    EXPECT_EQ(Run(args), std::tuple(0, usage, "")) << args;
+  }
+  EXPECT_EQ(Run(""), std::tuple(2, "", usage));  // no command at all
+
+  // A command's usage: the synopsis the tool's usage lists, then what the command does.
+  const std::string prefix = "Usage: tolvane-netsim [--network DIR] ";
   for (const char* command : {"create-demo", "create-empty", "load", "export", "dump", "clear",
                               "server-down", "server-up", "map", "unmap", "generate"}) {
-    const std::string usage = std::string("Usage: tolvane-netsim [--network DIR] ") + command;
-    for (const std::string& args : {std::string(command) + " --help",
-                                    std::string("help ") + command, std::string("-h ") + command}) {
-      auto [status, out, err] = Run(args);
-      EXPECT_EQ(status, 0) << args;
-      EXPECT_EQ(out.rfind(usage, 0), 0u) << args << ": " << out;
-      EXPECT_EQ(err, "") << args;
+    const std::string help = Out(std::string(command) + " --help");
+    const std::string synopsis = help.substr(prefix.size(), help.find('\n') - prefix.size());
+    EXPECT_EQ(help.rfind(prefix + command, 0), 0u) << help;
+    EXPECT_NE(usage.find("\n  " + synopsis + "\n"), std::string::npos) << synopsis;
+    for (const std::string& args : {"help " + std::string(command), "-h " + std::string(command)}) {
+      EXPECT_EQ(Run(args), std::tuple(0, help, "")) << args;
     }
   }
+  EXPECT_EQ(Out("generate --users many --help"), Out("generate --help"));  // help comes first
+  EXPECT_EQ(Out("dump --help"),
+            R"(Usage: tolvane-netsim [--network DIR] dump [--server S [--volume V]]
+
+Prints every assignment, one a line, sorted:
+  tree,dotted object name,server,VOLUME:\Dir\Sub,rights text
+  --server S   only the volumes of server S
+  --volume V   only volume V of that server
+)");
   EXPECT_FALSE(fs::exists(network()));
-  auto [status, out, err] = Run("--help");
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("'tolvane-netsim <command> --help' tells more"), std::string::npos) << out;
 }
 
 TEST_F(ToolTest, AForcedReplacementThatFailsLeavesTheOldNetworkByteForByteAndNothingBeside) {
@@ -209,10 +305,7 @@ TEST_F(ToolTest, AForcedReplacementThatFailsLeavesTheOldNetworkByteForByteAndNot
   }
   // A good one replaces it whole.
   ASSERT_EQ(std::get<0>(Run("load " + Write(kDescription) + " --force")), 0);
-  EXPECT_EQ(Out("dump"),
-            "T,JSmith.ACME,FS1,SYS:,Supervisor\n"
-            "T,JSmith.ACME,FS1,SYS:\\Apps\\Word,Read-Write-FileScan\n"
-            "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n");
+  EXPECT_EQ(Out("dump"), kDumped);
   EXPECT_FALSE(fs::exists(network() / "volumes" / "FS2"));
   EXPECT_EQ(Beside(), std::vector<std::string>{"net"});
 }
