@@ -532,6 +532,14 @@ TEST_F(SimTest, ARefusedDescriptionNamesThePlaceAndLeavesNothingOfItBehind) {
       {more("A/../../x", "Read"),
        "servers[0].volumes[0].directories[1]: \"A/../../x\" holds the name \"..\""},
       {R"({ "servers": [ { "name": "fs1" } ] })", "servers[0].name: duplicate name"},
+      {R"({ "servers": [ { "name": "FS2", "volumes": [ { "name": "V", "size": 1 } ] } ] })",
+       "servers[0].volumes[0]: unknown field \"size\""},
+      {R"({ "trees": [ { "objects": [] } ] })", "trees[0]: the field \"name\" is missing"},
+      {R"({ "servers": [ { "name": "FS2", "major": "4" } ] })",
+       "servers[0].major: must be a whole number"},
+      {R"({ "servers": [ { "name": "FS 2" } ] })",
+       "servers[0].name: the name \"FS 2\" holds the character \" \""},
+      {R"({ "workstation": { "trees": [ 1 ] } })", "workstation.trees[0]: must be a text"},
       {"[1, 2]", "JSON"},
   };
   for (const auto& [text, message] : cases) {
