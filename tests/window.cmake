@@ -11,4 +11,4 @@ tolvane_add_test(accessibility_test QT
 # Where the program keeps its files and finds its help file (no Qt).
 tolvane_add_test(program_folder_test
   SOURCES window/program_folder_test.cpp
-  LIBS tolvane_test_files tolvane_window)
+  LIBS tolvane_test_files tolvane_program_folder tolvane_netware)

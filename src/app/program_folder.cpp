@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -20,10 +19,6 @@ bool Writable(const std::filesystem::path& folder) {
   return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-const char* NonEmpty(const char* value) {
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
 }  // namespace
 
 ProgramFolders ChooseProgramFolders(const std::filesystem::path& programDir,
@@ -39,17 +34,6 @@ ProgramFolders ChooseProgramFolders(const std::filesystem::path& programDir,
     folders.perUser = true;
   }
   return folders;
-}
-
-std::filesystem::path UserDataFolder() {
-  if (const char* data = NonEmpty(std::getenv("XDG_DATA_HOME"))) {
-    const std::filesystem::path base(data);
-    if (base.is_absolute()) return base / "tolvane";
-  }
-  if (const char* home = NonEmpty(std::getenv("HOME"))) {
-    return std::filesystem::path(home) / ".local" / "share" / "tolvane";
-  }
-  return {};
 }
 
 void EnsureFolder(const std::filesystem::path& folder) {

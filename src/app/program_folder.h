@@ -24,10 +24,6 @@ struct ProgramFolders {
 ProgramFolders ChooseProgramFolders(const std::filesystem::path& programDir,
                                     const std::filesystem::path& userFolder);
 
-// $XDG_DATA_HOME/tolvane when that is an absolute path, else $HOME/.local/share/tolvane;
-// empty when neither is set.
-std::filesystem::path UserDataFolder();
-
 // Makes `folder` and its parents when missing. Throws std::runtime_error that names the
 // folder and why when it cannot be made or is not a folder.
 void EnsureFolder(const std::filesystem::path& folder);

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 
 #include "app/help_viewer.h"
+#include "netware/data_folder.h"
 
 namespace app {
 
@@ -146,7 +147,7 @@ const ProgramFolders& QtDesktop::Folders() {
   if (!folders_) {
     const std::string dir =
         programDir_.empty() ? QCoreApplication::applicationDirPath().toStdString() : programDir_;
-    folders_ = ChooseProgramFolders(dir, UserDataFolder());
+    folders_ = ChooseProgramFolders(dir, nw::UserDataFolder());
   }
   return *folders_;
 }

@@ -1,7 +1,6 @@
 #include "formats/rights_text.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace formats {
 namespace {
@@ -20,11 +19,10 @@ constexpr RightWord kRightWords[] = {
     {"Modify", TR_MODIFY, TR_MODIFY},     {"Supervisor", TR_SUPERVISOR, TR_SUPERVISOR},
 };
 
+// ASCII only: a locale's case rules (a Turkish dotless i) must not make a word a right.
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return std::ranges::equal(a, b, {}, lower, lower);
 }
 
 }  // namespace

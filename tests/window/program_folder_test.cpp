@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "netware/data_folder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -85,7 +86,7 @@ TEST(ProgramFolderTest, ThePerUserFolderFollowsXdgDataHomeElseHome) {
     SCOPED_TRACE(row.data ? row.data : "(unset)");
     row.data ? setenv("XDG_DATA_HOME", row.data, 1) : unsetenv("XDG_DATA_HOME");
     row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
-    EXPECT_EQ(app::UserDataFolder(), std::filesystem::path(row.expected));
+    EXPECT_EQ(nw::UserDataFolder(), std::filesystem::path(row.expected));
   }
   unsetenv("XDG_DATA_HOME");
   setenv("HOME", savedHome.c_str(), 1);
