@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QKeySequence>
+#include <QScopeGuard>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QWhatsThis>
@@ -50,10 +51,7 @@ void Form1::SSTab1_MouseButton(int Button, int, float, float) {
   if (SSTab1->currentIndex() == 0) SetHelpNumbers(SSTab1, 2, 2);
   if (SSTab1->currentIndex() == 1) SetHelpNumbers(SSTab1, 3, 3);
   // ThisControl names the control only while its pop-up is open, even if a handler fails.
-  struct Clear {
-    QWidget*& control;
-    ~Clear() { control = nullptr; }
-  } clear{ThisControl};
+  const auto clear = qScopeGuard([this] { ThisControl = nullptr; });
   if (Button == 2) {
     ThisControl = SSTab1;
     Desk().PopupMenu(mnuWhatsThis);
