@@ -25,6 +25,27 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, {}, lower, lower);
 }
 
+// The mask of the words' bits in `column`; nullopt, with the word in `badWord` when asked,
+// at the first word that is no right.
+std::optional<std::uint16_t> MaskOf(std::string_view text, std::uint16_t RightWord::*column,
+                                    std::string* badWord) {
+  std::uint16_t mask = 0;
+  if (text.empty()) return mask;
+  for (std::size_t start = 0;;) {
+    const std::size_t dash = std::min(text.find('-', start), text.size());
+    const std::string_view word = text.substr(start, dash - start);
+    const auto* right = std::ranges::find_if(
+        kRightWords, [&](const RightWord& known) { return EqualIgnoringCase(word, known.word); });
+    if (right == std::end(kRightWords)) {
+      if (badWord != nullptr) *badWord = word;
+      return std::nullopt;
+    }
+    mask |= (*right).*column;
+    if (dash == text.size()) return mask;
+    start = dash + 1;
+  }
+}
+
 }  // namespace
 
 std::string BuildRightsText(std::uint16_t mask) {
@@ -38,18 +59,11 @@ std::string BuildRightsText(std::uint16_t mask) {
 }
 
 std::optional<std::uint16_t> RightsMaskFromText(std::string_view rightsText) {
-  std::uint16_t mask = 0;
-  if (rightsText.empty()) return mask;
-  for (std::size_t start = 0;;) {
-    const std::size_t dash = std::min(rightsText.find('-', start), rightsText.size());
-    const std::string_view word = rightsText.substr(start, dash - start);
-    const auto* right = std::ranges::find_if(
-        kRightWords, [&](const RightWord& known) { return EqualIgnoringCase(word, known.word); });
-    if (right == std::end(kRightWords)) return std::nullopt;
-    mask |= right->granted;
-    if (dash == rightsText.size()) return mask;
-    start = dash + 1;
-  }
+  return MaskOf(rightsText, &RightWord::granted, nullptr);
+}
+
+std::optional<std::uint16_t> RightsBitsFromText(std::string_view rightsText, std::string* badWord) {
+  return MaskOf(rightsText, &RightWord::captured, badWord);
 }
 
 }  // namespace formats

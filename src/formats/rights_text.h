@@ -28,4 +28,10 @@ std::string BuildRightsText(std::uint16_t mask);
 // granting it would silently drop the right meant.
 std::optional<std::uint16_t> RightsMaskFromText(std::string_view rightsText);
 
+// The words' own bits, as a capture finds them ("Read" 0x0001): how a description of a
+// network names stored rights. nullopt as above, with the first word that is no right in
+// `badWord` when given.
+std::optional<std::uint16_t> RightsBitsFromText(std::string_view rightsText,
+                                                std::string* badWord = nullptr);
+
 }  // namespace formats
