@@ -70,32 +70,23 @@ std::vector<std::string> DumpAssignments(const fs::path& folder, const std::stri
   }
   ObjectIndex objects;
   objects.Load(*store);
-  struct Bindery {
-    std::int64_t serverId;
-    std::string name;
-  };
-  std::unordered_map<std::int64_t, Bindery> bindery;
-  {
-    auto q = store->Prepare("SELECT id, server_id, name FROM bindery");
-    while (q.Step()) bindery[q.Int(0)] = {q.Int(1), q.Text(2)};
+  std::unordered_map<std::int64_t, std::string> names;  // trustee ID -> "tree,name"
+  // A bindery trustee: its bindery name, in the tree its server stands in.
+  for (auto q = store->Prepare(
+           "SELECT b.id, IFNULL(t.name, '') || ',' || b.name FROM bindery b "
+           "JOIN servers s ON s.id = b.server_id LEFT JOIN trees t ON t.id = s.tree_id");
+       q.Step();) {
+    names[q.Int(0)] = q.Text(1);
   }
-  std::unordered_map<std::int64_t, std::string> names;  // object ID -> "tree,dotted name"
   auto trusteeName = [&](std::int64_t id) -> const std::string& {
-    auto found = names.find(id);
-    if (found != names.end()) return found->second;
-    std::string name;
-    if (const ObjectRow* row = objects.Find(id)) {
+    auto [found, added] = names.try_emplace(id);
+    if (const ObjectRow* row = added ? objects.Find(id) : nullptr) {
       const TreeRow* tree = catalog.Tree(row->treeId);
-      name = (tree != nullptr ? tree->name : "") + "," + objects.Dotted(id);
-    } else if (auto b = bindery.find(id); b != bindery.end()) {
-      // A bindery trustee: its bindery name, in the tree its server stands in.
-      const ServerRow* owner = catalog.Server(b->second.serverId);
-      const TreeRow* tree = owner != nullptr ? catalog.Tree(owner->treeId) : nullptr;
-      name = (tree != nullptr ? tree->name : "") + "," + b->second.name;
-    } else {
-      name = ",#" + std::to_string(id);  // no such object any more
+      found->second = (tree != nullptr ? tree->name : "") + "," + objects.Dotted(id);
+    } else if (added) {
+      found->second = ",#" + std::to_string(id);  // no such object any more
     }
-    return names.emplace(id, std::move(name)).first->second;
+    return found->second;
   };
   std::vector<std::string> lines;
   auto q = store->Prepare(

@@ -35,13 +35,9 @@ const char* Pick(const char* const (&list)[N], std::size_t i) {
 }
 
 // The standard engines are the same everywhere; the distributions are not, so none is used.
-class Random {
- public:
-  explicit Random(std::uint32_t seed) : engine_(seed) {}
-  std::size_t Below(std::size_t n) { return n == 0 ? 0 : engine_() % n; }
-
- private:
-  std::mt19937 engine_;
+struct Random {
+  std::mt19937 engine;
+  std::size_t Below(std::size_t n) { return n == 0 ? 0 : engine() % n; }
 };
 
 struct Container {
@@ -89,7 +85,7 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
           "The tree " + options.tree + " exists already.");
     Check(catalog.ServerByName(options.server) == nullptr,
           "The server " + options.server + " exists already.");
-    Random random(options.seed);
+    Random random{std::mt19937(options.seed)};
     IdAllocator ids(store);
     const std::int64_t treeId = AddTree(store, options.tree);
     const std::int64_t serverId = AddServer(store, options.server, treeId, 4, 11, true);

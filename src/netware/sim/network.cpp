@@ -219,12 +219,6 @@ std::int64_t FindBinderyObject(Store& store, std::int64_t serverId, const std::s
   return q.Step() ? q.Int(0) : 0;
 }
 
-namespace {
-std::string ChildrenKey(std::int64_t treeId, std::int64_t parentId) {
-  return std::to_string(treeId) + "/" + std::to_string(parentId);
-}
-}  // namespace
-
 void ObjectIndex::Load(Store& store, std::int64_t treeId) {
   rows_.clear();
   byId_.clear();
@@ -238,7 +232,7 @@ void ObjectIndex::Load(Store& store, std::int64_t treeId) {
   }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     byId_[rows_[i].id] = i;
-    children_[ChildrenKey(rows_[i].treeId, rows_[i].parentId)].push_back(rows_[i].id);
+    children_[{rows_[i].treeId, rows_[i].parentId}].push_back(rows_[i].id);
   }
 }
 
@@ -266,7 +260,7 @@ std::string ObjectIndex::Dotted(std::int64_t id) const {
 const std::vector<std::int64_t>& ObjectIndex::Children(std::int64_t treeId,
                                                        std::int64_t parentId) const {
   static const std::vector<std::int64_t> kNone;
-  auto found = children_.find(ChildrenKey(treeId, parentId));
+  auto found = children_.find({treeId, parentId});
   return found == children_.end() ? kNone : found->second;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,7 +154,7 @@ class ObjectIndex {
  private:
   std::vector<ObjectRow> rows_;
   std::unordered_map<std::int64_t, std::size_t> byId_;
-  std::unordered_map<std::string, std::vector<std::int64_t>> children_;
+  std::map<std::pair<std::int64_t, std::int64_t>, std::vector<std::int64_t>> children_;
 };
 
 // Stable object IDs: the hash of what names the object, moved on past any ID in use;

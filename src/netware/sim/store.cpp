@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <system_error>
+#include <tuple>
 
 namespace sim {
 namespace {
@@ -136,12 +137,9 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
   std::unique_ptr<Store> store(new Store(folder, Connect(file, SQLITE_OPEN_READWRITE, "opened")));
   sqlite3_int64 appId = 0, version = 0;
   try {
-    {
-      auto q = store->Prepare("PRAGMA application_id");
-      if (q.Step()) appId = q.Int(0);
-    }
-    auto q = store->Prepare("PRAGMA user_version");
-    if (q.Step()) version = q.Int(0);
+    auto q = store->Prepare(
+        "SELECT application_id, user_version FROM pragma_application_id, pragma_user_version");
+    if (q.Step()) std::tie(appId, version) = std::pair(q.Int(0), q.Int(1));
   } catch (const StoreBusy&) {
     throw;
   } catch (const SimError&) {
