@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/refused.h"
 #include "netware/sim/sim_network.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -18,27 +19,13 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::AllOf;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
+using namespace ::testing;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
 using Result = testing_support::ProgramResult;
 
-constexpr const char* kNetwork = R"({
-  "trees": [ { "name": "T", "objects": [ { "name": "ACME", "class": "Organization", "children": [
-      { "name": "JSMITH", "class": "User" }, { "name": "Staff", "class": "Group" },
-      { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" } ] } ] } ],
-  "servers": [ { "name": "FS1", "tree": "T", "volumes": [
-      { "name": "SYS", "directories": [ "PUBLIC", "USERS/JSMITH" ] } ] } ],
-  "assignments": [
-    { "server": "FS1", "volume": "SYS", "directory": "USERS/JSMITH", "object": "JSMITH.ACME",
-      "rights": "Read-Write-FileScan" },
-    { "server": "FS1", "volume": "SYS", "directory": "PUBLIC", "object": "Staff.ACME",
-      "rights": "Read-FileScan" } ],
-  "workstation": { "trees": [ "T" ] } })";
+const std::string kNetwork = testing_support::TestData("cli_capture_network.json");
 
 constexpr const char* kRights =
     "T,JSMITH.ACME,FS1,SYS:\\USERS\\JSMITH,Read-Write-FileScan\r\n"
@@ -162,9 +149,7 @@ TEST_F(CliCaptureTest, TheNetworksOwnFilesAreRefused) {
     SCOPED_TRACE(output);
     const bool existed = fs::exists(fs::symlink_status(output));
     const Result result = Capture(Quoted(output));
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, HasSubstr("belongs to the network in "));
-    EXPECT_EQ(result.out, "");
+    EXPECT_THAT(result, Refused("belongs to the network in "));
     EXPECT_EQ(fs::exists(fs::symlink_status(output)), existed);
     EXPECT_EQ(Dump(), before);
   }
@@ -191,7 +176,8 @@ TEST_F(CliCaptureTest, AFolderOrAMissingFolderIsRefusedBeforeTheScan) {
   EXPECT_THAT(Drives(), IsEmpty());
 }
 
-// "Left as it was" is said of an earlier rights file only when there is one.
+// A failed capture leaves no temporary file and no drive; "left as it was" is said of an earlier
+// rights file only when there is one.
 TEST_F(CliCaptureTest, AFailedCaptureSpeaksOfAnEarlierFileOnlyWhenThereIsOne) {
   sim::SetServerUp(network(), "FS1", false);
   for (const bool earlier : {true, false}) {
@@ -207,6 +193,11 @@ TEST_F(CliCaptureTest, AFailedCaptureSpeaksOfAnEarlierFileOnlyWhenThereIsOne) {
     }
     fs::remove(temp_ / "out.rights");
   }
+  EXPECT_FALSE(fs::exists(temp_ / "out.rights.tmp"));
+  EXPECT_THAT(Drives(), IsEmpty());
+  const Result toOutput = Capture("-");
+  EXPECT_EQ(toOutput.status, 1);
+  EXPECT_EQ(toOutput.out, "");
 }
 
 // An assignment the file cannot hold (a double quote in the object's name) is told, one line each

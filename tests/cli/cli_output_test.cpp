@@ -13,7 +13,7 @@
 
 namespace {
 
-using ::testing::HasSubstr;
+using namespace ::testing;
 
 TEST(ResultLine, IsTheWordAndTheRecordInTheFilesFieldSyntax) {
   const formats::RightsRecord record{"QARN", "PMüller.IT.HQ.QARN", "FS1",

@@ -37,4 +37,13 @@ void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes)
   out << bytes;
 }
 
+std::string TestData(const std::string& name) {
+  // The build names this file by its full path, so the data folder is found from any folder.
+  static const std::filesystem::path folder =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+  const std::string bytes = ReadFileBytes(folder / name);
+  if (bytes.empty()) throw std::runtime_error("no test data " + (folder / name).string());
+  return bytes;
+}
+
 }  // namespace testing_support

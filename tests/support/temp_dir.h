@@ -23,5 +23,7 @@ class TempDir {
 // Whole file as bytes; "" when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
+// The bytes of a file kept beside the tests in tests/data, such as a network's description.
+std::string TestData(const std::string& name);
 
 }  // namespace testing_support

@@ -106,25 +106,6 @@ TEST(RightsDifference, SortsTheDifferencesOfSeveralVolumesAndTreesAsOne) {
                                       "fs1 SYS: T", "FS2 SYS: T", "FS9 DATA: T", "FS9 SYS: T"}));
 }
 
-TEST(RightsDifference, CountsAndSaysHowMany) {
-  const std::vector<Difference> differences = {
-      {DifferenceKind::kChange, R("A", "S:", "Read"), "Write"},
-      {DifferenceKind::kMissing, R("B", "S:", "Read"), ""},
-      {DifferenceKind::kMissing, R("C", "S:", "Read"), ""}};
-  EXPECT_EQ(verify::CountLine(verify::CountDifferences(differences)),
-            "3 differences: 1 changed, 2 missing, 0 extra");
-  EXPECT_EQ(verify::CountLine(verify::CountDifferences({differences[1]})),
-            "1 difference: 0 changed, 1 missing, 0 extra");
-  EXPECT_EQ(verify::CountLine({}), "0 differences: 0 changed, 0 missing, 0 extra");
-  // Records that could not be compared are no difference, but are counted.
-  const std::vector<Difference> failed = {{DifferenceKind::kFailed, R("A", "S:", "Read"), "down"},
-                                          {DifferenceKind::kFailed, R("B", "S:", "Read"), "down"},
-                                          {DifferenceKind::kExtra, R("C", "S:", "Read"), ""}};
-  const verify::DifferenceCount count = verify::CountDifferences(failed);
-  EXPECT_EQ(count.Total(), 1u);
-  EXPECT_EQ(verify::CountLine(count), "1 difference: 0 changed, 0 missing, 1 extra, 2 failed");
-}
-
 TEST(NameFold, FoldsTheLettersOfTheCodePage) {
   const std::pair<const char*, const char*> cases[] = {
       {"PMüller", "PMÜLLER"},
