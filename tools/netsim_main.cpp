@@ -328,47 +328,41 @@ void Define(CLI::App& tool, Line& line) {
   }
 }
 
-// The tool's words for what CLI11 found wrong in the command line of `command` (nullptr for
-// none); "" when the usage is the answer.
-std::string Said(const CLI::Error& error, const CLI::App& tool, const CLI::App* command) {
-  std::string said = error.what();
+// The failure message for a command line CLI11 did not take, in the tool's words: the mistake
+// and where to read more, or the usage when no command was given.
+std::string Failure(const CLI::App& tool, const CLI::Error& error, bool wordBeforeCommand) {
+  const auto parsed = tool.get_subcommands();
+  const CLI::App* command =
+      parsed.empty() || wordBeforeCommand || parsed.front()->get_name() == "help" ? nullptr
+                                                                                  : parsed.front();
+  auto say = [command](const std::string& mistake) {
+    return "tolvane-netsim: " + mistake + "\nTry 'tolvane-netsim " +
+           (command == nullptr ? "" : command->get_name() + " ") + "--help'.\n";
+  };
+  std::string what = error.what();
   if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
-    return said.substr(said.find(": ") + 2);  // the checks here name the option themselves
+    return say(what.substr(what.find(": ") + 2));  // the checks here name the option themselves
   }
   if (dynamic_cast<const CLI::RequiresError*>(&error) != nullptr) {
-    return said.replace(said.find(" requires "), 10, " needs ");
+    return say(what.replace(what.find(" requires "), 10, " needs "));
   }
   if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && command != nullptr) {
     for (const CLI::Option* option : command->get_options()) {
       if (option->get_required() && option->count() == 0) {
-        return option->get_positional() ? "name " + option->get_description()
-                                        : option->get_name() + " is missing";
+        return say(option->get_positional() ? "name " + option->get_description()
+                                            : option->get_name() + " is missing");
       }
     }
   }
-  std::vector<std::string> extras = tool.remaining();
+  const std::vector<std::string> extras = tool.remaining();
+  const auto word = std::find_if(extras.begin(), extras.end(), Plain);
   if (command == nullptr) {
-    auto word = std::find_if(extras.begin(), extras.end(), Plain);
-    return word == extras.end() ? "" : "unknown command \"" + *word + "\"";
+    return word == extras.end() ? Help(&tool) : say("unknown command \"" + *word + "\"");
   }
   for (const std::string& extra : extras) {
-    if (!Plain(extra)) return "unknown option " + extra;
+    if (!Plain(extra)) return say("unknown option " + extra);
   }
-  return extras.empty() ? said : "unexpected argument \"" + extras.front() + "\"";
-}
-
-// The failure message of a command line CLI11 did not take: the mistake and where to read
-// more, or the usage when no command was given.
-std::string Failure(const CLI::App& tool, const CLI::Error& error, bool wordBeforeCommand) {
-  const auto parsed = tool.get_subcommands();
-  const CLI::App* command = parsed.empty() ? nullptr : parsed.front();
-  if (wordBeforeCommand || (command != nullptr && command->get_name() == "help")) {
-    command = nullptr;
-  }
-  const std::string said = Said(error, tool, command);
-  if (said.empty()) return Help(&tool);
-  return "tolvane-netsim: " + said + "\nTry 'tolvane-netsim " +
-         (command == nullptr ? "" : command->get_name() + " ") + "--help'.\n";
+  return say(word == extras.end() ? what : "unexpected argument \"" + *word + "\"");
 }
 
 // A write to standard output failed: said, unless the reader went away (a closed pipe).
