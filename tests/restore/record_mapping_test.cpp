@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 namespace {
 
 using namespace ::testing;
@@ -13,50 +16,53 @@ using restore::MappedField;
 
 const RightsRecord kRecord{"QARN", "JSmith.Sales.QARN", "FS1", "DATA:\\Shared\\Forms", "Read"};
 
-struct Given {
-  MappedField field;
-  const char* mapping;
-};
+// The mapping that options as the command line takes them make: "--map-server A=B ...".
+restore::RecordMapping Mapping(const std::string& options) {
+  const std::map<std::string, MappedField> fields = {{"--map-server", MappedField::kServer},
+                                                     {"--map-volume", MappedField::kVolume},
+                                                     {"--map-tree", MappedField::kTree}};
+  restore::RecordMapping mapping;
+  std::istringstream words(options);
+  for (std::string option, value; words >> option >> value;) mapping.Add(fields.at(option), value);
+  return mapping;
+}
 
 TEST(RecordMapping, RewritesTheNamedFieldsWithoutRegardToCaseAndOnlyOnce) {
-  const std::tuple<std::vector<Given>, RightsRecord, RightsRecord> cases[] = {
+  const std::tuple<std::string, RightsRecord, RightsRecord> cases[] = {
       {{}, kRecord, kRecord},
-      {{{MappedField::kServer, "fs1=FS9"}},
+      {"--map-server fs1=FS9",
        kRecord,
        {"QARN", "JSmith.Sales.QARN", "FS9", "DATA:\\Shared\\Forms", "Read"}},
-      {{{MappedField::kVolume, "data=ARCHIVE"}},
+      {"--map-volume data=ARCHIVE",
        kRecord,
        {"QARN", "JSmith.Sales.QARN", "FS1", "ARCHIVE:\\Shared\\Forms", "Read"}},
-      {{{MappedField::kTree, "Qarn=NEWTREE"}},
+      {"--map-tree Qarn=NEWTREE",
        kRecord,
        {"NEWTREE", "JSmith.Sales.QARN", "FS1", "DATA:\\Shared\\Forms", "Read"}},
       // The volume root, and a directory that names no volume.
-      {{{MappedField::kVolume, "DATA=VOL1"}},
+      {"--map-volume DATA=VOL1",
        {"T", "O", "FS1", "DATA:", "Read"},
        {"T", "O", "FS1", "VOL1:", "Read"}},
-      {{{MappedField::kVolume, "DATA=VOL1"}},
+      {"--map-volume DATA=VOL1",
        {"T", "O", "FS1", "DATA\\x", "Read"},
        {"T", "O", "FS1", "DATA\\x", "Read"}},
       // Only the head of the directory is the volume; the object is never touched.
-      {{{MappedField::kVolume, "SHARED=X"}, {MappedField::kServer, "JSmith=X"}}, kRecord, kRecord},
+      {"--map-volume SHARED=X --map-server JSmith=X", kRecord, kRecord},
       // Another server or volume is left alone; a volume that only begins alike too.
-      {{{MappedField::kServer, "FS2=FS9"}, {MappedField::kVolume, "DAT=X"}}, kRecord, kRecord},
+      {"--map-server FS2=FS9 --map-volume DAT=X", kRecord, kRecord},
       // Each field once, never along a chain: A=B with B=A swaps.
-      {{{MappedField::kServer, "FS1=FS2"}, {MappedField::kServer, "FS2=FS1"}},
+      {"--map-server FS1=FS2 --map-server FS2=FS1",
        kRecord,
        {"QARN", "JSmith.Sales.QARN", "FS2", "DATA:\\Shared\\Forms", "Read"}},
       // The same name is a no-op, and so is a repeated mapping.
-      {{{MappedField::kServer, "FS1=FS1"}, {MappedField::kServer, "fs1=FS1"}}, kRecord, kRecord},
-      {{{MappedField::kServer, "FS1=FS9"},
-        {MappedField::kVolume, "DATA=APPS"},
-        {MappedField::kTree, "QARN=T2"}},
+      {"--map-server FS1=FS1 --map-server fs1=FS1", kRecord, kRecord},
+      {"--map-server FS1=FS9 --map-volume DATA=APPS --map-tree QARN=T2",
        kRecord,
        {"T2", "JSmith.Sales.QARN", "FS9", "APPS:\\Shared\\Forms", "Read"}},
   };
   for (const auto& [given, record, expected] : cases) {
-    restore::RecordMapping mapping;
-    for (const Given& one : given) mapping.Add(one.field, one.mapping);
-    SCOPED_TRACE(record.directory + (given.empty() ? "" : std::string(" ") + given[0].mapping));
+    const restore::RecordMapping mapping = Mapping(given);
+    SCOPED_TRACE(record.directory + " " + given);
     EXPECT_EQ(mapping.Apply(record), expected);
     EXPECT_EQ(mapping.Empty(), given.empty());
   }
@@ -98,10 +104,8 @@ TEST(RecordMapping, RefusesOneNameMappedToTwo) {
 }
 
 // Runs `records` through a check of `given`; the message it refuses with, or "".
-std::string CheckMessage(const std::vector<Given>& given,
-                         const std::vector<RightsRecord>& records) {
-  restore::RecordMapping mapping;
-  for (const Given& one : given) mapping.Add(one.field, one.mapping);
+std::string CheckMessage(const std::string& given, const std::vector<RightsRecord>& records) {
+  const restore::RecordMapping mapping = Mapping(given);
   restore::MappingCheck check(mapping);
   for (const RightsRecord& record : records) {
     EXPECT_EQ(check.Add(record), mapping.Apply(record));
@@ -120,57 +124,56 @@ RightsRecord On(const char* server, const char* directory, const char* object = 
 }
 
 TEST(MappingCheck, RefusesRecordsTheMappingMakesOne) {
-  const std::tuple<const char*, std::vector<Given>, std::vector<RightsRecord>, const char*>
-      cases[] = {
-          {"onto a record that stays",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
-           "records 1 and 2 of the file one assignment (the same trustee on the same directory), "
-           "so one would replace the other: record 1 by --map-server FS1=FS2, record 2 as it "
-           "stands."},
-          {"two names onto one",
-           {{MappedField::kServer, "FS1=FS3"}, {MappedField::kServer, "FS2=FS3"}},
-           {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
-           "record 1 by --map-server FS1=FS3, record 2 by --map-server FS2=FS3."},
-          {"names compared as the network compares them",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("fs2", "data:/x/", "a.o", "t"), On("FS1", "DATA:\\X")},
-           "records 1 and 2"},
-          {"a volume",
-           {{MappedField::kVolume, "DATA=VOL"}},
-           {On("FS1", "VOL:\\Y"), On("FS1", "VOL:"), On("FS1", "DATA:\\")},
-           "records 2 and 3"},
-          {"a tree, with every mapping of the record named",
-           {{MappedField::kTree, "T1=T2"}, {MappedField::kServer, "FS1=FS2"}},
-           {On("FS2", "SYS:", "A.O", "T2"), On("FS1", "SYS:", "A.O", "T1")},
-           "record 2 by --map-server FS1=FS2 and --map-tree T1=T2."},
-          {"the first collision in the file is the one reported",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:", "A.O"),
-            On("FS1", "SYS:", "B.O")},
-           "records 1 and 3"},
-          {"records that named one assignment already",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("FS1", "SYS:\\X"), On("fs1", "sys:/x")},
-           ""},
-          {"a duplicate of the file beside a mapped record",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("FS2", "SYS:"), On("FS2", "SYS:"), On("FS9", "SYS:")},
-           "--map-server FS1=FS2 matches no record"},
-          {"a swap",
-           {{MappedField::kServer, "FS1=FS2"}, {MappedField::kServer, "FS2=FS1"}},
-           {On("FS1", "SYS:"), On("FS2", "SYS:")},
-           ""},
-          {"another object, directory or tree stays apart",
-           {{MappedField::kServer, "FS1=FS2"}},
-           {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:\\X", "A.O"),
-            On("FS2", "SYS:", "A.O", "T2")},
-           ""},
-          {"a mapping onto the same name",
-           {{MappedField::kServer, "fs1=FS1"}},
-           {On("FS1", "SYS:"), On("fs1", "SYS:")},
-           ""},
-      };
+  const std::tuple<const char*, std::string, std::vector<RightsRecord>, const char*> cases[] = {
+      {"onto a record that stays",
+       "--map-server FS1=FS2",
+       {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
+       "records 1 and 2 of the file one assignment (the same trustee on the same directory), "
+       "so one would replace the other: record 1 by --map-server FS1=FS2, record 2 as it "
+       "stands."},
+      {"two names onto one",
+       "--map-server FS1=FS3 --map-server FS2=FS3",
+       {On("FS1", "DATA:\\X"), On("FS2", "DATA:\\X")},
+       "record 1 by --map-server FS1=FS3, record 2 by --map-server FS2=FS3."},
+      {"names compared as the network compares them",
+       "--map-server FS1=FS2",
+       {On("fs2", "data:/x/", "a.o", "t"), On("FS1", "DATA:\\X")},
+       "records 1 and 2"},
+      {"a volume",
+       "--map-volume DATA=VOL",
+       {On("FS1", "VOL:\\Y"), On("FS1", "VOL:"), On("FS1", "DATA:\\")},
+       "records 2 and 3"},
+      {"a tree, with every mapping of the record named",
+       "--map-tree T1=T2 --map-server FS1=FS2",
+       {On("FS2", "SYS:", "A.O", "T2"), On("FS1", "SYS:", "A.O", "T1")},
+       "record 2 by --map-server FS1=FS2 and --map-tree T1=T2."},
+      {"the first collision in the file is the one reported",
+       "--map-server FS1=FS2",
+       {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:", "A.O"),
+        On("FS1", "SYS:", "B.O")},
+       "records 1 and 3"},
+      {"records that named one assignment already",
+       "--map-server FS1=FS2",
+       {On("FS1", "SYS:\\X"), On("fs1", "sys:/x")},
+       ""},
+      {"a duplicate of the file beside a mapped record",
+       "--map-server FS1=FS2",
+       {On("FS2", "SYS:"), On("FS2", "SYS:"), On("FS9", "SYS:")},
+       "--map-server FS1=FS2 matches no record"},
+      {"a swap",
+       "--map-server FS1=FS2 --map-server FS2=FS1",
+       {On("FS1", "SYS:"), On("FS2", "SYS:")},
+       ""},
+      {"another object, directory or tree stays apart",
+       "--map-server FS1=FS2",
+       {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:\\X", "A.O"),
+        On("FS2", "SYS:", "A.O", "T2")},
+       ""},
+      {"a mapping onto the same name",
+       "--map-server fs1=FS1",
+       {On("FS1", "SYS:"), On("fs1", "SYS:")},
+       ""},
+  };
   for (const auto& [name, given, records, message] : cases) {
     SCOPED_TRACE(name);
     const std::string refused = CheckMessage(given, records);
@@ -183,30 +186,25 @@ TEST(MappingCheck, RefusesRecordsTheMappingMakesOne) {
 }
 
 TEST(MappingCheck, RefusesAMappingThatMatchesNoRecord) {
-  const std::tuple<std::vector<Given>, std::vector<RightsRecord>, std::string> cases[] = {
-      {{{MappedField::kServer, "FS22=FS3"}},
+  const std::tuple<std::string, std::vector<RightsRecord>, std::string> cases[] = {
+      {"--map-server FS22=FS3",
        {On("FS2", "SYS:")},
        "--map-server FS22=FS3 matches no record of the file."},
-      {{{MappedField::kServer, "FS2=FS3"},
-        {MappedField::kVolume, "SY=X"},
-        {MappedField::kTree, "T=U"},
-        {MappedField::kTree, "Q=R"}},
+      {"--map-server FS2=FS3 --map-volume SY=X --map-tree T=U --map-tree Q=R",
        {On("FS2", "SYS:")},
        "--map-volume SY=X and --map-tree Q=R match no record of the file."},
       // Only the head of the directory is a volume.
-      {{{MappedField::kVolume, "X=Y"}},
+      {"--map-volume X=Y",
        {On("FS2", "SYS:\\X")},
        "--map-volume X=Y matches no record of the file."},
-      {{{MappedField::kVolume, "X=Y"}}, {}, "--map-volume X=Y matches no record of the file."},
+      {"--map-volume X=Y", {}, "--map-volume X=Y matches no record of the file."},
       {{}, {On("FS2", "SYS:"), On("FS2", "SYS:")}, ""},
   };
   for (const auto& [given, records, message] : cases) {
     EXPECT_EQ(CheckMessage(given, records), message);
   }
-  std::vector<Given> many;
-  std::vector<std::string> texts;
-  for (int i = 0; i < 7; ++i) texts.push_back("S" + std::to_string(i) + "=N");
-  for (const std::string& text : texts) many.push_back({MappedField::kServer, text.c_str()});
+  std::string many;
+  for (int i = 0; i < 7; ++i) many += " --map-server S" + std::to_string(i) + "=N";
   EXPECT_EQ(CheckMessage(many, {On("FS2", "SYS:")}),
             "--map-server S0=N, --map-server S1=N, --map-server S2=N, --map-server S3=N, "
             "--map-server S4=N and 2 more match no record of the file.");
