@@ -233,14 +233,6 @@ Commands:
     }
   }
   EXPECT_EQ(Out("generate --users many --help"), Out("generate --help"));  // help comes first
-  EXPECT_EQ(Out("dump --help"),
-            R"(Usage: tolvane-netsim [--network DIR] dump [--server S [--volume V]]
-
-Prints every assignment, one a line, sorted:
-  tree,dotted object name,server,VOLUME:\Dir\Sub,rights text
-  --server S   only the volumes of server S
-  --volume V   only volume V of that server
-)");
   EXPECT_FALSE(fs::exists(network()));
 }
 
