@@ -23,26 +23,19 @@ using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 using Result = testing_support::ProgramResult;
 
-// The rights file's lines with `from` in them dropped.
-std::string Without(const std::string& file, const std::string& from) {
-  std::string kept;
-  for (std::size_t pos = 0, end; pos < file.size(); pos = end + 2) {
-    end = file.find("\r\n", pos);
-    const std::string line = file.substr(pos, end - pos);
-    if (line.find(from) == std::string::npos) kept += line + "\r\n";
-  }
-  return kept;
-}
-
 class CliRestoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::CreateDemoNetwork(network());
     ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
     // The demo's assignment on a directory that is gone cannot be granted again; without it
-    // the file restores whole.
-    WriteFileBytes(temp_ / "data.RIGHTS",
-                   Without(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"), "\\OLD PROJECTS,"));
+    // the file restores whole. The lines keep their "\r".
+    std::string data;
+    for (const std::string& line : Lines(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"))) {
+      if (line.find("\\OLD PROJECTS,") == std::string::npos) data += line + "\n";
+    }
+    WriteFileBytes(temp_ / "data.RIGHTS", data);
+    records_ = Lines(data).size();
     ASSERT_EQ(Cli("-q capture --tree QARN --volume FS2_APPS").status, 0);
     held_ = Dump();
     restored_ = held_;
@@ -50,8 +43,6 @@ class CliRestoreTest : public ::testing::Test {
       return line.find("DATA:\\Old Projects,") != std::string::npos;
     });
     ASSERT_EQ(restored_.size(), held_.size() - 1);
-    const std::string data = ReadFileBytes(temp_ / "data.RIGHTS");
-    for (std::size_t at = 0; (at = data.find("\r\n", at)) != std::string::npos; at += 2) ++records_;
     ASSERT_GT(records_, 30u);
   }
 
