@@ -14,6 +14,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/sim_network.h"
@@ -282,22 +283,18 @@ network in the folder (created when absent).
   --force           replace a network that is already in the folder
 )");
   sim::GenerateOptions& options = line.generate;
-  for (auto [name, count] : {std::pair{"--users", &options.users},
-                             {"--groups", &options.groups},
-                             {"--roles", &options.roles},
-                             {"--units", &options.units},
-                             {"--directories", &options.directories},
-                             {"--assignments", &options.assignments},
-                             {"--depth", &options.depth},
-                             {"--crowded", &options.crowdedTrustees}}) {
-    Count(generate, name, *count);
-  }
+  Count(generate, "--users", options.users);
+  Count(generate, "--groups", options.groups);
+  Count(generate, "--roles", options.roles);
+  Count(generate, "--units", options.units);
+  Count(generate, "--directories", options.directories);
+  Count(generate, "--assignments", options.assignments);
+  Count(generate, "--depth", options.depth);
+  Count(generate, "--crowded", options.crowdedTrustees);
   Count(generate, "--seed", options.seed);
-  for (auto [name, value] : {std::pair{"--tree", &options.tree},
-                             {"--server", &options.server},
-                             {"--volume", &options.volume}}) {
-    Valued(generate, name, *value);
-  }
+  Valued(generate, "--tree", options.tree);
+  Valued(generate, "--server", options.server);
+  Valued(generate, "--volume", options.volume);
   AddForce(generate, line.force);
   generate->callback([&line] { Generate(line); });
 }
