@@ -10,7 +10,5 @@
 
 MATCHER_P(Refused, message,
           "exits with status 2, writes nothing and says " + std::string(message)) {
-  *result_listener << "status " << arg.status << ", out \"" << arg.out << "\", err \"" << arg.err
-                   << "\"";
   return arg.status == 2 && arg.out.empty() && arg.err.find(message) != std::string::npos;
 }
