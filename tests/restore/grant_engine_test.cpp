@@ -143,16 +143,4 @@ TEST_F(GrantEngineTest, AConnectionThatBrokeCostsItsRecordAndIsOpenedAgain) {
   EXPECT_EQ(Calls("NWCCOpenConnByName"), 2);
 }
 
-TEST_F(GrantEngineTest, ANameTooLongForItsBufferIsRefusedBeforeAnyLookup) {
-  restore::Granter granter(platform_->Client());
-  const restore::GrantOutcome bindery =
-      granter.Grant(Record("OLD", std::string(48, 'G'), "SYS:", "Read"));
-  EXPECT_EQ(bindery.failure, kObjectNameTooLong);
-  EXPECT_EQ(bindery.limit, 47u);
-  formats::RightsRecord longTree = Record("FS1", "U1.ACME", "VOL:", "Read");
-  longTree.tree = std::string(128, 'T');
-  EXPECT_EQ(granter.Grant(longTree).failure, kTreeNameTooLong);
-  EXPECT_EQ(Calls("NWGetObjectID") + Calls("NWDSMapNameToID") + Calls("NWAddTrustee"), 0);
-}
-
 }  // namespace

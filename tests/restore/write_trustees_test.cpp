@@ -153,18 +153,22 @@ TEST_F(WriteTrusteesTest, UnreadableFileIsNamedAndNothingIsWritten) {
   EXPECT_FALSE(desktop.Busy());
 }
 
+// Each name is refused before any lookup when it is longer than its buffer holds: a bindery
+// name of 48 characters, a tree name of 128, an object name of 257.
 TEST_F(WriteTrusteesTest, NamesTooLongForTheirBufferAreRefused) {
-  const std::string longTree(128, 'T');
-  const std::string longObject(257, 'O');
-  WriteTrusteesFrom(longTree + ",JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n" + "CORP," +
-                    longObject + ",FS1,VOL1:\\Apps,Read\r\n" + std::string(127, 'T') +
+  WriteTrusteesFrom(std::string(128, 'T') + ",JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n" +
+                    "CORP," + std::string(257, 'O') + ",FS1,VOL1:\\Apps,Read\r\n" + "CORP," +
+                    std::string(48, 'G') + ",OLD3,SYS:\\PUBLIC,Read\r\n" + std::string(127, 'T') +
                     ",Staff.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n");
-  ASSERT_EQ(desktop.messages.size(), 4u);
+  ASSERT_EQ(desktop.messages.size(), 5u);
   EXPECT_THAT(desktop.messages[0].text, HasSubstr("tree name"));
   EXPECT_THAT(desktop.messages[1].text, HasSubstr("object name"));
+  EXPECT_THAT(desktop.messages[2].text, AllOf(HasSubstr("object name"), HasSubstr("47")));
+  EXPECT_EQ(
+      platform->Counter().Count("NWGetObjectID") + platform->Counter().Count("NWDSMapNameToID"), 1);
   // A 127-character tree name fits: the lookup runs (and finds no such tree).
-  EXPECT_THAT(desktop.messages[2].text, StartsWith("Cannot find object"));
-  EXPECT_EQ(desktop.messages[3], NotAll(3, 3));
+  EXPECT_THAT(desktop.messages[3].text, StartsWith("Cannot find object"));
+  EXPECT_EQ(desktop.messages[4], NotAll(4, 4));
   EXPECT_THAT(Dump("FS1", "VOL1"), IsEmpty());
 }
 
