@@ -6,7 +6,7 @@ tolvane_add_test(window_test QT
 # What assistive technology reads of the window.
 tolvane_add_test(accessibility_test QT
   SOURCES window/accessibility_test.cpp
-  LIBS tolvane_test_support Qt6::Test)
+  LIBS tolvane_window_scene)
 
 # Where the program keeps its files and finds its help file (no Qt).
 tolvane_add_test(program_folder_test

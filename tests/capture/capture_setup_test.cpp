@@ -12,7 +12,7 @@
 
 namespace {
 
-using ::testing::HasSubstr;
+using namespace ::testing;
 
 TEST(DriveChoice, TheSixthLowestFreeLetterAndNeverAMappedOne) {
   std::vector<std::string> allButFive, allButSix;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using ::testing::Contains;
+using namespace ::testing;
 using testing_support::SortedLines;
 
 std::string Upper(std::string text) {

@@ -18,8 +18,7 @@
 
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
+using namespace ::testing;
 
 // 25 trustees on Shared (two batches), U1 also on a deeper directory and the volume root.
 std::string Network() {

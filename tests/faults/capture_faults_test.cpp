@@ -16,11 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::AllOf;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
-using ::testing::StartsWith;
+using namespace ::testing;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 

@@ -3,10 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QComboBox>
 #include <algorithm>
@@ -24,8 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
+using namespace ::testing;
 using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
 using testing_support::WriteFileBytes;
@@ -75,67 +71,34 @@ class Scene : public testing_support::WindowScene {
   }
 };
 
-// Another process that holds the store's write lock (BEGIN EXCLUSIVE) with its own
-// connection. It is forked when made, so make it before this process opens the store.
+// A connection of its own that holds the store's write lock (BEGIN EXCLUSIVE), as another
+// program would; let go by a thread after `holdMs`, or by Release.
 class StoreLocker {
  public:
   explicit StoreLocker(const fs::path& networkFolder) {
-    int down[2], up[2];
-    if (::pipe(down) != 0 || ::pipe(up) != 0 || (pid_ = ::fork()) < 0) std::abort();
-    if (pid_ > 0) {
-      ::close(down[0]);
-      ::close(up[1]);
-      toChild_ = down[1];
-      fromChild_ = up[0];
-      return;
-    }
-    ::close(down[1]);
-    ::close(up[0]);
-    const std::string file = (networkFolder / "network.db").string();
-    // Each command is how long to hold the lock (0: until the next byte); the answers are
-    // 'L' once it is held and 'C' once it has been let go.
-    for (int holdMs = 0; ::read(down[0], &holdMs, sizeof holdMs) == sizeof holdMs;) {
-      sqlite3* db = nullptr;
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-      sqlite3_busy_timeout(db, 5000);
-      const bool locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == 0;
-      char answer = locked ? 'L' : 'E';
-      if (::write(up[1], &answer, 1) != 1) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-      if (holdMs == 0 && ::read(down[0], &answer, 1) != 1) break;
-      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-      sqlite3_close(db);
-      answer = 'C';
-      if (::write(up[1], &answer, 1) != 1) break;
-    }
-    ::_exit(0);
+    sqlite3_open_v2((networkFolder / "network.db").c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
   }
   ~StoreLocker() {
-    ::close(toChild_);  // the locker lets go and leaves
-    ::close(fromChild_);
-    ::waitpid(pid_, nullptr, 0);
+    Release();
+    sqlite3_close(db_);
   }
-
-  // Returns once the lock is held.
   void Lock(int holdMs) {
-    ASSERT_EQ(::write(toChild_, &holdMs, sizeof holdMs), static_cast<ssize_t>(sizeof holdMs));
-    ASSERT_EQ(Receive(), 'L') << "the locker could not lock the store";
+    ASSERT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    if (holdMs > 0) {
+      releaser_ = std::thread([this, holdMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+      });
+    }
   }
-  // Lets go of a lock held until now, and returns once the store is free.
-  void Release(bool tell) {
-    ASSERT_TRUE(!tell || ::write(toChild_, "U", 1) == 1);
-    ASSERT_EQ(Receive(), 'C');
+  void Release() {
+    if (releaser_.joinable()) return releaser_.join();
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   }
 
  private:
-  char Receive() {
-    pollfd ready{fromChild_, POLLIN, 0};
-    char answer = 0;
-    return ::poll(&ready, 1, 10000) == 1 && ::read(fromChild_, &answer, 1) == 1 ? answer : 0;
-  }
-  pid_t pid_ = -1;
-  int toChild_ = -1;
-  int fromChild_ = -1;
+  sqlite3* db_ = nullptr;
+  std::thread releaser_;
 };
 
 TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
@@ -183,23 +146,23 @@ TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
 
 TEST(LockedStoreTest, ALockForAMomentIsWaitedForAndOneTooLongFailsTheRecordAlone) {
   Scene scene;
-  StoreLocker locker(scene.network.path());  // before this process opens the store
   scene.OpenWindow();
+  StoreLocker locker(scene.network.path());
   const std::string first = "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read";
   const std::string second = "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Users,Write";
 
   // Released by the other process while the addition waits for it.
   locker.Lock(400);
   EXPECT_THAT(scene.Restore(Lines({first})), ElementsAre(AllAdded()));
-  locker.Release(false);
+  locker.Release();
   const std::vector<std::string> before = scene.Dump();
-  ASSERT_THAT(before, ::testing::Contains(first));
+  ASSERT_THAT(before, Contains(first));
 
   // Held past the wait: the record fails with its code and nothing is written.
   locker.Lock(0);
   EXPECT_THAT(scene.Restore(Lines({second})),
               ElementsAre(Failure("NWAddTrustee failed (E= 35327)"), NotAll(1, 1)));
-  locker.Release(true);
+  locker.Release();
   EXPECT_EQ(scene.Dump(), before);
 
   // Nothing is damaged: the store takes the record now.

@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::Form1;
-using ::testing::StartsWith;
+using namespace ::testing;
 using testing_support::HelpRequest;
 using testing_support::ReadFileBytes;
 
@@ -223,6 +223,11 @@ TEST_F(HelpWindow, RightClickThenWhatsThisShowsTheTopicOfWhatWasClicked) {
     EXPECT_EQ(TabNumbers(), std::make_pair(2 + c.tab, 2 + c.tab));
     EXPECT_EQ(form->ThisControl, nullptr);
   }
+  // Nor does a middle or left click on the browse control.
+  for (Qt::MouseButton button : {Qt::MiddleButton, Qt::LeftButton}) {
+    QTest::mouseClick(form->NWBrowse1->viewport(), button, {}, QPoint(5, 5));
+  }
+  EXPECT_EQ(desktop.popupsShown, 0);
   EXPECT_EQ(app::HelpViewerWindow(), nullptr);
   form->mnuWhatsThisHelp->trigger();  // with no control chosen
   EXPECT_EQ(desktop.whatsThisShown.size(), 0u);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -13,23 +12,15 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QWhatsThis>
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/help_viewer.h"
-#include "netware/sim/sim_network.h"
-#include "support/fake_desktop.h"
-#include "support/temp_dir.h"
+#include "support/window_scene.h"
 
 namespace {
 
 using app::Form1;
-namespace fs = std::filesystem;
 
 constexpr const char* kNetwork = R"({
   "trees": [ { "name": "ACME_TREE", "objects": [ { "name": "ACME", "class": "Organization" } ] } ],
@@ -42,24 +33,14 @@ QString Text(QObject* object, QAccessible::Text kind) {
   return accessible ? accessible->text(kind) : QStringLiteral("<no interface>");
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public ::testing::Test, protected testing_support::WindowScene {
  protected:
-  AccessibilityTest() {
-    sim::LoadNetworkJson(network.path(), kNetwork);
-    platform = sim::OpenNetwork(network.path());
-    desktop.programFolder = folder.path().string();
-    form = std::make_unique<Form1>(*platform, desktop);
-    form->Form_Load();
-    form->show();
+  AccessibilityTest() : WindowScene(kNetwork) {
+    EXPECT_TRUE(Open());
+    Show();
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
-
-  testing_support::TempDir network;
-  testing_support::TempDir folder;
-  std::unique_ptr<nw::NetWarePlatform> platform;
-  testing_support::FakeDesktop desktop;
-  std::unique_ptr<Form1> form;
 };
 
 TEST_F(AccessibilityTest, EveryControlHasANameAndItsToolTipAsDescription) {
@@ -121,10 +102,6 @@ QStringList Captions(QObject* object) {
 // over, the value labels and the status panel read exactly what they show.
 TEST_F(AccessibilityTest, TheValueLabelsAndTheStatusAreReadAsTheyAreShown) {
   Form1& f = *form;
-  const fs::path file = folder / "FS1_SYS.RIGHTS";
-  std::ofstream(file, std::ios::binary) << "ACME_TREE,ACME,FS1,SYS:,Read\r\n"
-                                        << "ACME_TREE,Nobody.ACME,FS1,SYS:,Read\r\n";
-  desktop.openFileAnswers.push_back(file.string());
   struct Read {
     QString status, statusName, object, objectName;
   };
@@ -133,7 +110,8 @@ TEST_F(AccessibilityTest, TheValueLabelsAndTheStatusAreReadAsTheyAreShown) {
     reads.push_back({f.StatusPanel1->text(), Text(f.StatusPanel1, QAccessible::Name),
                      f.Label9->text(), Text(f.Label9, QAccessible::Name)});
   };
-  f.Command4_Click();
+  WriteTrusteesFrom("ACME_TREE,ACME,FS1,SYS:,Read\r\nACME_TREE,Nobody.ACME,FS1,SYS:,Read\r\n",
+                    "FS1_SYS.RIGHTS");
   ASSERT_EQ(reads.size(), 2u) << ::testing::PrintToString(desktop.MessageTexts());
   // The failure of the second record, then the closing message with the status cleared.
   EXPECT_EQ(reads[0].statusName, "Adding Trustee Rights");
@@ -158,14 +136,6 @@ TEST_F(AccessibilityTest, TheValueLabelsAndTheStatusAreReadAsTheyAreShown) {
     EXPECT_EQ(Text(row.value, QAccessible::Name), row.shown);
     EXPECT_EQ(Captions(row.value), QStringList{row.caption});
   }
-}
-
-TEST_F(AccessibilityTest, TheWhatsThisMenuIsReadWithItsItem) {
-  QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(form->mnuWhatsThis);
-  ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(menu->text(QAccessible::Name), "WhatsThis");
-  ASSERT_EQ(menu->childCount(), 1);
-  EXPECT_EQ(menu->child(0)->text(QAccessible::Name), "What's This?");
 }
 
 TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickHandlers) {
@@ -219,18 +189,6 @@ TEST_F(AccessibilityTest, TheMenuKeyAndShiftF10OpenThePopupThroughTheRightClickH
   form->Command3->setFocus();
   QTest::keyClick(form->Command3, Qt::Key_Menu);
   EXPECT_EQ(desktop.popupsShown, popups);
-}
-
-TEST_F(AccessibilityTest, ThePopupTopicIsReadWithItsText) {
-  std::filesystem::create_directory(folder / "Tolvane.HLP");
-  testing_support::WriteFileBytes(folder / "Tolvane.HLP/11.md",
-                                  "# Select Volume\n\nBrowse down to a volume object.\n");
-  app::ShowHelpPopup((folder / "Tolvane.HLP").string(), 11, form->NWBrowse1);
-  QWidget* popup = QApplication::activePopupWidget();
-  ASSERT_NE(popup, nullptr);
-  EXPECT_EQ(Text(popup, QAccessible::Name).toStdString(),
-            "Select Volume\nBrowse down to a volume object.");
-  QWhatsThis::hideText();
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <stdexcept>
 
 #include "netware/data_folder.h"
 #include "support/temp_dir.h"
@@ -90,27 +89,6 @@ TEST(ProgramFolderTest, ThePerUserFolderFollowsXdgDataHomeElseHome) {
   }
   unsetenv("XDG_DATA_HOME");
   setenv("HOME", savedHome.c_str(), 1);
-}
-
-TEST(ProgramFolderTest, EnsureFolderMakesTheFolderOrSaysWhichAndWhy) {
-  TempDir root;
-  app::EnsureFolder(root / "a/b/tolvane");
-  EXPECT_TRUE(std::filesystem::is_directory(root / "a/b/tolvane"));
-  app::EnsureFolder(root / "a/b/tolvane");  // there already
-
-  testing_support::WriteFileBytes(root / "file", "kept");
-  for (const std::filesystem::path& blocked : {root / "file", root / "file/tolvane"}) {
-    try {
-      app::EnsureFolder(blocked);
-      ADD_FAILURE() << blocked << " was made";
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(
-          std::string(e.what()).rfind("the folder " + blocked.string() + " cannot be created: ", 0),
-          0u)
-          << e.what();
-    }
-  }
-  EXPECT_EQ(testing_support::ReadFileBytes(root / "file"), "kept");
 }
 
 }  // namespace
