@@ -3,7 +3,6 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "netware/file_listing.h"
@@ -51,14 +50,7 @@ class SimFiles : public nw::FileListing {
   std::string Dir(const std::string& path) override;
 
  private:
-  // Paths found before: their folder, confirmed by one look at the disk on each call.
-  struct Found {
-    std::filesystem::path file;
-    std::string name;
-  };
   Network& network_;
-  std::unordered_map<std::string, Found> found_;
-  std::uint64_t foundGeneration_ = 0;
 };
 
 // "NDS:\\TREE\A\B" -> tree and components root first ("[Root]" alone: none); false when it

@@ -81,8 +81,6 @@ class Network {
   const Catalog& Sync();
   // The catalog as of the last Sync(), without looking again: what one call goes on using.
   const Catalog& Cached() const { return catalog_; }
-  // The store's generation as of the last Sync(): caches keyed to it hold while it stays.
-  std::uint64_t SyncedGeneration() const { return catalogGeneration_; }
   FolderResolver& Folders() { return folders_; }
   // Every object of one tree, kept while the store is unchanged.
   const ObjectIndex& Objects(std::int64_t treeId);

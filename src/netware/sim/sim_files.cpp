@@ -15,28 +15,11 @@ std::string SimFiles::Dir(const std::string& path) {
   const Catalog& catalog = network_.Sync();
   const ServerRow* server = catalog.ServerByName(parts[0]);
   if (server == nullptr || !server->up) return "";
-  if (foundGeneration_ != network_.SyncedGeneration()) {
-    found_.clear();
-    foundGeneration_ = network_.SyncedGeneration();
-  }
-  if (auto known = found_.find(path); known != found_.end()) {
-    std::error_code error;
-    auto status = std::filesystem::symlink_status(known->second.file, error);
-    if (!error && std::filesystem::exists(status) && !std::filesystem::is_symlink(status)) {
-      return known->second.name;
-    }
-    found_.erase(known);
-  }
   const VolumeRow* volume = catalog.VolumeByName(server->id, parts[1]);
   if (volume == nullptr) return "";
   std::vector<std::string> components(parts.begin() + 2, parts.end());
   auto stored = network_.Folders().Resolve(volume->root, components, false);
-  if (!stored || stored->empty()) return "";
-  std::filesystem::path file = volume->root;
-  for (const auto& name : *stored) file /= name;
-  if (found_.size() > 500'000) found_.clear();
-  found_[path] = {std::move(file), stored->back()};
-  return stored->back();
+  return stored && !stored->empty() ? stored->back() : "";
 }
 
 }  // namespace sim
