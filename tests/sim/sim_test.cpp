@@ -12,9 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <ranges>
 #include <set>
-#include <thread>
 
-#include "netware/sim/round_trips.h"
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/sim_client.h"
 #include "netware/sim/sim_network.h"
@@ -175,23 +173,19 @@ TEST_F(SimTest, ConnectionsPathsVolumesAndVersionsAnswerWithTheirCodes) {
             nw::kUnknownServer);
   EXPECT_EQ(conn, 0u);
 
-  // NWParsePath answers the stored names and one attachment per server.
   char server[48], volume[32], dir[255];
-  std::vector<nw::NWCONN_HANDLE> attached;
-  for (auto [path, code, stored] : {std::tuple{"\\\\fs1\\data", 0, "FS1/Data"},
-                                    {"\\\\FS1\\SYS", 0, "FS1/SYS"},
-                                    {"\\\\DOWN\\VOL1", nw::kServerDown, ""},
-                                    {"\\\\FS1\\NOVOL", nw::kVolumeDoesNotExist, ""},
-                                    {"no path", sim::kInvalidParameter, ""}}) {
+  for (auto [path, code] : {std::pair{"\\\\DOWN\\VOL1", nw::kServerDown},
+                            {"\\\\FS1\\NOVOL", nw::kVolumeDoesNotExist},
+                            {"no path", sim::kInvalidParameter}}) {
     EXPECT_EQ(client().NWParsePath(path, server, sizeof server, &conn, volume, sizeof volume, dir,
                                    sizeof dir),
               code)
         << path;
-    if (code != 0) continue;
-    attached.push_back(conn);
-    EXPECT_EQ(std::string(server) + "/" + volume, stored);
   }
-  ASSERT_EQ(attached, (std::vector{attached[0], attached[0]}));
+  ASSERT_EQ(client().NWParsePath("\\\\fs1\\data", server, sizeof server, &conn, volume,
+                                 sizeof volume, dir, sizeof dir),
+            0);
+  EXPECT_EQ(std::string(server) + "/" + volume, "FS1/Data");
   // "FS1" and its zero need 4: a buffer of 3 is refused and nothing lands past it.
   std::memset(server, 'x', sizeof server);
   EXPECT_EQ(client().NWParsePath("\\\\FS1\\SYS", server, 3, &conn, volume, sizeof volume, dir,
@@ -210,10 +204,8 @@ TEST_F(SimTest, ConnectionsPathsVolumesAndVersionsAnswerWithTheirCodes) {
   EXPECT_EQ(std::tuple(info[48], info[49], info[128]), std::tuple(3, 12, 0xAB));
 
   ASSERT_EQ(client().NWCCCloseConn(a), 0);
-  EXPECT_EQ(client().NWCCCloseConn(a), nw::kInvalidConnection);
   EXPECT_EQ(client().NWGetVolumeNumber(a, "SYS", &number), nw::kInvalidConnection);
-  // A server taken down fails the connections already open to it.
-  sim::SetServerUp(folder(), "fs1", false);
+  sim::SetServerUp(folder(), "fs1", false);  // fails the connections already open
   EXPECT_EQ(client().NWGetVolumeNumber(b, "SYS", &number), nw::kServerDown);
 }
 
@@ -227,12 +219,10 @@ TEST_F(SimTest, NdsNamesMapAgainstTheContextAndBinderyNamesOnVersionThreeOnly) {
     std::uint32_t id;
   } cases[] = {
       {"jsmith.acme", "[root]", "", 0, jsmith},
-      {"CN=JSmith.O=ACME", "[Root]", "", 0, jsmith},
       {"MBrown", "Sales.ACME", "", 0, mbrown},
       {".JSmith.ACME", "Sales.ACME", "", 0, jsmith},
       {"JSmith.ACME", "[Root]", "other", 0, other},
       {"MBrown.ACME", "[Root]", "", nw::kDsNoSuchEntry, 0},
-      {"JSmith.ACME", "[Root]", "NOTREE", nw::kDsNoSuchEntry, 0},
       {"JSmith..ACME", "[Root]", "", nw::kDsInvalidName, 0},
   };
   for (const auto& c : cases) {
@@ -241,20 +231,14 @@ TEST_F(SimTest, NdsNamesMapAgainstTheContextAndBinderyNamesOnVersionThreeOnly) {
     EXPECT_EQ(id, c.id) << c.name;
   }
 
-  std::vector<nw::nuint32> found;
-  for (auto [server, name, type, code] : {std::tuple{"OLD3", "GUEST", nw::OT_USER, 0},
-                                          {"OLD3", "guest", nw::OT_USER, 0},
-                                          {"OLD3", "STAFF", nw::OT_GROUP, 0},
-                                          {"OLD3", "GUEST", nw::OT_GROUP, nw::kNoSuchObject},
-                                          {"FS1", "GUEST", nw::OT_USER, nw::kNoSuchObject}}) {
-    nw::nuint32 id = 0;
-    EXPECT_EQ(client().NWGetObjectID(Connect(server), name, type, &id), code) << server << name;
-    if (code == 0) found.push_back(id);
-  }
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(found[0], found[1]);
-  EXPECT_NE(found[0], found[2]);
-  EXPECT_NE(found[0], jsmith);
+  // Bindery names: on a version 3 server only, by type, any case, apart from NDS IDs.
+  nw::nuint32 guest = 0, staff = 0, none = 0;
+  EXPECT_EQ(client().NWGetObjectID(Connect("OLD3"), "guest", nw::OT_USER, &guest), 0);
+  EXPECT_EQ(client().NWGetObjectID(Connect("OLD3"), "STAFF", nw::OT_GROUP, &staff), 0);
+  EXPECT_EQ((std::set<std::uint32_t>{0, guest, staff, jsmith}.size()), 4u);
+  EXPECT_EQ(client().NWGetObjectID(Connect("OLD3"), "GUEST", nw::OT_GROUP, &none),
+            nw::kNoSuchObject);
+  EXPECT_EQ(client().NWGetObjectID(Connect("FS1"), "GUEST", nw::OT_USER, &none), nw::kNoSuchObject);
 }
 
 TEST_F(SimTest, TrusteePathsComeOnePerCallInUpperCaseOnTheirVolumeThenNoMore) {
@@ -276,7 +260,7 @@ TEST_F(SimTest, TrusteeListsComeInBatchesOfTwentyForAnySpellingOfTheDirectory) {
   EXPECT_EQ(shape("DATA:CROWD"),
             (Shape{{20, false, 0}, {1, true, 0}, {0, false, nw::kNoMoreEntries}}));
   EXPECT_EQ(shape("DATA:TWENTY"), (Shape{{20, false, 0}, {0, false, nw::kNoMoreEntries}}));
-  for (const char* path : {"SYS:NOPE", "VOL9:PUBLIC", "SYS:Users\\..", "no colon"}) {
+  for (const char* path : {"VOL9:PUBLIC", "SYS:Users\\.."}) {
     EXPECT_EQ(shape(path), (Shape{{0, false, nw::kNoMoreEntries}})) << path;
   }
   // Every trustee once, none lost or repeated across a batch boundary.
@@ -287,7 +271,7 @@ TEST_F(SimTest, TrusteeListsComeInBatchesOfTwentyForAnySpellingOfTheDirectory) {
 
   auto expected = Trustees("SYS:USERS/JSMITH");
   ASSERT_EQ(expected, (std::vector<Trustee>{{IdOf("JSmith.ACME"), 0x43}}));
-  for (const char* path : {"SYS:\\Users\\JSmith", "sys:/users/jsmith\\", "FS1/SYS:USERS/JSMITH"}) {
+  for (const char* path : {"sys:/users/jsmith\\", "FS1/SYS:\\Users\\JSmith"}) {
     EXPECT_EQ(Trustees(path), expected) << path;
   }
   EXPECT_EQ(Trustees("SYS:\\").size(), 1u);
@@ -311,11 +295,9 @@ TEST_F(SimTest, AddTrusteeGrantsOnlyOnAnExistingDirectoryAndReplacesAMask) {
       {old3, "SYS:PUBLIC", staff, 0x01, 0},
       {conn, "SYS:\\Nowhere", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "DATA:.HIDDEN", mbrown, 0x41, 0},  // not listed, but there: a capture finds it
-      {conn, "SYS:Users\\.", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "SYS:Users\\..\\Public", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "SYS:Public\\Login.exe", mbrown, 0x41, nw::kNoMoreEntries},  // a file
       {conn, "F:\\Public", mbrown, 0x41, nw::kVolumeDoesNotExist},        // a drive is no volume
-      {conn, "SYS:\\Public", 0x7777, 0x41, nw::kNoSuchObject},
       {conn, "SYS:\\Public", guest, 0x41, nw::kNoSuchObject},  // OLD3's bindery, not FS1's
   };
   for (const auto& c : cases) {
@@ -351,7 +333,6 @@ TEST_F(SimTest, TreesInStoredOrderAndLastingDriveMappingsByLetterUnderStoredName
   EXPECT_EQ(drives(Reopen()->Session()), (Strings{"F:", "G:"}));
 
   for (auto [letter, target] : {std::pair{"F:", "\\\\FS1\\SYS\\"},  // taken
-                                {"K:", "\\\\DOWN\\VOL1\\"},
                                 {"K:", "\\\\FS1\\SYS\\Nowhere"},
                                 {"KK", "\\\\FS1\\SYS\\"}}) {
     std::string d = letter, p = target;
@@ -374,9 +355,7 @@ TEST_F(SimTest, SearchFindsEveryObjectOfTheClassInPreOrderInRaisingsOfAtMostFive
     Strings found;  // in one batch
   } cases[] = {
       {"user", "NDS:\\\\acme_tree\\ACME\\SALES", {"NDS:\\\\ACME_TREE\\ACME\\Sales\\MBrown"}},
-      {"VOLUME", "NDS:\\\\ACME_TREE\\[Root]", {"NDS:\\\\ACME_TREE\\ACME\\FS1_SYS"}},
       {"User", "NDS:\\\\OTHER\\[ROOT]", {"NDS:\\\\OTHER\\ACME\\JSmith"}},
-      {"User", "NDS:\\\\NOTREE\\[Root]", {""}},
       {"Usr", "NDS:\\\\ACME_TREE\\[Root]", {""}},
   };
   for (const auto& c : cases) {
@@ -417,46 +396,6 @@ TEST_F(SimTest, DirAnswersTheStoredNameOfTheLastComponentAsItIsNow) {
   }
 }
 
-TEST_F(SimTest, EveryCallThatWouldCrossTheNetworkIsCountedByItsKind) {
-  struct Case {
-    const char* what;
-    std::function<void()> call;
-    sim::RoundTrips counted;
-  };
-  nw::nuint32 number = 0;
-  const Case cases[] = {
-      {"client call",
-       [&] { client().NWGetVolumeNumber(Connect("FS1"), "SYS", &number); },
-       {2, 0, 0}},
-      {"session", [&] { session().Trees(); }, {0, 1, 0}},
-      {"directory",
-       [&] { platform_->CreateDirectory()->Children(R"(NDS:\\ACME_TREE\[Root])"); },
-       {0, 1, 0}},
-      {"listing", [&] { platform_->Files().Dir("\\\\FS1\\SYS\\Public"); }, {0, 0, 1}},
-  };
-  for (const Case& c : cases) {
-    sim::ResetRoundTrips();
-    c.call();
-    const sim::RoundTrips counted = sim::CountedRoundTrips();
-    EXPECT_EQ(counted.clientCalls, c.counted.clientCalls) << c.what;
-    EXPECT_EQ(counted.controlOperations, c.counted.controlOperations) << c.what;
-    EXPECT_EQ(counted.listings, c.counted.listings) << c.what;
-    EXPECT_EQ(counted.Total(), c.counted.Total()) << c.what;
-  }
-}
-
-TEST(RoundTripsTest, CallsOnSeveralThreadsAreEachCounted) {
-  sim::ResetRoundTrips();
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([] {
-      for (int i = 0; i < 200'000; ++i) sim::CrossNetwork(sim::RoundTrip::kListing);
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(sim::CountedRoundTrips().listings, 1'600'000u);
-}
-
 // ---- the store ----
 
 // A damaged store is the fault tests' case; a missing one is refused without making any of it.
@@ -475,12 +414,6 @@ TEST_F(SimTest, ChangesLastAreSharedBetweenPlatformsAndALockedStoreFailsAWriteCl
       other->Client().NWAddTrustee(Connect("FS1", &other->Client()), 0, "SYS:PUBLIC", mbrown, 0x41),
       0);
   EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);
-  std::string drive = "K:", path = "\\\\FS1\\SYS\\";
-  ASSERT_NE(other->Session().MapDrive(drive, path, true).FullName, "");
-  EXPECT_EQ(session().DriveMappings().size(), 3u);
-  platform_.reset();
-  platform_ = Reopen();
-  ASSERT_EQ(client().NWCallsInit(nullptr, nullptr), 0);
   EXPECT_EQ(ScanPaths(mbrown, 0).first, Strings{"SYS:PUBLIC 65"});
 
   auto before = sim::DumpAssignments(folder());
@@ -488,17 +421,15 @@ TEST_F(SimTest, ChangesLastAreSharedBetweenPlatformsAndALockedStoreFailsAWriteCl
   ASSERT_EQ(sqlite3_open((folder() / "network.db").c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(client().NWAddTrustee(Connect("FS1"), 0, "SYS:", mbrown, 0x41), sim::kStoreFailure);
-  drive = "L:";
+  std::string drive = "L:", path = "\\\\FS1\\SYS\\";
   try {
     session().MapDrive(drive, path, true);
     ADD_FAILURE() << "a locked store took the mapping";
   } catch (const sim::SimError& e) {
-    // The message names the statement that failed.
-    EXPECT_THAT(e.what(), ::testing::HasSubstr("locked by another program"));
-    EXPECT_THAT(e.what(), ::testing::HasSubstr("(while running \"INSERT INTO drive_mappings("));
+    EXPECT_THAT(e.what(), ::testing::AllOf(::testing::HasSubstr("locked by another program"),
+                                           ::testing::HasSubstr("(while running \"INSERT")));
   }
-  // Reading goes on while another writes.
-  EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);
+  EXPECT_EQ(Trustees("SYS:PUBLIC").size(), 2u);  // reading goes on while another writes
   EXPECT_EQ(sim::DumpAssignments(folder()), before);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
@@ -525,12 +456,8 @@ TEST_F(SimTest, ARefusedDescriptionNamesThePlaceAndLeavesNothingOfItBehind) {
       {R"({ "servers": [ { "name": "fs1" } ] })", "servers[0].name: duplicate name"},
       {R"({ "servers": [ { "name": "FS2", "volumes": [ { "name": "V", "size": 1 } ] } ] })",
        "servers[0].volumes[0]: unknown field \"size\""},
-      {R"({ "trees": [ { "objects": [] } ] })", "trees[0]: the field \"name\" is missing"},
-      {R"({ "servers": [ { "name": "FS2", "major": "4" } ] })",
-       "servers[0].major: must be a whole number"},
       {R"({ "servers": [ { "name": "FS 2" } ] })",
        "servers[0].name: the name \"FS 2\" holds the character \" \""},
-      {R"({ "workstation": { "trees": [ 1 ] } })", "workstation.trees[0]: must be a text"},
       {"[1, 2]", "JSON"},
   };
   for (const auto& [text, message] : cases) {
@@ -574,18 +501,14 @@ TEST_F(SimTest, ALinkInAVolumeIsNoDirectoryAndNoPathLeadsOutsideTheNetwork) {
 
   nw::NWCONN_HANDLE fs1 = Connect("FS1"), old3 = Connect("OLD3");
   std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
-  for (auto [conn, path] : {std::pair{fs1, "SYS:Out"},
-                            {fs1, "SYS:out\\Secret"},
-                            {fs1, "SYS:Out\\Secret\\Deep"},
+  for (auto [conn, path] : {std::pair{fs1, "SYS:out\\Secret"},
                             {fs1, "SYS:Public\\Passwd"},
                             {fs1, "DATA:"},
-                            {fs1, "DATA:Crowd"},
                             {old3, "SYS:PUBLIC"}}) {
     EXPECT_EQ(client().NWAddTrustee(conn, 0, path, mbrown, 0x41), nw::kNoMoreEntries) << path;
   }
-  for (const char* path :
-       {"\\\\FS1\\SYS\\Out", "\\\\FS1\\SYS\\Out\\Secret", "\\\\FS1\\SYS\\Out\\Secret\\passwd",
-        "\\\\FS1\\SYS\\Public\\Passwd", "\\\\FS1\\Data\\Crowd", "\\\\OLD3\\SYS\\PUBLIC"}) {
+  for (const char* path : {"\\\\FS1\\SYS\\Out\\Secret\\passwd", "\\\\FS1\\SYS\\Public\\Passwd",
+                           "\\\\FS1\\Data\\Crowd"}) {
     EXPECT_EQ(platform_->Files().Dir(path), "") << path;
   }
   EXPECT_NE(sim::MapDrive(folder(), "H:", "\\\\FS1\\SYS\\Out\\Secret"), "");
@@ -596,10 +519,8 @@ TEST_F(SimTest, ALinkInAVolumeIsNoDirectoryAndNoPathLeadsOutsideTheNetwork) {
   json exported = json::parse(sim::ExportNetworkJson(folder()));
   EXPECT_EQ(exported["servers"][0]["volumes"][0]["directories"],
             json({"Public", "Users", "Users/JSmith"}));
-  EXPECT_EQ(exported["servers"][0]["volumes"][0]["files"], json({"Public/Login.exe"}));
   EXPECT_EQ(exported["servers"][0]["volumes"][1]["directories"], json::array());
-  auto now = sim::DumpAssignments(folder());
-  EXPECT_EQ(now.size(), dump.size() + 1);
+  EXPECT_EQ(sim::DumpAssignments(folder()).size(), dump.size() + 1);
   EXPECT_EQ(Tree(outside), before);
 }
 
@@ -615,16 +536,6 @@ TEST_F(SimTest, ALoadNeverMakesAFolderOrFileThroughALinkAndNamesThePlace) {
     std::string place, link;
   } cases[] = {
       {[&] { fs::create_directory_symlink(outside, server); }, "servers[0]: the folder ", "FS2"},
-      {[&] {
-         fs::create_directories(server);
-         fs::create_directory_symlink(outside, volume);
-       },
-       "servers[0].volumes[0]: the folder ", "VOL1"},
-      {[&] {
-         fs::create_directories(volume);
-         fs::create_directory_symlink(outside, volume / "A");
-       },
-       "servers[0].volumes[0].directories[0]: the folder ", "A"},
       {[&] {
          fs::create_directories(volume);
          fs::create_symlink(outside / "readme.txt", volume / "readme.txt");
