@@ -154,8 +154,7 @@ TEST_F(ToolTest, EachCommandSaysWhatItDidOrWhyNot) {
   EXPECT_EQ(out.substr(0, generated.size() + 2), generated + " (");
 }
 
-// Run on the default folder, where a command that works on a network would first make the
-// demo network: a mistake is said before anything is made.
+// On the default folder, where a command would first make the demo: nothing is made.
 TEST_F(ToolTest, BadCommandLinesGetUsageAndTouchNoNetwork) {
   for (auto [args, message, command] : {
            std::tuple{"frobnicate", "unknown command \"frobnicate\"", ""},
@@ -241,8 +240,7 @@ TEST_F(ToolTest, AKilledReplacementLeavesTheOldNetworkAndTheNextCleansUpAfterIt)
   int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   pid_t pid = Start({"generate", "--directories", "20000", "--depth", "1", "--force"}, null);
   close(null);
-  // Killed once the new network is under way beside the old one (or, should it never show,
-  // after a while all the same).
+  // Killed once the new network is under way beside the old one, or after a while all the same.
   auto building = [&] {
     for (const auto& name : Beside()) {
       if (name != "net" && fs::exists(temp_.path() / name / "volumes" / "GENFS")) return true;
