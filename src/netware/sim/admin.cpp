@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "demo_network_json.h"
+#include "formats/rights_text.h"
 #include "netware/sim/controls.h"
 #include "netware/sim/network.h"
 #include "netware/sim/sim_admin.h"
@@ -102,7 +103,7 @@ std::vector<std::string> DumpAssignments(const fs::path& folder, const std::stri
     std::replace(dir.begin(), dir.end(), '/', '\\');
     lines.push_back(trusteeName(q.Int(2)) + "," + serverRow->name + "," + volumeRow->name + ":" +
                     (dir.empty() ? "" : "\\" + dir) + "," +
-                    text::RightsText(static_cast<std::uint16_t>(q.Int(3))));
+                    formats::BuildRightsText(static_cast<std::uint16_t>(q.Int(3))));
   }
   std::sort(lines.begin(), lines.end());
   return lines;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "formats/rights_text.h"
 #include "netware/sim/folders.h"
 #include "netware/sim/sim_network.h"
 #include "netware/sim/text.h"
@@ -160,7 +161,7 @@ void Check(const json& node, std::string_view where, const std::string& place) {
         break;
       case kRights:
         if (value.is_string()) {
-          if (!text::ParseRightsText(value.get<std::string>(), &why)) {
+          if (!formats::RightsBitsFromText(value.get<std::string>(), &why)) {
             Fail(at, "unknown right " + text::Quote(why) +
                          " (rights are Read, Write, Create, Delete, AccessCtrl, FileScan, Modify, "
                          "Supervisor, joined by \"-\")");

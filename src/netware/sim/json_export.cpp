@@ -4,6 +4,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "formats/rights_text.h"
 #include "netware/sim/network.h"
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/text.h"
@@ -116,9 +117,9 @@ std::string ExportNetworkJson(const fs::path& folder) {
     }
     // A mask with bits no word names stays a number.
     const auto rights = static_cast<std::uint16_t>(q.Int(3));
-    const std::string words = text::RightsText(rights);
-    node["rights"] = text::ParseRightsText(words, nullptr) == rights ? ordered_json(words)
-                                                                     : ordered_json(rights);
+    const std::string words = formats::BuildRightsText(rights);
+    node["rights"] = formats::RightsBitsFromText(words, nullptr) == rights ? ordered_json(words)
+                                                                           : ordered_json(rights);
     auto components = dir.empty() ? std::vector<std::string>{} : text::Split(dir, "/");
     if (!folders.Resolve(volume->root, components, true)) node["missing"] = true;
     root["assignments"].push_back(std::move(node));

@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "formats/rights_text.h"
 #include "netware/sim/controls.h"
 #include "netware/sim/json_check.h"
 #include "netware/sim/network.h"
@@ -283,7 +284,7 @@ class Loader {
       Fail(place, "duplicate assignment: the same trustee on the same directory");
     }
     AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId,
-               rights.is_string() ? *text::ParseRightsText(rights.get<std::string>(), nullptr)
+               rights.is_string() ? *formats::RightsBitsFromText(rights.get<std::string>(), nullptr)
                                   : Integer(rights));
   }
 

@@ -139,42 +139,6 @@ std::string Join(const std::vector<std::string>& parts, std::string_view separat
   return out;
 }
 
-namespace {
-struct RightWord {
-  std::uint16_t bit;
-  const char* word;
-};
-constexpr RightWord kRightWords[] = {
-    {0x0001, "Read"},       {0x0002, "Write"},    {0x0008, "Create"}, {0x0010, "Delete"},
-    {0x0020, "AccessCtrl"}, {0x0040, "FileScan"}, {0x0080, "Modify"}, {0x0100, "Supervisor"}};
-}  // namespace
-
-std::string RightsText(std::uint16_t mask) {
-  std::string out;
-  for (const auto& right : kRightWords) {
-    if ((mask & right.bit) == 0) continue;
-    if (!out.empty()) out += '-';
-    out += right.word;
-  }
-  return out;
-}
-
-std::optional<std::uint16_t> ParseRightsText(std::string_view text, std::string* badWord) {
-  std::uint16_t mask = 0;
-  if (text.empty()) return mask;
-  for (const auto& word : Split(text, "-")) {
-    auto folded = Fold(word);
-    auto found = std::find_if(std::begin(kRightWords), std::end(kRightWords),
-                              [&](const RightWord& r) { return Fold(r.word) == folded; });
-    if (found == std::end(kRightWords)) {
-      if (badWord != nullptr) *badWord = word;
-      return std::nullopt;
-    }
-    mask |= found->bit;
-  }
-  return mask;
-}
-
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
   std::string p = Fold(pattern);
   std::string n = Fold(name);

@@ -34,12 +34,6 @@ bool CopyOut(std::string_view bytes, char* out, std::size_t size);
 std::vector<std::string> Split(std::string_view text, std::string_view separators);
 std::string Join(const std::vector<std::string>& parts, std::string_view separator);
 
-// "Read-Write-FileScan" for 0x0043; words in their fixed order, bits without a word left out.
-std::string RightsText(std::uint16_t mask);
-// The inverse for the store's own descriptions: words in any order and case, "-" between;
-// nullopt with `badWord` set when a word is unknown.
-std::optional<std::uint16_t> ParseRightsText(std::string_view text, std::string* badWord);
-
 // '*' any run, '?' one character, compared on folded text.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
