@@ -3,30 +3,19 @@
 tolvane_add_test(cli_output_test
   SOURCES cli/cli_output_test.cpp
   LIBS tolvane_cli_lib tolvane_sim tolvane_test_files)
-
-tolvane_add_test(cli_tool_test
-  SOURCES cli/cli_tool_test.cpp
-  LIBS tolvane_sim tolvane_test_files)
-target_compile_definitions(cli_tool_test PRIVATE
-  CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
-  TOLVANE_VERSION="${PROJECT_VERSION}")
-add_dependencies(cli_tool_test tolvane-cli tolvane-netsim)
-
+tolvane_add_test(cli_tool_test SOURCES cli/cli_tool_test.cpp LIBS tolvane_sim tolvane_test_files)
 tolvane_add_test(cli_restore_test TIMEOUT 120
   SOURCES cli/cli_restore_test.cpp
   LIBS tolvane_sim tolvane_test_files)
-target_compile_definitions(cli_restore_test PRIVATE
-  CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
-add_dependencies(cli_restore_test tolvane-cli tolvane-netsim)
-
-tolvane_add_test(cli_round_trip_test QT
-  SOURCES cli/cli_round_trip_test.cpp
-  LIBS tolvane_window_scene)
-target_compile_definitions(cli_round_trip_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
-add_dependencies(cli_round_trip_test tolvane-cli)
-
 tolvane_add_test(cli_capture_test
   SOURCES cli/cli_capture_test.cpp
   LIBS tolvane_sim tolvane_test_files)
-target_compile_definitions(cli_capture_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
-add_dependencies(cli_capture_test tolvane-cli)
+tolvane_add_test(cli_round_trip_test QT
+  SOURCES cli/cli_round_trip_test.cpp
+  LIBS tolvane_window_scene)
+foreach(test cli_tool_test cli_restore_test cli_capture_test cli_round_trip_test)
+  target_compile_definitions(${test} PRIVATE
+    CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
+    TOLVANE_VERSION="${PROJECT_VERSION}")
+  add_dependencies(${test} tolvane-cli tolvane-netsim)
+endforeach()

@@ -1,5 +1,5 @@
-// Get-trustees faults: a program folder that cannot be written, a write cut short by a
-// file-size limit. Each capture runs in a child that may give up privileges or take a limit.
+// Capture faults, each in a child process: a program folder that cannot be written, a write
+// cut short by a file-size limit.
 
 #include <gmock/gmock.h>
 #include <grp.h>
@@ -22,8 +22,7 @@ using testing_support::WriteFileBytes;
 
 constexpr const char* kEarlier = "GEN_TREE,Old.ORG,GENFS,DATA:\\Old,Read\r\n";
 
-// A generated network, a program folder holding an earlier rights file of its volume, and a
-// capture of that volume in a child process.
+// A generated network, an earlier rights file, and a capture in a child process.
 class CaptureScene : public testing_support::WindowScene {
  public:
   CaptureScene(int users, int assignments)

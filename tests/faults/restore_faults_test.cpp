@@ -1,5 +1,4 @@
-// Write-trustees and start-up faults: a server going down part-way, a locked store, a damaged
-// store, rights files of random bytes.
+// Restore and start-up faults: a server going down, a locked or damaged store, random files.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -71,8 +70,7 @@ class Scene : public testing_support::WindowScene {
   }
 };
 
-// A connection of its own that holds the store's write lock (BEGIN EXCLUSIVE), as another
-// program would; let go by a thread after `holdMs`, or by Release.
+// Holds the store's write lock as another program would; let go after `holdMs`, or by Release.
 class StoreLocker {
  public:
   explicit StoreLocker(const fs::path& networkFolder) {
@@ -176,8 +174,6 @@ TEST(DamagedStoreTest, StartUpEndsWithTheClientLibraryMessageAndLeavesTheFileAlo
     std::size_t at, length;  // overwritten
     std::size_t size;        // then cut to
   } cases[] = {{"garbage over its first bytes", 0, 64, std::string::npos},
-               {"a later page overwritten", 4096, 4096, std::string::npos},
-               {"emptied", 0, 0, 0},
                {"cut to its first page", 0, 0, 4096}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -203,8 +199,7 @@ TEST(DamagedStoreTest, StartUpEndsWithTheClientLibraryMessageAndLeavesTheFileAlo
   }
 }
 
-// Values for each field, mostly of this network, some in the wrong field or case, so that
-// random files hold records that can be granted.
+// Field values, mostly of this network, so that random files hold records that can be granted.
 const std::vector<std::string> kFieldValues[5] = {
     {"CORP", "corp", "OTHER"},
     {"JSmith.SALES.MAIN", "Staff.SALES.MAIN", "SALES.MAIN", "jsmith.sales", "FS1"},
@@ -219,8 +214,7 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// Restores `bytes`: the run tells the truth about the file and grants nothing but records the
-// reader takes from it. Returns how many assignments it added or changed.
+// Restores `bytes`, expecting grants only of records the reader takes; returns how many.
 int ExpectTruthfulRun(Scene& scene, const std::string& bytes,
                       const std::vector<std::string>& before) {
   std::set<std::string> held;  // as the store would list them, in capitals
@@ -260,12 +254,8 @@ TEST(RandomRightsFileTest, NothingIsGrantedWithoutARecordAndEveryRecordIsCounted
     scene.OpenWindow();
     std::mt19937 random(seed);
     const std::vector<std::string> before = scene.Dump();
-    std::string bytes(3000, '\0');  // any byte at all: nothing is granted
-    for (char& c : bytes) c = static_cast<char>(random());
-    EXPECT_EQ(ExpectTruthfulRun(scene, bytes, before), 0);
-    // Records whose separators are now and then wrong or joined by a stray byte, which puts
-    // later fields out of step: only what a record held is granted.
-    bytes.clear();
+    // Separators now and then wrong or joined by a stray byte put later fields out of step.
+    std::string bytes;
     for (int field = 0; field < 500; ++field) {
       bytes += kFieldValues[field % 5][random() % kFieldValues[field % 5].size()];
       if (random() % 30 == 0) bytes += static_cast<char>(1 + random() % 255);

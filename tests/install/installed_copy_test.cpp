@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "app/form1.h"
-#include "app/help_viewer.h"
 #include "app/qt_desktop.h"
 #include "netware/sim/sim_network.h"
 #include "support/temp_dir.h"
@@ -18,8 +17,7 @@ namespace {
 
 const std::filesystem::path kPrefix = TOLVANE_TEST_PREFIX;
 
-// The real desktop of an installed copy, with messages recorded and the Open dialog
-// answered instead of shown.
+// The real desktop, with messages recorded and the Open dialog answered instead of shown.
 class InstalledDesktop : public app::QtDesktop {
  public:
   explicit InstalledDesktop(const std::filesystem::path& lock)
@@ -95,12 +93,6 @@ TEST_F(InstalledCopy, StartsOffscreenOnAFreshNetworkAndFindsItsHelpFile) {
 TEST_F(InstalledCopy, CapturesIntoThePerUserFolderAndRestoresFromIt) {
   app::Form1& f = Window();
   const std::filesystem::path folder = home / "data/tolvane";
-  EXPECT_EQ(f.HelpFile, (kPrefix / "share/tolvane/Tolvane.HLP").string());
-  f.mnuHelp_Click();
-  EXPECT_EQ(app::HelpViewerProblem(), nullptr);
-  EXPECT_EQ(app::HelpViewerTopic(), 1);  // the contents, read from share/tolvane/
-  if (QWidget* viewer = app::HelpViewerWindow()) viewer->close();
-
   const auto before = sim::DumpAssignments(home / "network", "FS1", "SYS");
   ASSERT_FALSE(before.empty());
   Capture("QARN", "FS1_SYS");
