@@ -79,33 +79,24 @@ void Mutate(std::string& text, std::mt19937& random) {
   const std::size_t at = random() % text.size();
   const std::size_t comma = text.find(',', at);
   const std::size_t lineEnd = text.find("\r\n", at);
-  switch (random() % 8) {
+  switch (random() % 5) {
     case 0:  // a field dropped
       if (comma != std::string::npos) text.erase(comma, 1);
       break;
-    case 1:  // a field doubled
-      if (comma != std::string::npos) text.insert(comma, ",Ann.O");
-      break;
-    case 2:  // a line end moved
+    case 1:  // a line end moved
       if (lineEnd != std::string::npos) text.erase(lineEnd, 2);
       if (comma != std::string::npos && comma < text.size()) text.replace(comma, 1, "\r\n");
       break;
-    case 3:  // a quote opened and never closed
+    case 2:  // a quote opened and never closed
       text.insert(at, "\"");
       break;
-    case 4:  // text after a closing quote
-      if (comma != std::string::npos) text.insert(comma, "\"x\"\\Forms");
-      break;
-    case 5: {  // a misspelt right
+    case 3: {  // a misspelt right
       const std::size_t read = text.find("Read", at);
       if (read != std::string::npos) text.replace(read, 4, random() % 2 ? "Raed" : "Reed");
       const std::size_t super = text.find("Supervisor", at);
       if (super != std::string::npos) text.replace(super, 10, "Superviser");
       break;
     }
-    case 6:  // a blank inside a rights text
-      if (lineEnd != std::string::npos) text.insert(lineEnd, " ");
-      break;
     default:  // a line cut short at the end of the file
       text.resize(text.size() - 1 - random() % std::min<std::size_t>(text.size(), 12));
       break;
@@ -225,14 +216,11 @@ TEST_F(RestorePropertyTest, TheDryRunForeseesTheRestoreAndNothingElseIsGranted) 
   for (const char* word : {"add", "change", "same", "failed"}) EXPECT_GT(words[word], 0u) << word;
 }
 
-// A capture restored onto the volume it came from changes nothing, and says so per record, with
-// trustee lists of more than one batch.
+// A capture restored onto its unchanged volume says "same", trustee lists of many batches too.
 TEST_F(RestorePropertyTest, ARestoreOntoTheUnchangedVolumeSaysSameForEveryRecord) {
-  sim::GenerateOptions options;
-  options.users = 300;
-  options.directories = 100;
-  options.assignments = 1500;
-  options.crowdedTrustees = 45;  // a trustee list of three batches
+  // A trustee list of three batches.
+  const sim::GenerateOptions options{
+      .users = 300, .directories = 100, .assignments = 1500, .crowdedTrustees = 45};
   sim::GenerateNetwork(network_, options);
   ASSERT_EQ(Cli("capture --tree " + options.tree + " --volume " + options.server + "_" +
                 options.volume + " -o C.RIGHTS")

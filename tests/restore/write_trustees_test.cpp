@@ -53,10 +53,9 @@ TEST_F(WriteTrusteesTest, GrantsRecordsOnBinderyAndNdsServers) {
   EXPECT_EQ(platform->Counter().Count("NWGetObjectID"), 1);
   EXPECT_EQ(platform->Counter().Count("NWDSMapNameToID"), 3);
   // The labels show the last record; the status is empty and the pointer normal again.
-  EXPECT_EQ(form->Label7->text(), "CORP");
-  EXPECT_EQ(form->Label8->text(), "OLD3");
-  EXPECT_EQ(form->Label9->text(), "GUEST");
-  EXPECT_EQ(form->Label10->text(), "SYS:\\PUBLIC");
+  EXPECT_EQ((QStringList{form->Label7->text(), form->Label8->text(), form->Label9->text(),
+                         form->Label10->text()}),
+            (QStringList{"CORP", "OLD3", "GUEST", "SYS:\\PUBLIC"}));
   EXPECT_EQ(form->Status(), "");
   EXPECT_FALSE(desktop.Busy());
 }
@@ -69,8 +68,7 @@ TEST_F(WriteTrusteesTest, EmptyFileOpensNoConnection) {
   EXPECT_THAT(desktop.messages, ElementsAre(Closing("All trustees have been added.")));
 }
 
-// Each line is a record of its own: fields never run on into the next line, and text after a
-// closing quote, a quote left open or a last line cut short is that line's failure alone.
+// Fields never run on into the next line: a malformed line is that line's failure alone.
 TEST_F(WriteTrusteesTest, EachLineIsARecordOfItsOwn) {
   WriteTrusteesFrom(
       "CORP,JSmith.SALES.MAIN,FS1,VOL1:\\Apps\r\n"
@@ -153,8 +151,7 @@ TEST_F(WriteTrusteesTest, UnreadableFileIsNamedAndNothingIsWritten) {
   EXPECT_FALSE(desktop.Busy());
 }
 
-// Each name is refused before any lookup when it is longer than its buffer holds: a bindery
-// name of 48 characters, a tree name of 128, an object name of 257.
+// A name longer than its buffer (bindery 48, tree 128, object 257) is refused before lookup.
 TEST_F(WriteTrusteesTest, NamesTooLongForTheirBufferAreRefused) {
   WriteTrusteesFrom(std::string(128, 'T') + ",JSmith.SALES.MAIN,FS1,VOL1:\\Apps,Read\r\n" +
                     "CORP," + std::string(257, 'O') + ",FS1,VOL1:\\Apps,Read\r\n" + "CORP," +

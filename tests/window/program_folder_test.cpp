@@ -76,7 +76,6 @@ TEST(ProgramFolderTest, ThePerUserFolderFollowsXdgDataHomeElseHome) {
   const Row rows[] = {
       {"/x/data", "/h", "/x/data/tolvane"},
       {"relative/data", "/h", "/h/.local/share/tolvane"},
-      {"", "/h", "/h/.local/share/tolvane"},
       {nullptr, "/h", "/h/.local/share/tolvane"},
       {nullptr, nullptr, ""},
   };
