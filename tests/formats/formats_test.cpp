@@ -238,8 +238,7 @@ TEST(RightsFile, AnEarlierFileStaysUntilCommitAndNoTemporaryFileIsLeft) {
   writer.Commit();
   EXPECT_EQ(ReadFileBytes(file), kPlainLine);
   EXPECT_THAT(Names(dir), ElementsAre("FS1_VOL1.RIGHTS"));
-  // A folder that takes the name while the writer works: the failed commit still removes its
-  // temporary file, and the writer is closed.
+  // A folder takes the name meanwhile: the failed commit removes its temporary file and closes.
   fs::remove(file);
   RightsFileWriter failing(file);
   failing.Write(kPlain);

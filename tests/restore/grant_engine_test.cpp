@@ -99,8 +99,7 @@ TEST_F(GrantEngineTest, ADryRunSaysWhatTheRestoreThenDoes) {
                                    "T,U2.ACME,FS1,VOL:\\B\\C,Read-Write",
                                    "T,U2.ACME,FS1,VOL:\\Home\\.Private,Read",
                                    HasSubstr(",GUEST,OLD,SYS:\\PUB,Read")));
-  // What failed was not attempted: the four records of paths that are no directory, the
-  // unknown object and server and the bad rights text cost no NWAddTrustee.
+  // What failed (no directory, unknown object or server, bad rights) cost no NWAddTrustee.
   EXPECT_EQ(Calls("NWAddTrustee"), 7);
 }
 
