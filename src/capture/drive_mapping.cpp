@@ -27,6 +27,12 @@ CaptureDrive MapCaptureDrive(nw::NWSession& session, const std::string& server,
   return result;
 }
 
+std::string NoFreeDriveReason(const CaptureDrive& drive) {
+  return "only " + std::to_string(drive.freeDrives) +
+         " drive letters are free, and a capture needs " + std::to_string(kDrivesLeftFree + 1) +
+         " (it leaves the five lowest free letters to you)";
+}
+
 bool UnmapCaptureDrive(nw::NWSession& session, const std::string& drive, std::string* error) {
   try {
     return !drive.empty() && session.UnmapDrive(drive.substr(0, 1));

@@ -23,6 +23,9 @@ struct CaptureDrive {
 CaptureDrive MapCaptureDrive(nw::NWSession& session, const std::string& server,
                              const std::string& volume);
 
+// Why no drive could be chosen: "only 4 drive letters are free, and a capture needs 6 (...)".
+std::string NoFreeDriveReason(const CaptureDrive& drive);
+
 // Removes the mapping of `drive` ("H:"); false, with what the client threw in `error` when it
 // did, when it could not.
 bool UnmapCaptureDrive(nw::NWSession& session, const std::string& drive, std::string* error);

@@ -13,7 +13,6 @@
 
 #include "app/form1.h"
 #include "capture/capture_work.h"
-#include "capture/drive_choice.h"
 #include "capture/drive_mapping.h"
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
@@ -33,11 +32,9 @@ bool MapVolumeDrive(Form1& form, CaptureWork& work) {
   const std::string cannot =
       "Cannot add drive mapping to server " + form.ServerName + ", volume " + form.VolumeName;
   if (work.List2.empty()) {
-    form.Desk().MsgBox(cannot + ": only " + std::to_string(drive.freeDrives) +
-                           " drive letters are free, and a capture needs " +
-                           std::to_string(capture::kDrivesLeftFree + 1) +
-                           " (it leaves the five lowest free letters to you).\rPlease remove a "
-                           "drive mapping, then click on the 'Get Trustees' button again.",
+    form.Desk().MsgBox(cannot + ": " + capture::NoFreeDriveReason(drive) +
+                           ".\rPlease remove a drive mapping, then click on the 'Get Trustees' "
+                           "button again.",
                        MsgIcon::Critical);
   } else if (!drive.mapped) {
     form.Desk().MsgBox(cannot +

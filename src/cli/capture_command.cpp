@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/drive_choice.h"
 #include "capture/drive_mapping.h"
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
@@ -147,10 +146,7 @@ bool CaptureCounting(Context& context, const std::string& tree, const std::strin
   const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
   const std::string cannot = "Cannot add drive mapping to server " + server + ", volume " + volume;
   if (drive.candidates.empty()) {
-    *failure = cannot + ": only " + std::to_string(drive.freeDrives) +
-               " drive letters are free, and a capture needs " +
-               std::to_string(capture::kDrivesLeftFree + 1) +
-               " (it leaves the five lowest free letters to you).";
+    *failure = cannot + ": " + capture::NoFreeDriveReason(drive) + ".";
     return false;
   }
   if (!drive.mapped) {
