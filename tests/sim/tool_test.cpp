@@ -38,6 +38,11 @@ class ToolTest : public ::testing::Test {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
   }
   std::string Out(const std::string& args) { return std::get<1>(Run(args)); }
+  void ExpectFails(const std::string& args, const std::string& message) {
+    auto [status, out, err] = Run(args);
+    EXPECT_EQ(status, 1) << args;
+    EXPECT_NE(err.find(message), std::string::npos) << args << ": " << err;
+  }
   fs::path network() const { return temp_.path() / "net"; }
   // `content` in a file of the test's folder, named for the shell.
   std::string Write(const std::string& content, const std::string& name = "net.json") {
@@ -92,18 +97,8 @@ class ToolTest : public ::testing::Test {
   testing_support::TempDir temp_;
 };
 
-const char* kDescription = R"json({
-  "trees": [ { "name": "T", "objects": [ { "name": "ACME", "class": "Organization", "children": [
-      { "name": "JSmith", "class": "User" } ] } ] } ],
-  "servers": [ { "name": "FS1", "tree": "T", "volumes": [
-    { "name": "SYS", "directories": [ "Apps/Word" ] },
-    { "name": "VOL1", "number": 1, "directories": [ "Data" ] } ] } ],
-  "assignments": [
-    { "server": "FS1", "volume": "SYS", "directory": "apps/word", "object": "jsmith.acme",
-      "rights": "Read-Write-FileScan" },
-    { "server": "FS1", "volume": "SYS", "object": "JSmith.ACME", "rights": "Supervisor" },
-    { "server": "FS1", "volume": "VOL1", "directory": "Data", "object": "JSmith.ACME",
-      "rights": "Read" } ] })json";
+// One tree and server FS1 with volumes SYS and VOL1, three assignments.
+const std::string kDescription = testing_support::TestData("sim_tool_network.json");
 // kDescription as dump prints it: SYS, then VOL1.
 const std::string kSys =
     "T,JSmith.ACME,FS1,SYS:,Supervisor\nT,JSmith.ACME,FS1,SYS:\\Apps\\Word,Read-Write-FileScan\n";
@@ -204,26 +199,17 @@ TEST_F(ToolTest, AForcedReplacementThatFailsLeavesTheOldNetworkByteForByteAndNot
   ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
   const std::string before = Out("export");
   ASSERT_NE(before, "");
-  auto description = nlohmann::json::parse(kDescription);
-  auto tooDeep = description;  // a path longer than the system takes
+  auto tooDeep = nlohmann::json::parse(kDescription);  // a path longer than the system takes
   std::string deep;
   for (int i = 0; i < 20; ++i) deep += std::string(i == 0 ? "" : "/") + std::string(250, 'd');
   tooDeep["servers"][0]["volumes"][0]["directories"].push_back(deep);
-  struct Case {
-    std::string description;  // loaded with --force; when empty, `args` instead
-    std::string args, message;
-  } cases[] = {
-      {tooDeep.dump(), "", "A folder of the network cannot be made"},
-      {"", "load '" + (temp_ / "absent.json").string() + "' --force",
-       "Cannot read the description"},
-      {"", "generate --users 5 --groups 0 --roles 0 --units 0 --crowded 9 --force",
-       "fewer objects than crowded trustees"},
-  };
-  for (const auto& c : cases) {
-    std::string args = c.description.empty() ? c.args : "load " + Write(c.description) + " --force";
-    auto [status, out, err] = Run(args);
-    EXPECT_EQ(status, 1) << args;
-    EXPECT_NE(err.find(c.message), std::string::npos) << args << ": " << err;
+  for (auto [args, message] :
+       {std::pair{"load " + Write(tooDeep.dump()) + " --force",
+                  "A folder of the network cannot be made"},
+        {"load '" + (temp_ / "absent.json").string() + "' --force", "Cannot read the description"},
+        {"generate --users 5 --groups 0 --roles 0 --units 0 --crowded 9 --force",
+         "fewer objects than crowded trustees"}}) {
+    ExpectFails(args, message);
     EXPECT_EQ(Out("export"), before) << args;
     EXPECT_EQ(Beside(), std::vector<std::string>{"net"}) << args;
   }
@@ -256,8 +242,7 @@ TEST_F(ToolTest, AKilledReplacementLeavesTheOldNetworkAndTheNextCleansUpAfterIt)
   EXPECT_EQ(Out("export"), before);
 
   // The next replacement removes what the killed one left.
-  auto [code, out, err] = Run("load " + Write("[") + " --force");
-  EXPECT_EQ(code, 1);
+  ExpectFails("load " + Write("[") + " --force", "");
   EXPECT_EQ(Out("export"), before);
   EXPECT_EQ(Beside(), std::vector<std::string>{"net"});
 }
@@ -265,28 +250,22 @@ TEST_F(ToolTest, AKilledReplacementLeavesTheOldNetworkAndTheNextCleansUpAfterIt)
 TEST_F(ToolTest, AReplacementRefusesWhatItCannotSwapWholeAndChangesNothing) {
   fs::create_directories(network());
   WriteFileBytes(network() / "network.db", "my notes");
-  auto [status, out, err] = Run("create-demo --force");
-  EXPECT_EQ(status, 1);
-  EXPECT_NE(err.find("not a network store"), std::string::npos) << err;
+  ExpectFails("create-demo --force", "not a network store");
   EXPECT_EQ(ReadFileBytes(network() / "network.db"), "my notes");
   fs::remove(network() / "network.db");
 
   ASSERT_EQ(std::get<0>(Run("create-demo")), 0);
   const std::string before = Out("export");
   WriteFileBytes(network() / "notes.txt", "mine");
-  std::tie(status, out, err) = Run("create-empty --force");
-  EXPECT_EQ(status, 1);
-  EXPECT_NE(err.find("holds more than a network (\"notes.txt\")"), std::string::npos) << err;
+  ExpectFails("create-empty --force", "holds more than a network (\"notes.txt\")");
   EXPECT_EQ(ReadFileBytes(network() / "notes.txt"), "mine");
   EXPECT_EQ(Out("export"), before);
   fs::remove(network() / "notes.txt");
 
   if (geteuid() != 0) {  // permissions bind everyone but root
     fs::permissions(temp_.path(), fs::perms::owner_write, fs::perm_options::remove);
-    std::tie(status, out, err) = Run("create-empty --force");
+    ExpectFails("create-empty --force", "cannot be written");
     fs::permissions(temp_.path(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(err.find("cannot be written"), std::string::npos) << err;
     EXPECT_EQ(Out("export"), before);
   }
 }
