@@ -49,9 +49,6 @@ TEST_F(WriteTrusteesTest, GrantsRecordsOnBinderyAndNdsServers) {
                                                "CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Supervisor"));
   ASSERT_EQ(Dump("OLD3", "SYS").size(), 1u);
   EXPECT_THAT(Dump("OLD3", "SYS")[0], HasSubstr("GUEST,OLD3,SYS:\\PUBLIC,Read-FileScan"));
-  // The bindery server is asked by bindery name, the others through NDS.
-  EXPECT_EQ(platform->Counter().Count("NWGetObjectID"), 1);
-  EXPECT_EQ(platform->Counter().Count("NWDSMapNameToID"), 3);
   // The labels show the last record; the status is empty and the pointer normal again.
   EXPECT_EQ((QStringList{form->Label7->text(), form->Label8->text(), form->Label9->text(),
                          form->Label10->text()}),
@@ -87,7 +84,6 @@ TEST_F(WriteTrusteesTest, EachLineIsARecordOfItsOwn) {
                                  HasSubstr("line 4: the quote that opens field 2"),
                                  HasSubstr("line 6: it holds 3 fields"), NotAll(5, 6).text));
   EXPECT_THAT(Dump("FS1", "VOL1"), ElementsAre("CORP,Staff.SALES.MAIN,FS1,VOL1:\\Apps,Write"));
-  EXPECT_EQ(platform->Counter().Count("NWCCOpenConnByName"), 1);
 }
 
 TEST_F(WriteTrusteesTest, EachFailureIsReportedAndTheRunGoesOn) {

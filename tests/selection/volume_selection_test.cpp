@@ -19,27 +19,7 @@ using testing_support::ShownMessage;
 
 // CORP: volumes at two depths, a container whose name differs from a volume's only in case.
 // OTHER: one volume. BARE: no volume.
-constexpr const char* kNetwork = R"({
-  "trees": [
-    { "name": "CORP", "objects": [
-      { "name": "ACME", "class": "Organization", "children": [
-        { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" },
-        { "name": "SALES", "class": "Organizational Unit", "children": [
-          { "name": "AJones", "class": "User" },
-          { "name": "FS1_VOL1", "class": "Volume", "server": "FS1", "volume": "VOL1" },
-          { "name": "fs1_sys", "class": "Organizational Unit" },
-          { "name": "JSmith", "class": "User" } ] } ] } ] },
-    { "name": "OTHER", "objects": [
-      { "name": "WIDGETS", "class": "Organization", "children": [
-        { "name": "FS2_DATA", "class": "Volume", "server": "FS2", "volume": "DATA" } ] } ] },
-    { "name": "BARE", "objects": [ { "name": "EMPTYORG", "class": "Organization" } ] } ],
-  "servers": [
-    { "name": "FS1", "tree": "CORP", "major": 4, "minor": 11, "up": true,
-      "volumes": [ { "name": "SYS", "number": 0 }, { "name": "VOL1", "number": 1 } ] },
-    { "name": "FS2", "tree": "OTHER", "major": 5, "minor": 0, "up": true,
-      "volumes": [ { "name": "DATA", "number": 0 } ] } ],
-  "workstation": { "trees": [ "CORP", "OTHER", "BARE" ] }
-})";
+const std::string kNetwork = testing_support::TestData("selection_network.json");
 
 constexpr const char* kVolSys = R"(NDS:\\CORP\ACME\FS1_SYS)";
 constexpr const char* kVolVol1 = R"(NDS:\\CORP\ACME\SALES\FS1_VOL1)";
@@ -85,19 +65,34 @@ TEST_F(VolumeSelectionTest, ChoosingATreeListsExactlyItsVolumesAndKeepsTheSelect
   EXPECT_THAT(form->List3, IsEmpty());
 }
 
-TEST_F(VolumeSelectionTest, OnlyAClickOnAListedVolumeEnablesGetTrustees) {
+// Only a left click (Ctrl or not) or Enter on a listed volume selects it and enables GetTrustees.
+TEST_F(VolumeSelectionTest, OnlyALeftClickOrEnterOnAListedVolumeSelectsIt) {
   ChooseTree("CORP");
   ASSERT_FALSE(form->Command1->isEnabled());
-  const std::pair<const char*, const char*> steps[] = {
-      {kVolSys, "FS1_SYS"},
-      {kVolVol1, "FS1_VOL1"},
-      {R"(NDS:\\CORP\ACME\SALES\fs1_sys)", ""},  // differs from FS1_SYS only in case
-      {R"(NDS:\\CORP\ACME)", ""}};
-  for (const auto& [entry, selected] : steps) {
-    ClickEntry(entry);
-    EXPECT_EQ(form->SelectedVolume, selected) << entry;
+  const char* const kCaseOnly = R"(NDS:\\CORP\ACME\SALES\fs1_sys)";  // FS1_SYS but for case
+  const std::tuple<const char*, Qt::MouseButton, const char*> steps[] = {
+      {kVolSys, Qt::LeftButton, "FS1_SYS"},    {kVolVol1, Qt::RightButton, "FS1_SYS"},
+      {kVolVol1, Qt::MiddleButton, "FS1_SYS"}, {kVolVol1, Qt::LeftButton, "FS1_VOL1"},
+      {kCaseOnly, Qt::LeftButton, ""},         {R"(NDS:\\CORP\ACME)", Qt::LeftButton, ""},
+  };
+  for (const auto& [entry, button, selected] : steps) {
+    ClickEntry(entry, button);
+    EXPECT_EQ(form->SelectedVolume, selected) << entry << " " << button;
     EXPECT_EQ(form->Command1->isEnabled(), *selected != '\0') << entry;
   }
+  nw::NWBrowse* browse = form->NWBrowse1;
+  QTest::mouseClick(browse->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    browse->visualItemRect(Item(kVolSys)).center());
+  EXPECT_EQ(form->SelectedVolume, "FS1_SYS");
+  EXPECT_EQ(browse->SelectedEntries().size(), 1u);
+  // The arrow keys move without selecting; Enter selects.
+  ClickEntry(kCaseOnly);
+  QTest::keyClick(browse, Qt::Key_Down);
+  ASSERT_EQ(browse->currentItem(), Item(kVolVol1));
+  EXPECT_EQ(form->SelectedVolume, "");
+  QTest::keyClick(browse, Qt::Key_Enter);
+  EXPECT_EQ(form->SelectedVolume, "FS1_VOL1");
+  EXPECT_TRUE(form->Command1->isEnabled());
 }
 
 // Search results become dotted lines of the object list and List1; one that cannot is told once.

@@ -22,11 +22,7 @@ namespace {
 
 using app::Form1;
 
-constexpr const char* kNetwork = R"({
-  "trees": [ { "name": "ACME_TREE", "objects": [ { "name": "ACME", "class": "Organization" } ] } ],
-  "servers": [ { "name": "FS1", "tree": "ACME_TREE", "volumes": [ { "name": "SYS" } ] } ],
-  "workstation": { "trees": [ "ACME_TREE" ] }
-})";
+const std::string kNetwork = testing_support::TestData("window_one_server_network.json");
 
 QString Text(QObject* object, QAccessible::Text kind) {
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);

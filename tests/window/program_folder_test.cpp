@@ -26,7 +26,6 @@ TEST(ProgramFolderTest, TheLayoutDecidesWhereFilesAndHelpLive) {
       {"a build folder", "folder", "", true, false, "bin"},
       {"a build folder of a prefix that has a shared help file", "folder", "folder", true, false,
        "bin"},
-      {"an installed copy", "", "folder", true, true, "share/tolvane"},
       {"an installed copy with a help file of one file", "", "file", true, true, "share/tolvane"},
       {"an installed copy with nowhere for a per-user folder", "", "folder", false, false,
        "share/tolvane"},
@@ -74,7 +73,6 @@ TEST(ProgramFolderTest, ThePerUserFolderFollowsXdgDataHomeElseHome) {
     const char* expected;
   };
   const Row rows[] = {
-      {"/x/data", "/h", "/x/data/tolvane"},
       {"relative/data", "/h", "/h/.local/share/tolvane"},
       {nullptr, "/h", "/h/.local/share/tolvane"},
       {nullptr, nullptr, ""},

@@ -4,7 +4,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <stdexcept>
 
@@ -17,23 +16,8 @@ using app::Form1;
 using app::MsgIcon;
 using testing_support::ShownMessage;
 
-constexpr const char* kNetwork = R"({
-  "trees": [
-    { "name": "ZED_TREE", "objects": [ { "name": "ZORG", "class": "Organization" } ] },
-    { "name": "ACME_TREE", "objects": [ { "name": "US", "class": "Country" },
-      { "name": "ACME", "class": "Organization", "children": [
-        { "name": "JSMITH", "class": "User" }, { "name": "STAFF", "class": "Group" },
-        { "name": "SALES", "class": "Organizational Unit", "children": [
-          { "name": "FS1_DATA", "class": "Volume", "server": "FS1", "volume": "DATA" } ] },
-        { "name": "FS1_SYS", "class": "Volume", "server": "FS1", "volume": "SYS" },
-        { "name": "FS1_VOL1", "class": "Volume", "server": "FS1", "volume": "VOL1" } ] } ] } ],
-  "servers": [ { "name": "FS1", "tree": "ACME_TREE", "volumes": [
-    { "name": "SYS" }, { "name": "DATA" }, { "name": "VOL1" } ] } ],
-  "workstation": { "trees": [ "ZED_TREE", "ACME_TREE" ] }
-})";
+const std::string kNetwork = testing_support::TestData("window_network.json");
 constexpr const char* kAcme = R"(NDS:\\ACME_TREE\ACME)";
-constexpr const char* kSys = R"(NDS:\\ACME_TREE\ACME\FS1_SYS)";
-constexpr const char* kVol1 = R"(NDS:\\ACME_TREE\ACME\FS1_VOL1)";
 
 // The simulated network, counting client calls; its tree list can be replaced or made to fail.
 class TestPlatform : public testing_support::HookedPlatform, public nw::NWSession {
@@ -258,16 +242,6 @@ class BrowseTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&browse));
     browse.Refresh();
   }
-  std::vector<std::string> Selected() const {
-    std::vector<std::string> names;
-    for (const auto& e : browse.SelectedEntries()) names.push_back(e.EntryName);
-    return names;
-  }
-  void Press(QTreeWidgetItem* item, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {}) {
-    const QPoint at = browse.visualItemRect(item).center();
-    QTest::mousePress(browse.viewport(), button, modifiers, at);
-    QTest::mouseRelease(browse.viewport(), button, modifiers, at);
-  }
 
   testing_support::TempDir network;
   std::unique_ptr<nw::NetWarePlatform> platform;
@@ -303,37 +277,6 @@ TEST_F(BrowseTest, ShowsTheTreeFromItsRootReadsContainersWhenOpenedAndReportsFai
   acme->setExpanded(false);
   acme->setExpanded(true);
   EXPECT_EQ(acme->childCount(), 3);
-}
-
-TEST_F(BrowseTest, ALeftClickOrEnterSelectsOneEntryOtherButtonsAndArrowsDoNot) {
-  QSignalSpy selected(&browse, &nw::NWBrowse::EntrySelected);
-  QSignalSpy buttons(&browse, &nw::NWBrowse::MouseButton);
-  Press(browse.ItemFor(kVol1), Qt::LeftButton);
-  Press(browse.ItemFor(kSys), Qt::LeftButton, Qt::ControlModifier);  // replaces, Ctrl or not
-  EXPECT_EQ(selected.count(), 2);
-  ASSERT_EQ(browse.SelectedEntries().size(), 1u);
-  EXPECT_EQ(browse.SelectedEntries()[0].FullName, kSys);
-  EXPECT_EQ(browse.SelectedEntries()[0].Class, "Volume");
-  for (auto [button, value] : {std::pair{Qt::RightButton, 2}, {Qt::MiddleButton, 4}}) {
-    Press(browse.ItemFor(kVol1), button, Qt::ShiftModifier);
-    EXPECT_EQ(browse.currentItem(), browse.ItemFor(kSys)) << value;
-  }
-  EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_SYS"});
-  EXPECT_EQ(selected.count(), 2);
-  // (button, shift) of each press: left 1, right 2, middle 4; Shift 1, Ctrl 2.
-  std::vector<std::pair<int, int>> reported;
-  for (const auto& b : buttons) reported.emplace_back(b.at(0).toInt(), b.at(1).toInt());
-  EXPECT_EQ(reported, (std::vector<std::pair<int, int>>{{1, 0}, {1, 2}, {2, 1}, {4, 1}}));
-
-  // The keyboard moves without selecting; Enter selects.
-  QTest::keyClick(&browse, Qt::Key_Down);
-  EXPECT_EQ(browse.currentItem(), browse.ItemFor(kVol1));
-  EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_SYS"});
-  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-    QTest::keyClick(&browse, key);
-    EXPECT_EQ(Selected(), std::vector<std::string>{"FS1_VOL1"});
-  }
-  EXPECT_EQ(selected.count(), 4);
 }
 
 }  // namespace
