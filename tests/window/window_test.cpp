@@ -19,7 +19,33 @@ using testing_support::ShownMessage;
 const std::string kNetwork = testing_support::TestData("window_network.json");
 constexpr const char* kAcme = R"(NDS:\\ACME_TREE\ACME)";
 
-// The simulated network, counting client calls; its tree list can be replaced or made to fail.
+// The network's directory control, but the children of one name cannot be read.
+class FailingDirectory : public nw::NWDirectory {
+ public:
+  FailingDirectory(std::unique_ptr<nw::NWDirectory> inner, const std::string& failOn)
+      : inner_(std::move(inner)), failOn_(failOn) {}
+  void SearchObjects(const std::string& pattern, const std::string& objectClass, std::int32_t depth,
+                     const std::string& base, std::int32_t last) override {
+    Pass().SearchObjects(pattern, objectClass, depth, base, last);
+  }
+  std::vector<nw::NWDirEntry> Children(const std::string& fullName) override {
+    if (fullName == failOn_) throw std::runtime_error("The directory cannot be read");
+    return Pass().Children(fullName);
+  }
+
+ private:
+  nw::NWDirectory& Pass() {
+    inner_->DirectoryPath = DirectoryPath;
+    inner_->Filter = Filter;
+    inner_->SearchResults = SearchResults;
+    return *inner_;
+  }
+  std::unique_ptr<nw::NWDirectory> inner_;
+  const std::string& failOn_;
+};
+
+// The simulated network, counting client calls; its tree list can be replaced or made to fail,
+// and so can reading one container.
 class TestPlatform : public testing_support::HookedPlatform, public nw::NWSession {
  public:
   explicit TestPlatform(const std::filesystem::path& folder)
@@ -27,7 +53,12 @@ class TestPlatform : public testing_support::HookedPlatform, public nw::NWSessio
   std::optional<std::vector<std::string>> trees;  // instead of the workstation's
   std::function<void()> onTrees;                  // runs inside Trees(); may throw
   int treeCalls = 0;
+  std::string failOn;  // a full name whose children cannot be read
 
+  std::unique_ptr<nw::NWDirectory> CreateDirectory() override {
+    return std::make_unique<FailingDirectory>(testing_support::HookedPlatform::CreateDirectory(),
+                                              failOn);
+  }
   nw::NWSession& Session() override { return *this; }
   std::vector<nw::NWTree> Trees() override {
     ++treeCalls;
@@ -206,77 +237,25 @@ TEST_F(WindowTest, AnUnhandledFailureIsShownAndEndsTheProgram) {
   EXPECT_EQ(desktop.MessageTexts(), std::vector<std::string>{"The network store is locked"});
 }
 
-// ---- the browse control on its own ----
-
-// The simulated directory control, recording what it is asked to read; can be made to fail.
-class ReadingDirectory : public nw::NWDirectory {
- public:
-  explicit ReadingDirectory(std::unique_ptr<nw::NWDirectory> inner) : inner_(std::move(inner)) {}
-  std::vector<std::string> read;
-  std::string failOn;
-
-  void SearchObjects(const std::string&, const std::string&, std::int32_t, const std::string&,
-                     std::int32_t) override {}
-  std::vector<nw::NWDirEntry> Children(const std::string& fullName) override {
-    read.push_back(fullName);
-    if (fullName == failOn) throw std::runtime_error("The directory cannot be read");
-    inner_->Filter = Filter;
-    return inner_->Children(fullName);
-  }
-
- private:
-  std::unique_ptr<nw::NWDirectory> inner_;
-};
-
-class BrowseTest : public ::testing::Test {
- protected:
-  BrowseTest() {
-    sim::LoadNetworkJson(network.path(), kNetwork);
-    platform = sim::OpenNetwork(network.path());
-    directory = std::make_unique<ReadingDirectory>(platform->CreateDirectory());
-    directory->Filter = "Country,Locality,Organization,Organizational Unit,Volume";
-    directory->DirectoryPath = R"(NDS:\\ACME_TREE\[ROOT])";
-    browse.SetDirectory(directory.get());
-    browse.resize(300, 300);
-    browse.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&browse));
-    browse.Refresh();
-  }
-
-  testing_support::TempDir network;
-  std::unique_ptr<nw::NetWarePlatform> platform;
-  std::unique_ptr<ReadingDirectory> directory;
-  nw::NWBrowse browse;
-};
-
-TEST_F(BrowseTest, ShowsTheTreeFromItsRootReadsContainersWhenOpenedAndReportsFailures) {
-  ASSERT_EQ(browse.topLevelItemCount(), 1);
-  QTreeWidgetItem* root = browse.topLevelItem(0);
-  EXPECT_EQ(root->text(0), "ACME_TREE");
-  ASSERT_EQ(root->childCount(), 2);
-  QTreeWidgetItem* acme = root->child(0);
-  EXPECT_EQ(acme->text(0), "ACME");
+// Opening a container that cannot be read is an unhandled failure too.
+TEST_F(WindowTest, AContainerThatCannotBeReadIsShownAndEndsTheProgram) {
+  Form1& w = Shown();
+  ChooseTree("ACME_TREE");
+  QTreeWidgetItem* acme = w.NWBrowse1->ItemFor(kAcme);
+  ASSERT_NE(acme, nullptr);
+  // Containers show the arrow that opens them; so far only the root has been read.
   EXPECT_EQ(acme->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
-  EXPECT_EQ(root->child(1)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);  // US
-  EXPECT_EQ(directory->read, std::vector<std::string>{R"(NDS:\\ACME_TREE\[ROOT])"});
-
-  std::vector<std::string> failures;
-  browse.SetGuard([&](const std::function<void()>& work) {
-    try {
-      work();
-    } catch (const std::exception& e) {
-      failures.push_back(e.what());
-    }
-  });
-  directory->failOn = kAcme;
-  browse.setCurrentItem(acme);
-  QTest::keyClick(&browse, Qt::Key_Right);  // the user opens the container
-  EXPECT_EQ(failures, std::vector<std::string>{"The directory cannot be read"});
+  EXPECT_EQ(w.NWBrowse1->ItemFor(R"(NDS:\\ACME_TREE\US)")->childIndicatorPolicy(),
+            QTreeWidgetItem::DontShowIndicator);
   EXPECT_EQ(acme->childCount(), 0);
-  directory->failOn.clear();  // read again after the failure
-  acme->setExpanded(false);
-  acme->setExpanded(true);
-  EXPECT_EQ(acme->childCount(), 3);
+  test->failOn = kAcme;
+  w.NWBrowse1->setCurrentItem(acme);
+  QTest::keyClick(w.NWBrowse1, Qt::Key_Right);  // the user opens the container
+  EXPECT_EQ(
+      desktop.messages,
+      (std::vector<ShownMessage>{{"The directory cannot be read", MsgIcon::Critical, "Tolvane"}}));
+  EXPECT_EQ(desktop.endedWith, 1);
+  EXPECT_FALSE(w.isVisible());
 }
 
 }  // namespace
