@@ -216,9 +216,9 @@ TEST_F(RestorePropertyTest, TheDryRunForeseesTheRestoreAndNothingElseIsGranted) 
   for (const char* word : {"add", "change", "same", "failed"}) EXPECT_GT(words[word], 0u) << word;
 }
 
-// A capture restored onto its unchanged volume says "same", trustee lists of many batches too.
+// A capture restored onto its unchanged volume changes nothing and says "same" for every
+// record that can be granted, trustee lists of many batches too.
 TEST_F(RestorePropertyTest, ARestoreOntoTheUnchangedVolumeSaysSameForEveryRecord) {
-  // A trustee list of three batches.
   const sim::GenerateOptions options{
       .users = 300, .directories = 100, .assignments = 1500, .crowdedTrustees = 45};
   sim::GenerateNetwork(network_, options);
@@ -227,14 +227,10 @@ TEST_F(RestorePropertyTest, ARestoreOntoTheUnchangedVolumeSaysSameForEveryRecord
                 .status,
             0);
   const auto before = Assignments(network_);
-  const ProgramResult dryRun = Cli("restore --dry-run C.RIGHTS");
-  const ProgramResult restore = Cli("restore C.RIGHTS");
+  const std::vector<Result> done = Results(Cli("restore C.RIGHTS").out);
   EXPECT_EQ(Assignments(network_), before);
-  const std::vector<Result> foreseen = Results(dryRun.out), done = Results(restore.out);
-  ASSERT_EQ(foreseen.size(), done.size());
   ASSERT_FALSE(done.empty());
   for (std::size_t i = 0; i < done.size(); ++i) {
-    EXPECT_EQ(foreseen[i].word, done[i].word) << i;
     EXPECT_THAT(done[i].word, AnyOf("same", "failed")) << i;
   }
 }
