@@ -72,9 +72,6 @@ TEST(TrusteePath, RebuildsThePathUnderTheHeadAsTheListingNamesIt) {
     std::string trusteePath;
   };
   const Case cases[] = {
-      {"VOL1:USERS/JSMITH",
-       {{"\\\\FS1\\VOL1\\USERS", "Users"}, {"\\\\FS1\\VOL1\\USERS\\JSMITH", "JSmith"}},
-       "\\\\FS1\\VOL1:\\Users\\JSmith"},
       // Even a listing that answers for the bare volume does not add it after the head.
       {"VOL1:", {{"\\\\FS1\\VOL1", "VOL1"}}, "\\\\FS1\\VOL1:"},
       // A component not found keeps its returned name, and the lookup goes on under it.

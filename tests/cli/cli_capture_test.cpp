@@ -159,16 +159,8 @@ TEST_F(CliCaptureTest, AFailedCaptureSpeaksOfAnEarlierFileOnlyWhenThereIsOne) {
 
 // Assignments the file cannot hold are told (up to twenty lines), fail the run; verify sees them.
 TEST_F(CliCaptureTest, AnAssignmentTheFileCannotHoldIsToldAndVerifyFindsIt) {
-  std::string objects, assignments;  // users named Say"Hi0 to Say"Hi23
-  for (int i = 0; i < 24; ++i) {
-    const std::string name = "Say\\\"Hi" + std::to_string(i);
-    objects += R"(, { "name": ")" + name + R"(", "class": "User", "container": "ACME" })";
-    assignments += R"(, { "server": "FS1", "volume": "SYS", "directory": "PUBLIC", "object": ")" +
-                   name + R"(.ACME", "rights": "Read" })";
-  }
-  sim::LoadNetworkJson(network(), R"({ "trees": [ { "name": "T", "objects": [ )" +
-                                      objects.substr(1) + R"( ] } ], "assignments": [ )" +
-                                      assignments.substr(1) + " ] }");
+  // Users named Say"Hi0 to Say"Hi23, each with Read on PUBLIC.
+  sim::LoadNetworkJson(network(), testing_support::TestData("cli_unwritable_names_network.json"));
   const Result result = Capture("out.rights");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(ReadFileBytes(temp_ / "out.rights"), kRights);

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "cli/refused.h"
@@ -161,31 +160,22 @@ TEST_F(CliRestoreTest, AReaderThatGoesAwayStopsTheRestoreWhichSaysWhatItDid) {
   ClearData();
   // Each round trip is slow, so the reader is gone long before the file is done.
   const Result cut = Shell(
-      "TOLVANE_SIM_LATENCY_US=20000 \"$CLI\" restore data.RIGHTS | head -1; "
-      "exit ${PIPESTATUS[0]}");
+      "TOLVANE_SIM_LATENCY_US=20000 \"$CLI\" restore data.RIGHTS | head -1; exit ${PIPESTATUS[0]}");
   EXPECT_EQ(cut.status, 2);
   EXPECT_THAT(Lines(cut.out), ElementsAre(StartsWith("add QARN,Admin.QARN,FS1,DATA:\\Shared")));
-  const std::size_t at = cut.err.find("Stopped after ");
-  ASSERT_NE(at, std::string::npos) << cut.err;
-  int granted = -1, total = -1, added = -1;
-  char rest[64] = {};
-  ASSERT_EQ(std::sscanf(cut.err.c_str() + at, "Stopped after %d of %d records: %d added, %63[^\n]",
-                        &granted, &total, &added, rest),
-            4)
-      << cut.err;
-  EXPECT_STREQ(rest, "0 changed, 0 already there, 0 failed.");
-  EXPECT_THAT(cut.err, HasSubstr("Cannot write to standard output: Broken pipe."));
-  EXPECT_EQ(added, granted);
-  EXPECT_LT(granted, total);
-
+  const std::size_t granted = Dump().size() - (restored_.size() - records_);
+  EXPECT_LT(granted, records_);
+  const std::string n = std::to_string(granted);
+  EXPECT_THAT(cut.err,
+              AllOf(HasSubstr("Cannot write to standard output: Broken pipe."),
+                    HasSubstr("Stopped after " + n + " of " + std::to_string(records_) +
+                              " records: " + n + " added, 0 changed, 0 already there, 0 failed.")));
   // What was granted is the file's first records, and only those.
   const std::string file = ReadFileBytes(temp_ / "data.RIGHTS");
   std::size_t end = 0;
-  for (int i = 0; i < granted; ++i) end = file.find("\r\n", end) + 2;
+  for (std::size_t i = 0; i < granted; ++i) end = file.find("\r\n", end) + 2;
   WriteFileBytes(temp_ / "first.RIGHTS", file.substr(0, end));
-  const Result verify = Cli("verify first.RIGHTS");
-  EXPECT_EQ(verify.out, "0 differences: 0 changed, 0 missing, 0 extra\n");
-  EXPECT_EQ(Dump().size(), restored_.size() - records_ + granted);
+  EXPECT_EQ(Cli("verify first.RIGHTS").out, "0 differences: 0 changed, 0 missing, 0 extra\n");
 }
 
 TEST_F(CliRestoreTest, VerifyComparesEachRecordUnderItsOwnTree) {
@@ -216,10 +206,9 @@ TEST_F(CliRestoreTest, VerifyReportsTheRecordsOfAServerThatIsDownAndComparesTheR
   const std::vector<std::string> lines = Lines(verify.out);
   ASSERT_EQ(lines.size(), 1 + records_ + 1);
   EXPECT_THAT(lines.front(), AllOf(StartsWith("change QARN,"), HasSubstr(",FS2,APPS:\\Cad,Read,")));
-  for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-    EXPECT_THAT(lines[i], AllOf(StartsWith("failed QARN,"), HasSubstr(",FS1,"), HasSubstr("DATA:"),
-                                HasSubstr("Cannot add drive mapping to server FS1, volume DATA")));
-  }
+  EXPECT_THAT(std::vector(lines.begin() + 1, lines.end() - 1),
+              Each(AllOf(StartsWith("failed QARN,"), HasSubstr(",FS1,"), HasSubstr("DATA:"),
+                         HasSubstr("Cannot add drive mapping to server FS1, volume DATA"))));
   EXPECT_EQ(lines.back(),
             "1 difference: 1 changed, 0 missing, 0 extra, " + std::to_string(records_) + " failed");
   EXPECT_EQ(Dump(), held_);

@@ -25,18 +25,7 @@ using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
 using testing_support::WriteFileBytes;
 
-constexpr const char* kNetwork = R"({ "trees": [ { "name": "CORP", "objects": [
-    { "name": "MAIN", "class": "Organization", "children": [
-      { "name": "SALES", "class": "Organizational Unit", "children": [
-        { "name": "JSmith", "class": "User" }, { "name": "Staff", "class": "Group" } ] } ] } ] } ],
-  "servers": [
-    { "name": "FS1", "tree": "CORP", "major": 4, "minor": 11, "up": true,
-      "volumes": [ { "name": "VOL1", "number": 1, "directories": [ "Apps", "Users" ] } ] },
-    { "name": "FS2", "tree": "CORP", "major": 5, "minor": 0, "up": true,
-      "volumes": [ { "name": "DATA", "number": 0, "directories": [ "Shared" ] } ] } ],
-  "assignments": [ { "server": "FS2", "volume": "DATA", "directory": "Shared",
-      "object": "SALES.MAIN", "rights": "Read-FileScan" } ],
-  "workstation": { "trees": [ "CORP" ] } })";
+const std::string kNetwork = testing_support::TestData("faults_restore_network.json");
 
 ShownMessage Failure(const std::string& text) { return {text, app::MsgIcon::Critical, "Tolvane"}; }
 ShownMessage AllAdded() { return {"All trustees have been added.", app::MsgIcon::None, "Tolvane"}; }
