@@ -30,14 +30,11 @@ TEST_F(CliRoundTripTest, TheCaptureIsTheWindowsByteForByte) {
   scene.GetTrustees();
   const std::string window = scene.Rights("FS1_DATA");
   ASSERT_THAT(window, HasSubstr("DATA:\\Finance\\Budget, 2024"));
-  const std::vector<std::string> drives = scene.Drives();
 
   std::filesystem::remove(scene.RightsFile("FS1_DATA"));
   const auto capture = Cli("capture --tree qarn --volume fs1_data");
   EXPECT_EQ(capture.status, 0) << capture.err;
   EXPECT_EQ(scene.Rights("FS1_DATA"), window);
-  EXPECT_EQ(Cli("capture --tree QARN --volume FS1_DATA -o -").out, window);
-  EXPECT_EQ(scene.Drives(), drives);
 }
 
 TEST_F(CliRoundTripTest, AMigrationGrantsAVolumesTrusteesOnAnotherServerAndVolume) {
