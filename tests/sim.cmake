@@ -7,5 +7,6 @@ tolvane_add_test(sim_tests TIMEOUT 120
 tolvane_add_test(sim_tool_tests
   SOURCES sim/tool_test.cpp
   LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)
-target_compile_definitions(sim_tool_tests PRIVATE NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>")
+target_compile_definitions(sim_tool_tests PRIVATE NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
+  TOLVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(sim_tool_tests tolvane-netsim)

@@ -41,7 +41,7 @@ class CaptureScene : public testing_support::WindowScene {
 
   // `arm` readies the child; the report is a line on its pointer and whether the scan stopped
   // before the last object, then one line per message: its icon, title and text.
-  std::string Capture(const std::function<void(testing_support::HookedPlatform&,
+  std::string Capture(const std::function<void(testing_support::CountingPlatform&,
                                                testing_support::FakeDesktop&)>& arm,
                       bool dropPrivileges) {
     return faults::RunInChild([&]() -> std::string {
@@ -126,7 +126,7 @@ TEST(FileSizeLimitTest, AWriteCutShortKeepsTheEarlierRightsFileAndLeavesNoTempor
     // The limit holds from the scan's first question until the failure is told, so that
     // the object list file and the store's own writes are not stopped by it.
     const std::string report = scene.Capture(
-        [](testing_support::HookedPlatform& platform, testing_support::FakeDesktop& desktop) {
+        [](testing_support::CountingPlatform& platform, testing_support::FakeDesktop& desktop) {
           std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
           auto saved = std::make_shared<rlimit>();
           getrlimit(RLIMIT_FSIZE, saved.get());

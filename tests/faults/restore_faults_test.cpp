@@ -111,7 +111,7 @@ TEST(ServerDownTest, AServerGoingDownLosesOnlyItsLaterRecords) {
     SCOPED_TRACE(c.call);
     Scene scene;
     scene.OpenWindow();
-    testing_support::HookedClient& client = scene.platform->Counter();
+    testing_support::CountingClient& client = scene.platform->Counter();
     client.after = [&](const std::string& call, nw::NWRCODE rc) {
       if (call == c.call && client.Count(call) == c.n) {
         sim::SetServerUp(scene.network.path(), "FS1", false);

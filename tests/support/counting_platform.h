@@ -1,7 +1,7 @@
 #pragma once
 // A platform that passes every client-library call through to another one and counts it by
-// name, so tests can say which calls a command made and benchmarks how many; a hooked one
-// can set off a fault in the middle of a command.
+// name, so tests can say which calls a command made and benchmarks how many; a hook can set
+// off a fault in the middle of a command.
 
 #include <functional>
 #include <map>
@@ -17,6 +17,9 @@ class CountingClient : public nw::NetWareClient {
   explicit CountingClient(nw::NetWareClient& inner) : inner_(inner) {}
 
   std::map<std::string, long> calls;
+  // Sees each call's name once it has answered (Count(call) tells how often it was made) and
+  // returns the code the caller gets.
+  std::function<nw::NWRCODE(const std::string& call, nw::NWRCODE rc)> after;
   long Count(const std::string& name) const {
     auto it = calls.find(name);
     return it == calls.end() ? 0 : it->second;
@@ -28,130 +31,94 @@ class CountingClient : public nw::NetWareClient {
   }
 
   nw::NWRCODE NWCallsInit(std::uint8_t* r1, std::uint8_t* r2) override {
-    ++calls["NWCallsInit"];
-    return inner_.NWCallsInit(r1, r2);
+    return Pass("NWCallsInit", inner_.NWCallsInit(r1, r2));
   }
   nw::NWRCODE NWParsePath(const char* path, char* server, std::size_t serverSize,
                           nw::NWCONN_HANDLE* conn, char* vol, std::size_t volSize, char* dir,
                           std::size_t dirSize) override {
-    ++calls["NWParsePath"];
-    return inner_.NWParsePath(path, server, serverSize, conn, vol, volSize, dir, dirSize);
+    return Pass("NWParsePath",
+                inner_.NWParsePath(path, server, serverSize, conn, vol, volSize, dir, dirSize));
   }
   nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* vol,
                                 nw::nuint32* num) override {
-    ++calls["NWGetVolumeNumber"];
-    return inner_.NWGetVolumeNumber(conn, vol, num);
+    return Pass("NWGetVolumeNumber", inner_.NWGetVolumeNumber(conn, vol, num));
   }
   nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 obj, nw::nuint32 vol,
                                        nw::nuint32* iter, std::uint8_t* rights, char* path,
                                        std::size_t pathSize) override {
-    ++calls["NWScanObjectTrusteePaths"];
-    return inner_.NWScanObjectTrusteePaths(conn, obj, vol, iter, rights, path, pathSize);
+    return Pass("NWScanObjectTrusteePaths",
+                inner_.NWScanObjectTrusteePaths(conn, obj, vol, iter, rights, path, pathSize));
   }
   nw::NWRCODE NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
                                           const char* path, nw::nuint32* iter, char* dirName,
                                           std::size_t dirNameSize, nw::nuint32* dateTime,
                                           nw::nuint32* owner,
                                           nw::TrusteeEntry trustees[nw::kTrusteeBatch]) override {
-    ++calls["NWScanDirectoryForTrustees2"];
-    return inner_.NWScanDirectoryForTrustees2(conn, dirHandle, path, iter, dirName, dirNameSize,
-                                              dateTime, owner, trustees);
+    return Pass("NWScanDirectoryForTrustees2",
+                inner_.NWScanDirectoryForTrustees2(conn, dirHandle, path, iter, dirName,
+                                                   dirNameSize, dateTime, owner, trustees));
   }
   nw::NWRCODE NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
                                              const char* path, std::uint8_t* sequence,
                                              char* dirName, std::size_t dirNameSize,
                                              nw::nuint32* dateTime, nw::nuint32* owner,
                                              std::uint8_t* rights, std::uint16_t augment) override {
-    ++calls["NWIntScanDirectoryInformation2"];
-    return inner_.NWIntScanDirectoryInformation2(conn, dirHandle, path, sequence, dirName,
-                                                 dirNameSize, dateTime, owner, rights, augment);
+    return Pass(
+        "NWIntScanDirectoryInformation2",
+        inner_.NWIntScanDirectoryInformation2(conn, dirHandle, path, sequence, dirName, dirNameSize,
+                                              dateTime, owner, rights, augment));
   }
   nw::NWRCODE NWGetFileServerVersionInfo(nw::NWCONN_HANDLE conn, std::uint8_t* info,
                                          std::size_t size) override {
-    ++calls["NWGetFileServerVersionInfo"];
-    return inner_.NWGetFileServerVersionInfo(conn, info, size);
+    return Pass("NWGetFileServerVersionInfo", inner_.NWGetFileServerVersionInfo(conn, info, size));
   }
   nw::NWRCODE NWGetObjectID(nw::NWCONN_HANDLE conn, const char* name, std::uint16_t type,
                             nw::nuint32* id) override {
-    ++calls["NWGetObjectID"];
-    return inner_.NWGetObjectID(conn, name, type, id);
+    return Pass("NWGetObjectID", inner_.NWGetObjectID(conn, name, type, id));
   }
   nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                            nw::nuint32 id, std::uint16_t mask) override {
-    ++calls["NWAddTrustee"];
-    return inner_.NWAddTrustee(conn, dirHandle, path, id, mask);
+    return Pass("NWAddTrustee", inner_.NWAddTrustee(conn, dirHandle, path, id, mask));
   }
   nw::NWRCODE NWCCOpenConnByName(nw::NWCONN_HANDLE start, const char* name, nw::nuint32 format,
                                  nw::nuint32 state, nw::nuint32 tran,
                                  nw::NWCONN_HANDLE* conn) override {
-    ++calls["NWCCOpenConnByName"];
-    return inner_.NWCCOpenConnByName(start, name, format, state, tran, conn);
+    return Pass("NWCCOpenConnByName",
+                inner_.NWCCOpenConnByName(start, name, format, state, tran, conn));
   }
   nw::NWRCODE NWCCCloseConn(nw::NWCONN_HANDLE conn) override {
-    ++calls["NWCCCloseConn"];
-    return inner_.NWCCCloseConn(conn);
+    return Pass("NWCCCloseConn", inner_.NWCCCloseConn(conn));
   }
   nw::NWRCODE NWDSCreateContextHandle(nw::NWDSContextHandle* context) override {
-    ++calls["NWDSCreateContextHandle"];
-    return inner_.NWDSCreateContextHandle(context);
+    return Pass("NWDSCreateContextHandle", inner_.NWDSCreateContextHandle(context));
   }
   nw::NWRCODE NWDSSetContext(nw::NWDSContextHandle context, nw::nuint32 key,
                              const void* value) override {
-    ++calls["NWDSSetContext"];
-    return inner_.NWDSSetContext(context, key, value);
+    return Pass("NWDSSetContext", inner_.NWDSSetContext(context, key, value));
   }
   nw::NWRCODE NWDSFreeContext(nw::NWDSContextHandle context) override {
-    ++calls["NWDSFreeContext"];
-    return inner_.NWDSFreeContext(context);
+    return Pass("NWDSFreeContext", inner_.NWDSFreeContext(context));
   }
   nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
                               const char* name, nw::nuint32* id) override {
-    ++calls["NWDSMapNameToID"];
-    return inner_.NWDSMapNameToID(context, conn, name, id);
+    return Pass("NWDSMapNameToID", inner_.NWDSMapNameToID(context, conn, name, id));
   }
 
  private:
+  nw::NWRCODE Pass(const char* call, nw::NWRCODE rc) {
+    ++calls[call];
+    return after ? after(call, rc) : rc;
+  }
   nw::NetWareClient& inner_;
 };
 
-// Passes every call through; `after` sees each hooked call's name once it has answered
-// (Count(call) tells how often it was made) and returns the code the caller gets.
-class HookedClient : public CountingClient {
+// The network behind a counting client.
+class CountingPlatform : public nw::NetWarePlatform {
  public:
-  using CountingClient::CountingClient;
-  std::function<nw::NWRCODE(const std::string& call, nw::NWRCODE rc)> after;
-
-  nw::NWRCODE NWDSMapNameToID(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
-                              const char* name, nw::nuint32* id) override {
-    return After("NWDSMapNameToID", CountingClient::NWDSMapNameToID(context, conn, name, id));
-  }
-  nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
-                           nw::nuint32 id, std::uint16_t mask) override {
-    return After("NWAddTrustee", CountingClient::NWAddTrustee(conn, dirHandle, path, id, mask));
-  }
-  nw::NWRCODE NWGetVolumeNumber(nw::NWCONN_HANDLE conn, const char* vol,
-                                nw::nuint32* num) override {
-    return After("NWGetVolumeNumber", CountingClient::NWGetVolumeNumber(conn, vol, num));
-  }
-  nw::NWRCODE NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 obj, nw::nuint32 vol,
-                                       nw::nuint32* iter, std::uint8_t* rights, char* path,
-                                       std::size_t pathSize) override {
-    return After("NWScanObjectTrusteePaths", CountingClient::NWScanObjectTrusteePaths(
-                                                 conn, obj, vol, iter, rights, path, pathSize));
-  }
-
- private:
-  nw::NWRCODE After(const char* call, nw::NWRCODE rc) { return after ? after(call, rc) : rc; }
-};
-
-// The network behind a pass-through client of type ClientT.
-template <class ClientT>
-class PassThroughPlatform : public nw::NetWarePlatform {
- public:
-  explicit PassThroughPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
+  explicit CountingPlatform(std::unique_ptr<nw::NetWarePlatform> inner)
       : inner_(std::move(inner)), client_(inner_->Client()) {}
 
-  ClientT& Counter() { return client_; }
+  CountingClient& Counter() { return client_; }
   nw::NetWareClient& Client() override { return client_; }
   nw::NWSession& Session() override { return inner_->Session(); }
   std::unique_ptr<nw::NWDirectory> CreateDirectory() override { return inner_->CreateDirectory(); }
@@ -159,10 +126,7 @@ class PassThroughPlatform : public nw::NetWarePlatform {
 
  private:
   std::unique_ptr<nw::NetWarePlatform> inner_;
-  ClientT client_;
+  CountingClient client_;
 };
-
-using CountingPlatform = PassThroughPlatform<CountingClient>;
-using HookedPlatform = PassThroughPlatform<HookedClient>;
 
 }  // namespace testing_support

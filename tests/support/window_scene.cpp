@@ -36,7 +36,7 @@ void WindowScene::Generate(const sim::GenerateOptions& options) {
 void WindowScene::Demo() { sim::CreateDemoNetwork(network.path()); }
 
 app::Form1& WindowScene::Build() {
-  if (!platform) platform = std::make_unique<HookedPlatform>(sim::OpenNetwork(network.path()));
+  if (!platform) platform = std::make_unique<CountingPlatform>(sim::OpenNetwork(network.path()));
   desktop.programFolder = program.path().string();
   if (!form) form = std::make_unique<app::Form1>(*platform, desktop);
   return *form;

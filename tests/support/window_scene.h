@@ -77,7 +77,7 @@ class WindowScene {
   TempDir network;
   TempDir program;
   FakeDesktop desktop;
-  std::unique_ptr<HookedPlatform> platform;
+  std::unique_ptr<CountingPlatform> platform;
   std::unique_ptr<app::Form1> form;
 };
 

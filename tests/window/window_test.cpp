@@ -46,17 +46,17 @@ class FailingDirectory : public nw::NWDirectory {
 
 // The simulated network, counting client calls; its tree list can be replaced or made to fail,
 // and so can reading one container.
-class TestPlatform : public testing_support::HookedPlatform, public nw::NWSession {
+class TestPlatform : public testing_support::CountingPlatform, public nw::NWSession {
  public:
   explicit TestPlatform(const std::filesystem::path& folder)
-      : testing_support::HookedPlatform(sim::OpenNetwork(folder)) {}
+      : testing_support::CountingPlatform(sim::OpenNetwork(folder)) {}
   std::optional<std::vector<std::string>> trees;  // instead of the workstation's
   std::function<void()> onTrees;                  // runs inside Trees(); may throw
   int treeCalls = 0;
   std::string failOn;  // a full name whose children cannot be read
 
   std::unique_ptr<nw::NWDirectory> CreateDirectory() override {
-    return std::make_unique<FailingDirectory>(testing_support::HookedPlatform::CreateDirectory(),
+    return std::make_unique<FailingDirectory>(testing_support::CountingPlatform::CreateDirectory(),
                                               failOn);
   }
   nw::NWSession& Session() override { return *this; }
@@ -75,7 +75,7 @@ class TestPlatform : public testing_support::HookedPlatform, public nw::NWSessio
   bool UnmapDrive(const std::string& letter) override { return Inner().UnmapDrive(letter); }
 
  private:
-  nw::NWSession& Inner() { return testing_support::HookedPlatform::Session(); }
+  nw::NWSession& Inner() { return testing_support::CountingPlatform::Session(); }
 };
 
 class WindowTest : public ::testing::Test, protected testing_support::WindowScene {
