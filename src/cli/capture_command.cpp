@@ -221,28 +221,29 @@ int Capture(Context& context, const CaptureOptions& options) {
   std::size_t written = 0, leftOut = 0;
   std::vector<Unwritten> unwritten;
   std::string failure;
-  bool done = false;
-  try {
-    done = CaptureCounting(
-        context, tree, parts.server, parts.volume,
-        [&](const RightsRecord& record) {
-          // A value the format cannot carry costs its record, not the capture; it is told.
-          try {
-            if (writer) {
-              writer->Write(record);
-            } else {
-              bytes += formats::FormatRightsRecord(record);
-            }
-            ++written;
-          } catch (const formats::UnwritableValue& e) {
-            unwritten.push_back({record, e.what()});
+  bool done = CaptureCounting(
+      context, tree, parts.server, parts.volume,
+      [&](const RightsRecord& record) {
+        // A value the format cannot carry costs its record, not the capture; it is told.
+        try {
+          if (writer) {
+            writer->Write(record);
+          } else {
+            bytes += formats::FormatRightsRecord(record);
           }
-        },
-        &failure, &leftOut);
-    if (done && writer) writer->Commit();
-  } catch (const std::exception& e) {
-    done = false;
-    failure = e.what();
+          ++written;
+        } catch (const formats::UnwritableValue& e) {
+          unwritten.push_back({record, e.what()});
+        }
+      },
+      &failure, &leftOut);
+  if (done && writer) {
+    try {
+      writer->Commit();
+    } catch (const std::exception& e) {
+      done = false;
+      failure = e.what();
+    }
   }
   if (!done) {
     const bool earlier =

@@ -268,14 +268,9 @@ int Verify(Context& context, const VerifyOptions& options) {
     }
     std::vector<RightsRecord> live;
     std::string failure;
-    bool read = false;
-    try {
-      read = CaptureVolume(
-          context, tree, group.server, group.volume,
-          [&](const RightsRecord& record) { live.push_back(record); }, &failure);
-    } catch (const std::exception& e) {
-      failure = e.what();
-    }
+    const bool read = CaptureVolume(
+        context, tree, group.server, group.volume,
+        [&](const RightsRecord& record) { live.push_back(record); }, &failure);
     // Without the live side nothing can be compared, which is no difference found.
     if (!read) {
       add(verify::FailedRecords(group.records, failure));

@@ -18,8 +18,8 @@ std::string Count(std::size_t n, const char* one, const char* many);
 std::string ConnectedTree(Context& context, const std::string& name);
 
 // One volume's live assignments, as a capture of it finds them: the drive mapped, the
-// tree's objects searched, the scan run, the drive unmapped. False with `failure` set when
-// the scan did not complete.
+// tree's objects searched, the scan run, the drive unmapped. Whatever goes wrong, the sink's
+// own failures included, comes back as false with `failure` set, never as an exception.
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink,
                    std::string* failure);
