@@ -63,10 +63,11 @@ QUrl TopicUrl(const QString& folder, int topic) {
 
 int TopicOf(const QUrl& url) { return QFileInfo(url.toLocalFile()).baseName().toInt(); }
 
-// A topic's Markdown page; nothing when the folder holds no such page.
+// A topic's Markdown page; nothing when the folder holds no such page. Only a regular file: a FIFO
+// of that name would hang the window on its read.
 std::optional<QString> ReadTopic(const QUrl& url) {
   QFile file(url.toLocalFile());
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
   return QString::fromUtf8(file.readAll());
 }
 
