@@ -104,6 +104,59 @@ class CountingClient : public nw::NetWareClient {
     return Pass("NWDSMapNameToID", inner_.NWDSMapNameToID(context, conn, name, id));
   }
 
+  nw::NWRCODE NWDeleteTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                              nw::nuint32 id) override {
+    return Pass("NWDeleteTrustee", inner_.NWDeleteTrustee(conn, dirHandle, path, id));
+  }
+  nw::NWRCODE NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                                nw::nuint32* iter, std::uint16_t* count,
+                                nw::NWET_INFO* info) override {
+    return Pass("NWScanForTrustees",
+                inner_.NWScanForTrustees(conn, dirHandle, path, iter, count, info));
+  }
+  nw::NWRCODE NWGetNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                               std::uint8_t src, std::uint8_t dst, std::uint16_t attrs,
+                               nw::nuint32 mask, nw::NW_ENTRY_INFO* info) override {
+    return Pass("NWGetNSEntryInfo",
+                inner_.NWGetNSEntryInfo(conn, dirHandle, path, src, dst, attrs, mask, info));
+  }
+  nw::NWRCODE NWScanNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                std::uint8_t nameSpace, std::uint16_t attrs,
+                                nw::SEARCH_SEQUENCE* sequence, const char* pattern,
+                                nw::nuint32 mask, nw::NW_ENTRY_INFO* info) override {
+    return Pass("NWScanNSEntryInfo", inner_.NWScanNSEntryInfo(conn, dirHandle, nameSpace, attrs,
+                                                              sequence, pattern, mask, info));
+  }
+  nw::NWRCODE NWSetNSEntryDOSInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                                  std::uint8_t nameSpace, std::uint16_t attrs, nw::nuint32 mask,
+                                  const nw::MODIFY_DOS_INFO* info) override {
+    return Pass("NWSetNSEntryDOSInfo",
+                inner_.NWSetNSEntryDOSInfo(conn, dirHandle, path, nameSpace, attrs, mask, info));
+  }
+  nw::NWRCODE NWScanObject(nw::NWCONN_HANDLE conn, const char* pattern, std::uint16_t type,
+                           nw::nuint32* id, char* name, std::size_t nameSize,
+                           std::uint16_t* foundType, std::uint8_t* properties, std::uint8_t* flags,
+                           std::uint8_t* security) override {
+    return Pass("NWScanObject", inner_.NWScanObject(conn, pattern, type, id, name, nameSize,
+                                                    foundType, properties, flags, security));
+  }
+  nw::NWRCODE NWGetObjectName(nw::NWCONN_HANDLE conn, nw::nuint32 id, char* name,
+                              std::size_t nameSize, std::uint16_t* type) override {
+    return Pass("NWGetObjectName", inner_.NWGetObjectName(conn, id, name, nameSize, type));
+  }
+  nw::NWRCODE NWGetVolumeName(nw::NWCONN_HANDLE conn, std::uint16_t number, char* name,
+                              std::size_t nameSize) override {
+    return Pass("NWGetVolumeName", inner_.NWGetVolumeName(conn, number, name, nameSize));
+  }
+  nw::NWRCODE NWCCGetConnInfo(nw::NWCONN_HANDLE conn, nw::nuint32 type, std::size_t len,
+                              void* buffer) override {
+    return Pass("NWCCGetConnInfo", inner_.NWCCGetConnInfo(conn, type, len, buffer));
+  }
+  nw::NWRCODE NWDSMapIDToName(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn, nw::nuint32 id,
+                              char* name, std::size_t nameSize) override {
+    return Pass("NWDSMapIDToName", inner_.NWDSMapIDToName(context, conn, id, name, nameSize));
+  }
+
  private:
   nw::NWRCODE Pass(const char* call, nw::NWRCODE rc) {
     ++calls[call];

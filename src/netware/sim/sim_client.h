@@ -52,6 +52,36 @@ class SimClient : public nw::NetWareClient {
                             nw::nuint32* objID) override;
   nw::NWRCODE NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                            nw::nuint32 objID, std::uint16_t rightsMask) override;
+  nw::NWRCODE NWDeleteTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* dirPath,
+                              nw::nuint32 objID) override;
+  nw::NWRCODE NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
+                                const char* srchPath, nw::nuint32* iterHandle,
+                                std::uint16_t* numOfEntries, nw::NWET_INFO* entryTrustees) override;
+  nw::NWRCODE NWGetNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                               std::uint8_t srcNamSpc, std::uint8_t dstNamSpc,
+                               std::uint16_t searchAttrs, nw::nuint32 retInfoMask,
+                               nw::NW_ENTRY_INFO* entryInfo) override;
+  nw::NWRCODE NWScanNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, std::uint8_t namSpc,
+                                std::uint16_t searchAttrs, nw::SEARCH_SEQUENCE* sequence,
+                                const char* searchPattern, nw::nuint32 retInfoMask,
+                                nw::NW_ENTRY_INFO* entryInfo) override;
+  nw::NWRCODE NWSetNSEntryDOSInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                                  std::uint8_t namSpc, std::uint16_t searchAttrs,
+                                  nw::nuint32 modifyDOSMask,
+                                  const nw::MODIFY_DOS_INFO* dosInfo) override;
+  nw::NWRCODE NWScanObject(nw::NWCONN_HANDLE conn, const char* searchName, std::uint16_t searchType,
+                           nw::nuint32* objID, char* objName, std::size_t objNameSize,
+                           std::uint16_t* objType, std::uint8_t* hasPropertiesFlag,
+                           std::uint8_t* objFlags, std::uint8_t* objSecurity) override;
+  nw::NWRCODE NWGetObjectName(nw::NWCONN_HANDLE conn, nw::nuint32 objID, char* objName,
+                              std::size_t objNameSize, std::uint16_t* objType) override;
+  nw::NWRCODE NWGetVolumeName(nw::NWCONN_HANDLE conn, std::uint16_t volNum, char* volName,
+                              std::size_t volNameSize) override;
+  nw::NWRCODE NWCCGetConnInfo(nw::NWCONN_HANDLE conn, nw::nuint32 infoType, std::size_t len,
+                              void* buffer) override;
+  nw::NWRCODE NWDSMapIDToName(nw::NWDSContextHandle context, nw::NWCONN_HANDLE conn,
+                              nw::nuint32 objectID, char* objectName,
+                              std::size_t objectNameSize) override;
   nw::NWRCODE NWCCOpenConnByName(nw::NWCONN_HANDLE startConnHandle, const char* name,
                                  nw::nuint32 nameFormat, nw::nuint32 openState,
                                  nw::nuint32 tranType, nw::NWCONN_HANDLE* conn) override;
