@@ -1,6 +1,6 @@
 #pragma once
-// A directory's whole trustee list, read in batches: the capture's scan, the restore's dry run
-// and its comparisons all read it this one way.
+// A directory's or file's whole trustee list, read in batches: the capture's scan, the
+// restore's dry run and its comparisons all read it this one way.
 
 #include <array>
 #include <unordered_map>
@@ -12,15 +12,43 @@ namespace nw {
 // Object ID to rights; where an ID stands twice, its first entry counts.
 using TrusteeList = std::unordered_map<nuint32, std::uint16_t>;
 
-// Reads the list of the directory `path` (a full path, in the client's code page) into
-// `list`. 0 when the whole list was read; otherwise the code of the call that failed, with
-// the entries read before it in `list`.
+namespace detail {
+
+// The list of a file (or of a directory, which this call reads too) through NWScanForTrustees.
+inline NWRCODE ReadEntryTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const char* path,
+                                    TrusteeList* list) {
+  constexpr std::uint8_t kFullPathDirHandle = 0;
+  nuint32 iteration = 0;
+  while (true) {
+    NWET_INFO batch{};
+    std::uint16_t count = 0;
+    const NWRCODE rc =
+        client.NWScanForTrustees(conn, kFullPathDirHandle, path, &iteration, &count, &batch);
+    if (rc == kNoMoreEntries) return 0;
+    if (rc != 0) return rc;
+    const int filled = count < kTrusteeBatch ? count : kTrusteeBatch;
+    for (int i = 0; i < filled; ++i) {
+      if (batch.trusteeList[i].ObjectID == 0) continue;
+      list->try_emplace(batch.trusteeList[i].ObjectID, batch.trusteeList[i].ObjectRights);
+    }
+    // A short batch is the last: no call is spent on hearing so.
+    if (count < kTrusteeBatch) return 0;
+  }
+}
+
+}  // namespace detail
+
+// Reads the list of the directory or file `path` (a full path, in the client's code page)
+// into `list`. 0 when the whole list was read; otherwise the code of the call that failed,
+// with the entries read before it in `list`. A path the directory call does not know on its
+// first call (a file, or nothing) is asked again as a file.
 inline NWRCODE ReadTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const char* path,
                                TrusteeList* list) {
   constexpr std::uint8_t kFullPathDirHandle = 0;
   std::array<TrusteeEntry, kTrusteeBatch> batch{};
   std::array<char, 256> dirName{};
   nuint32 iteration = 0;
+  bool first = true;
   while (true) {
     nuint32 dateTime = 0;
     nuint32 ownerID = 0;
@@ -28,8 +56,11 @@ inline NWRCODE ReadTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const 
     const NWRCODE rc = client.NWScanDirectoryForTrustees2(
         conn, kFullPathDirHandle, path, &iteration, dirName.data(), dirName.size(), &dateTime,
         &ownerID, batch.data());
-    if (rc == kNoMoreEntries) return 0;
+    if (rc == kNoMoreEntries) {
+      return first ? detail::ReadEntryTrusteeList(client, conn, path, list) : 0;
+    }
     if (rc != 0) return rc;
+    first = false;
     for (const TrusteeEntry& entry : batch) {
       // A short batch is the last: no call is spent on hearing so.
       if (entry.ObjectID == 0) return 0;
