@@ -38,21 +38,28 @@ RightsFileReader::RightsFileReader(FieldReader fields) : fields_(std::move(field
 
 bool RightsFileReader::AtEnd() { return fields_.AtEnd(); }
 
-RightsRecord RightsFileReader::ReadRecord() {
-  LineFields line = fields_.ReadLine();
+std::vector<std::string> ReadRecordFields(FieldReader& fields, std::size_t count,
+                                          std::string_view counted, std::string_view what) {
+  LineFields line = fields.ReadLine();
   const auto bad = [&](const std::string& why) {
     return BadRecord(
-        fields_.Describe() + ", line " + std::to_string(fields_.FieldLine()) + ": " + why + ".",
-        fields_.FieldLine());
+        fields.Describe() + ", line " + std::to_string(fields.FieldLine()) + ": " + why + ".",
+        fields.FieldLine());
   };
   if (!line.problem.empty()) throw bad(line.problem);
-  if (line.fields.size() != 5) {
+  if (line.fields.size() != count) {
     throw bad("it holds " + std::to_string(line.fields.size()) +
-              (line.fields.size() == 1 ? " field" : " fields") +
-              ", not the five of a record (tree, object, server, directory, rights)");
+              (line.fields.size() == 1 ? " field" : " fields") + ", not the " +
+              std::string(counted) + " of " + std::string(what));
   }
-  return {std::move(line.fields[0]), std::move(line.fields[1]), std::move(line.fields[2]),
-          std::move(line.fields[3]), std::move(line.fields[4])};
+  return std::move(line.fields);
+}
+
+RightsRecord RightsFileReader::ReadRecord() {
+  std::vector<std::string> fields =
+      ReadRecordFields(fields_, 5, "five", "a record (tree, object, server, directory, rights)");
+  return {std::move(fields[0]), std::move(fields[1]), std::move(fields[2]), std::move(fields[3]),
+          std::move(fields[4])};
 }
 
 }  // namespace formats

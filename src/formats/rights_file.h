@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/field_reader.h"
 #include "formats/text_file.h"
@@ -42,6 +43,13 @@ class BadRecord : public FormatError {
  private:
   std::size_t line_;
 };
+
+// The fields of the next line that is not empty, when it holds exactly `count` of them
+// (`counted` spells the number, `what` names such a line: "a record (tree, ...)"). Throws
+// BadRecord for any other line (after moving past it), FormatError when the file cannot be
+// read or is at its end.
+std::vector<std::string> ReadRecordFields(FieldReader& fields, std::size_t count,
+                                          std::string_view counted, std::string_view what);
 
 // Reads one record a line: a line that does not hold exactly five fields is no record.
 class RightsFileReader {

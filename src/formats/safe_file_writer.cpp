@@ -1,4 +1,4 @@
-#include "formats/rights_file_writer.h"
+#include "formats/safe_file_writer.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "formats/windows1252.h"
 
@@ -72,13 +73,14 @@ std::string RandomSuffix(std::mt19937& random) {
 
 }  // namespace
 
-RightsFileWriter::RightsFileWriter(const std::filesystem::path& file) : file_(file) {
+SafeFileWriter::SafeFileWriter(const std::filesystem::path& file, std::string kind)
+    : file_(file), kind_(std::move(kind)) {
   struct stat target {};
   if (::stat(file.c_str(), &target) == 0) {
     if (S_ISDIR(target.st_mode)) throw FormatError(FileFailure("create", file, EISDIR));
     if (S_ISBLK(target.st_mode)) {
-      throw FormatError("The file " + file.string() +
-                        " is a block device; a rights file is never written onto one.");
+      throw FormatError("The file " + file.string() + " is a block device; a " + kind_ +
+                        " is never written onto one.");
     }
     if (IsStream(target.st_mode)) {
       const int fd = OpenStream(file, target.st_mode);
@@ -95,7 +97,7 @@ RightsFileWriter::RightsFileWriter(const std::filesystem::path& file) : file_(fi
 
 // A name of its own, made exclusively: no other writer's file and no planted link is ever
 // opened, and the rename on Commit stays within one folder and so one file system.
-void RightsFileWriter::OpenTemporary() {
+void SafeFileWriter::OpenTemporary() {
   const std::filesystem::path folder = file_.has_parent_path() ? file_.parent_path() : ".";
   const std::string base = file_.filename().string().substr(0, kLongestTemporaryBase);
   std::random_device seed;
@@ -119,16 +121,16 @@ void RightsFileWriter::OpenTemporary() {
   throw FormatError(FileFailure("create", file_, EEXIST));
 }
 
-RightsFileWriter::~RightsFileWriter() {
+SafeFileWriter::~SafeFileWriter() {
   if (!committed_) Discard();
 }
 
-bool RightsFileWriter::EarlierFileExists(const std::filesystem::path& file) {
+bool SafeFileWriter::EarlierFileExists(const std::filesystem::path& file) {
   struct stat target {};
   return ::stat(file.c_str(), &target) == 0 && S_ISREG(target.st_mode);
 }
 
-void RightsFileWriter::Discard() noexcept {
+void SafeFileWriter::Discard() noexcept {
   out_.reset();
   held_.clear();
   if (temp_.empty()) return;
@@ -136,18 +138,18 @@ void RightsFileWriter::Discard() noexcept {
   std::filesystem::remove(temp_, ignored);
 }
 
-void RightsFileWriter::Write(const RightsRecord& record) {
-  if (!out_) throw FormatError("The rights file " + file_.string() + " is already closed.");
+void SafeFileWriter::Append(const std::string& bytes) {
+  if (!out_) throw FormatError("The " + kind_ + " " + file_.string() + " is already closed.");
   if (direct_) {
-    held_ += FormatRightsRecord(record);
+    held_ += bytes;
   } else {
-    out_->Append(FormatRightsRecord(record));
+    out_->Append(bytes);
   }
 }
 
-void RightsFileWriter::Commit() {
+void SafeFileWriter::Commit() {
   if (committed_) return;
-  if (!out_) throw FormatError("The rights file " + file_.string() + " is already closed.");
+  if (!out_) throw FormatError("The " + kind_ + " " + file_.string() + " is already closed.");
   if (direct_) {
     try {
       out_->Append(held_);

@@ -1,0 +1,116 @@
+// The filters file: its name beside a rights file, its lines as the rights file quotes and
+// encodes them, its reader, and its writer's way with what stands at its name.
+
+#include "formats/filters_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+#include "formats/rights_file.h"
+#include "support/temp_dir.h"
+
+namespace formats {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ::testing;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+TEST(FiltersFile, TakesTheRightsFilesNameWithItsOwnExtension) {
+  const std::pair<const char*, const char*> names[] = {
+      {"FS1_DATA.RIGHTS", "FS1_DATA.FILTERS"},
+      {"/backup/night.d/FS1_DATA.rights", "/backup/night.d/FS1_DATA.FILTERS"},
+      {"out/backup", "out/backup.FILTERS"},
+      {"a.b.RIGHTS", "a.b.FILTERS"}};
+  for (const auto& [rights, filters] : names) {
+    EXPECT_EQ(FiltersFileName(rights), fs::path(filters)) << rights;
+  }
+}
+
+TEST(FiltersFile, LinesAreWrittenAndReadBackAsTheRightsFileQuotesThem) {
+  const std::pair<FilterRecord, std::string> lines[] = {
+      {{"MFS1", "DATA:\\Home\\alice", "FileScan"}, "MFS1,DATA:\\Home\\alice,FileScan\r\n"},
+      {{"MFS1", "DATA:\\Apps\\EDIT.EXE", ""}, "MFS1,DATA:\\Apps\\EDIT.EXE,\r\n"},
+      {{"MFS1", "DATA:\\Budget, 2024", "Read-FileScan"},
+       "MFS1,\"DATA:\\Budget, 2024\",Read-FileScan\r\n"},
+      {{"MFS1", " DATA:\\x", "Read"}, "MFS1,\" DATA:\\x\",Read\r\n"},
+      {{"MFS1", "DATA:\\Café\\€", "Read"}, "MFS1,DATA:\\Caf\xE9\\\x80,Read\r\n"}};
+  TempDir dir;
+  std::string bytes;
+  std::vector<FilterRecord> filters;
+  {
+    FiltersFileWriter writer(dir / "MFS1_DATA.FILTERS");
+    for (const auto& [filter, line] : lines) {
+      EXPECT_EQ(FormatFilterRecord(filter), line);
+      writer.Write(filter);
+      bytes += line;
+      filters.push_back(filter);
+    }
+    EXPECT_THROW(writer.Write({"MFS1", "DATA:\\a\"b", "Read"}), UnwritableValue);
+    writer.Commit();
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "MFS1_DATA.FILTERS"), bytes);
+  FiltersFileReader reader(dir / "MFS1_DATA.FILTERS");
+  std::vector<FilterRecord> read;
+  while (!reader.AtEnd()) read.push_back(reader.ReadFilter());
+  EXPECT_EQ(read, filters);
+}
+
+TEST(FiltersFile, ALineOfOtherThanThreeFieldsIsNoFilterAndTheNextStillReads) {
+  const std::tuple<std::string, std::vector<FilterRecord>, std::vector<std::string>> cases[] = {
+      {"S,V:\\A,Read\r\n\r\nS,V:\\B\r\nT,O,S,V:\\A,Read\r\nS,V:,\n",
+       {{"S", "V:\\A", "Read"}, {"S", "V:", ""}},
+       {"line 3: it holds 2 fields, not the three of a filter",
+        "line 4: it holds 5 fields, not the three of a filter"}},
+      {"S,\"V:\\A,Read\r\nS,V:\\B,\r\n",
+       {{"S", "V:\\B", ""}},
+       {"line 1: the quote that opens field 2 is not closed"}}};
+  for (const auto& [bytes, filters, bad] : cases) {
+    SCOPED_TRACE(PrintToString(bytes));
+    FiltersFileReader reader(FieldReader::FromBytes(bytes));
+    std::vector<FilterRecord> read;
+    std::vector<std::string> problems;
+    while (!reader.AtEnd()) {
+      try {
+        read.push_back(reader.ReadFilter());
+      } catch (const BadRecord& e) {
+        problems.push_back("line " + std::to_string(e.Line()) + ": " + e.what());
+      }
+    }
+    EXPECT_EQ(read, filters);
+    ASSERT_EQ(problems.size(), bad.size()) << PrintToString(problems);
+    for (std::size_t i = 0; i < bad.size(); ++i) EXPECT_THAT(problems[i], HasSubstr(bad[i]));
+  }
+}
+
+// A link planted where the filters file goes is replaced, never written through; a writer
+// given up before Commit leaves the earlier file as it was.
+TEST(FiltersFile, TheWriterReplacesALinkAndLeavesAnEarlierFileUntilCommit) {
+  TempDir dir;
+  WriteFileBytes(dir / "victim", "keep\r\n");
+  fs::create_symlink(dir / "victim", dir / "A.FILTERS");
+  {
+    FiltersFileWriter abandoned(dir / "A.FILTERS");
+    abandoned.Write({"S", "V:\\A", "Read"});
+  }
+  EXPECT_TRUE(fs::is_symlink(dir / "A.FILTERS"));
+  FiltersFileWriter writer(dir / "A.FILTERS");
+  writer.Write({"S", "V:\\A", "Read"});
+  writer.Commit();
+  EXPECT_EQ(ReadFileBytes(dir / "victim"), "keep\r\n");
+  EXPECT_FALSE(fs::is_symlink(dir / "A.FILTERS"));
+  EXPECT_EQ(ReadFileBytes(dir / "A.FILTERS"), "S,V:\\A,Read\r\n");
+  EXPECT_THAT(
+      [&] {
+        writer.Write({"S", "V:", ""});
+      },
+      ThrowsMessage<FormatError>(HasSubstr("The filters file ")));
+}
+
+}  // namespace
+}  // namespace formats
