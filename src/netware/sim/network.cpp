@@ -183,6 +183,29 @@ void AddTrustee(Store& store, std::int64_t volumeId, const std::string& dir, std
       volumeId, text::Fold(dir), dir, objectId, rights);
 }
 
+void SetFilter(Store& store, std::int64_t volumeId, const std::string& path, std::int64_t rights) {
+  if ((rights & nw::TA_ALL) == nw::TA_ALL) {
+    if (store.HasFilters()) {
+      store.Execute("DELETE FROM filters WHERE volume_id = ?1 AND path_key = ?2", volumeId,
+                    text::Fold(path));
+    }
+    return;
+  }
+  store.MakeFilters();
+  store.Execute(
+      "INSERT INTO filters(volume_id, path_key, path, rights) VALUES(?1, ?2, ?3, ?4) "
+      "ON CONFLICT(volume_id, path_key) DO UPDATE SET rights = excluded.rights, "
+      "path = excluded.path",
+      volumeId, text::Fold(path), path, rights);
+}
+
+std::uint16_t FilterOf(Store& store, std::int64_t volumeId, const std::string& pathKey) {
+  if (!store.HasFilters()) return nw::TA_ALL;
+  auto q = store.Prepare("SELECT rights FROM filters WHERE volume_id = ?1 AND path_key = ?2");
+  q.Bind(1, volumeId).Bind(2, pathKey);
+  return q.Step() ? static_cast<std::uint16_t>(q.Int(0)) : nw::TA_ALL;
+}
+
 void ConnectTree(Store& store, std::int64_t treeId) {
   store.Execute(
       "INSERT OR IGNORE INTO workstation_trees(position, tree_id) "

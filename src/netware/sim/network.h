@@ -114,6 +114,11 @@ void AddObject(Store& store, std::uint32_t id, std::int64_t treeId, std::int64_t
 // A trustee of the "/"-joined stored directory `dir`; an existing one's mask is replaced.
 void AddTrustee(Store& store, std::int64_t volumeId, const std::string& dir, std::int64_t objectId,
                 std::int64_t rights);
+// The inherited rights filter of the "/"-joined stored path `path` of a directory or file
+// (never the volume root); a mask that lets every right through removes it.
+void SetFilter(Store& store, std::int64_t volumeId, const std::string& path, std::int64_t rights);
+// The filter of the entry whose path has the key `pathKey`; nw::TA_ALL when it has none.
+std::uint16_t FilterOf(Store& store, std::int64_t volumeId, const std::string& pathKey);
 // The workstation connects to the tree after those it is connected to already.
 void ConnectTree(Store& store, std::int64_t treeId);
 

@@ -4,39 +4,13 @@
 #include <cctype>
 #include <cstring>
 
+#include "netware/sim/client_calls.h"
 #include "netware/sim/round_trips.h"
 #include "netware/sim/text.h"
 
 namespace sim {
 
 using nw::NWRCODE;
-
-namespace {
-
-// A store that stayed locked past the wait answers a code; anything worse throws.
-template <typename Body>
-NWRCODE Guarded(Body&& body) {
-  try {
-    return body();
-  } catch (const StoreBusy&) {
-    return kStoreFailure;
-  }
-}
-
-void Clear(char* buffer, std::size_t size) {
-  if (buffer != nullptr && size > 0) buffer[0] = '\0';
-}
-
-// Stored UTF-8 out to the caller's Windows-1252 buffer.
-bool Put(const std::string& utf8, char* buffer, std::size_t size) {
-  auto bytes = text::Utf8ToCp1252(utf8);
-  if (!bytes) throw SimError("The name " + text::Quote(utf8) + " has no Windows-1252 form.");
-  return text::CopyOut(*bytes, buffer, size);
-}
-
-std::string In(const char* cp1252) { return text::Cp1252ToUtf8(cp1252); }
-
-}  // namespace
 
 NWRCODE SimClient::NWCallsInit(std::uint8_t*, std::uint8_t*) {
   CrossNetwork(RoundTrip::kClientCall);
@@ -48,18 +22,6 @@ nw::NWCONN_HANDLE SimClient::NewHandle(std::int64_t serverId) {
   if (nextHandle_ == 0) nextHandle_ = 1;
   connections_[handle] = serverId;
   return handle;
-}
-
-template <typename Body>
-NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
-  return Guarded([&]() -> NWRCODE {
-    const Catalog& catalog = network_.Sync();
-    auto found = connections_.find(conn);
-    const ServerRow* server = found != connections_.end() ? catalog.Server(found->second) : nullptr;
-    if (server == nullptr) return nw::kInvalidConnection;
-    if (!server->up) return nw::kServerDown;
-    return body(*server);
-  });
 }
 
 NWRCODE SimClient::NWParsePath(const char* path, char* serverName, std::size_t serverNameSize,
@@ -180,6 +142,7 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
         "AND dir_key = ?2 AND id > ?3 ORDER BY id LIMIT ?4");
     q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, *iterHandle);
     q.Bind(4, static_cast<std::int64_t>(nw::kTrusteeBatch));
+    const nw::nuint32 from = *iterHandle;
     std::size_t count = 0;
     std::string stored;
     for (; q.Step(); ++count) {
@@ -192,6 +155,12 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
       *iterHandle = static_cast<nw::nuint32>(q.Int(0));
     }
     if (count == 0) return nw::kNoMoreEntries;
+    // A file's list is no directory's: the caller asks NWScanForTrustees for it.
+    bool isDirectory = true;
+    if (from == 0 && EntryOfPath(*volume, parsed, false, &isDirectory) && !isDirectory) {
+      *iterHandle = 0;
+      return nw::kNoMoreEntries;
+    }
     const std::string name =
         parsed.directories.empty() ? volume->name : text::Split(stored, "/").back();
     if (dirName != nullptr && !Put(name, dirName, dirNameSize)) Clear(dirName, dirNameSize);
@@ -244,11 +213,22 @@ const VolumeRow* SimClient::VolumeOfPath(const ServerRow& server, const char* pa
   return catalog.VolumeByName(server.id, parsed->volume);
 }
 
-std::optional<std::vector<std::string>> SimClient::DirectoryOfPath(const VolumeRow& volume,
-                                                                   const VolumePath& parsed) {
-  // A hidden folder takes trustees although no listing shows it.
+std::optional<std::vector<std::string>> SimClient::EntryOfPath(const VolumeRow& volume,
+                                                               const VolumePath& parsed,
+                                                               bool wantDirectory,
+                                                               bool* isDirectory) {
+  // A hidden entry takes trustees although no listing shows it.
   if (!parsed.valid) return std::nullopt;
-  return network_.Folders().Resolve(volume.root, parsed.directories, true, /*hidden=*/true);
+  auto stored = network_.Folders().Resolve(volume.root, parsed.directories, wantDirectory,
+                                           /*hidden=*/true);
+  if (stored && isDirectory != nullptr) {
+    std::filesystem::path path = volume.root;
+    for (const auto& name : *stored) path /= name;
+    std::error_code error;
+    *isDirectory = wantDirectory ||
+                   std::filesystem::is_directory(std::filesystem::symlink_status(path, error));
+  }
+  return stored;
 }
 
 NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -268,7 +248,7 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
     VolumePath parsed;
     const VolumeRow* volume = VolumeOfPath(server, srchPath, &parsed);
     if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    auto stored = DirectoryOfPath(*volume, parsed);
+    auto stored = EntryOfPath(*volume, parsed, true);
     if (!stored) return nw::kNoMoreEntries;
     std::memset(sequence, 0, nw::kScanSequenceSize);
     if (dirName != nullptr &&
@@ -298,7 +278,7 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
                                                    objID, server.id)) {
       return nw::kNoSuchObject;
     }
-    auto stored = DirectoryOfPath(*volume, parsed);
+    auto stored = EntryOfPath(*volume, parsed, false);
     if (!stored) return nw::kNoMoreEntries;
     // Autocommit: stored before the code says so.
     AddTrustee(network_.GetStore(), volume->id, text::Join(*stored, "/"), objID, rightsMask);

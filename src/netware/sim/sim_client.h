@@ -102,14 +102,27 @@ class SimClient : public nw::NetWareClient {
   // `body(server)` on the connection's server when it is open and up, else the code to answer.
   template <typename Body>
   nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body);
-  // A full path's volume on the connection's server (nullptr: 0x8998 no such volume), and its
-  // directory as the volume's folders store it (nullopt: 0x899C no such directory).
-  // NWAddTrustee and the directory information judge a path alike through these.
+  // A full path's volume on the connection's server (nullptr: 0x8998 no such volume), and the
+  // entry it names as the volume's folders store it: a directory (the root: no names) or,
+  // unless `wantDirectory`, a file; nullopt (0x899C) when nothing is there. Hidden entries
+  // count; links never do. `isDirectory` says which it is. Every call that takes a path
+  // judges it through these.
   const VolumeRow* VolumeOfPath(const ServerRow& server, const char* path, VolumePath* parsed);
-  std::optional<std::vector<std::string>> DirectoryOfPath(const VolumeRow& volume,
-                                                          const VolumePath& parsed);
+  std::optional<std::vector<std::string>> EntryOfPath(const VolumeRow& volume,
+                                                      const VolumePath& parsed, bool wantDirectory,
+                                                      bool* isDirectory = nullptr);
+
+  // One entry of the directory a NWScanNSEntryInfo goes through, read on its first call.
+  struct ScannedEntry {
+    std::string name;
+    bool directory = false;
+  };
+  nw::NWRCODE EntryInfo(const VolumeRow& volume, const std::vector<std::string>& stored,
+                        bool directory, nw::NW_ENTRY_INFO* entryInfo);
 
   Network& network_;
+  std::string scannedKey_;  // the volume and directory of scanned_
+  std::vector<ScannedEntry> scanned_;
   std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server
   std::unordered_map<std::int64_t, nw::NWCONN_HANDLE> attachments_;  // server -> handle
   nw::NWCONN_HANDLE nextHandle_ = 1;

@@ -50,6 +50,16 @@ CREATE TABLE drive_mappings(
   path TEXT NOT NULL);
 )sql";
 
+// Inherited rights filters came after the first stores: a store made before them has no such
+// table, and gets it when its first filter is written. Until then it has no filters.
+// `path` is the "/"-joined stored path of a directory or file, never the volume root.
+constexpr const char* kFiltersSchema = R"sql(
+CREATE TABLE IF NOT EXISTS filters(
+  id INTEGER PRIMARY KEY, volume_id INTEGER NOT NULL REFERENCES volumes(id),
+  path_key TEXT NOT NULL, path TEXT NOT NULL, rights INTEGER NOT NULL,
+  UNIQUE(volume_id, path_key));
+)sql";
+
 // A connection to the store `file`, or SimError saying why it cannot be `made`.
 sqlite3* Connect(const std::filesystem::path& file, int flags, const char* made) {
   sqlite3* db = nullptr;
@@ -189,11 +199,26 @@ std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
   {
     Transaction transaction(*store);
     store->Exec(kSchema);
+    store->Exec(kFiltersSchema);
     store->Exec(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
     store->Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
     transaction.Commit();
   }
   return store;
+}
+
+bool Store::HasFilters() {
+  // Once made the table stays; only its absence is asked again.
+  if (!hasFilters_) {
+    hasFilters_ = Execute("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'filters'");
+  }
+  return hasFilters_;
+}
+
+void Store::MakeFilters() {
+  if (HasFilters()) return;
+  Exec(kFiltersSchema);
+  hasFilters_ = true;
 }
 
 void Store::Configure() {

@@ -83,6 +83,11 @@ class Store {
   }
   void Exec(const char* sql);
 
+  // Whether the store has its table of inherited rights filters (a store made by an earlier
+  // version has none until MakeFilters makes it, on the first filter written).
+  bool HasFilters();
+  void MakeFilters();
+
   // Changes whenever the store changed since the last look: another connection committed
   // (PRAGMA data_version), or this one wrote through NoteWrite. Asking the store costs a
   // read transaction, so it is asked at once after any commit in this process and otherwise
@@ -107,6 +112,7 @@ class Store {
   std::uint64_t lastCommits_ = 0;
   std::chrono::steady_clock::time_point lastLook_;
   std::uint64_t generation_ = 0;
+  bool hasFilters_ = false;
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back unless committed.

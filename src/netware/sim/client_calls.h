@@ -1,0 +1,48 @@
+#pragma once
+// What every call of the simulated client shares: the store's lock turned into a code, the
+// caller's Windows-1252 buffers, and the connection's server.
+
+#include <cstddef>
+#include <string>
+
+#include "netware/sim/sim_client.h"
+#include "netware/sim/text.h"
+
+namespace sim {
+
+// A store that stayed locked past the wait answers a code; anything worse throws.
+template <typename Body>
+nw::NWRCODE Guarded(Body&& body) {
+  try {
+    return body();
+  } catch (const StoreBusy&) {
+    return kStoreFailure;
+  }
+}
+
+inline void Clear(char* buffer, std::size_t size) {
+  if (buffer != nullptr && size > 0) buffer[0] = '\0';
+}
+
+// Stored UTF-8 out to the caller's Windows-1252 buffer.
+inline bool Put(const std::string& utf8, char* buffer, std::size_t size) {
+  auto bytes = text::Utf8ToCp1252(utf8);
+  if (!bytes) throw SimError("The name " + text::Quote(utf8) + " has no Windows-1252 form.");
+  return text::CopyOut(*bytes, buffer, size);
+}
+
+inline std::string In(const char* cp1252) { return text::Cp1252ToUtf8(cp1252); }
+
+template <typename Body>
+nw::NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
+  return Guarded([&]() -> nw::NWRCODE {
+    const Catalog& catalog = network_.Sync();
+    auto found = connections_.find(conn);
+    const ServerRow* server = found != connections_.end() ? catalog.Server(found->second) : nullptr;
+    if (server == nullptr) return nw::kInvalidConnection;
+    if (!server->up) return nw::kServerDown;
+    return body(*server);
+  });
+}
+
+}  // namespace sim
