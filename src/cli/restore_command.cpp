@@ -166,7 +166,8 @@ int Restore(Context& context, const RestoreOptions& options) {
   const std::size_t total =
       CheckFile(spool, options.mapping, nullptr, " Nothing has been granted.");
 
-  restore::Granter granter(context.platform.Client(), {.dryRun = options.dryRun, .reuse = true});
+  restore::Granter granter(context.platform.Client(),
+                           {.dryRun = options.dryRun, .reuse = true, .groups = true});
   std::size_t added = 0, changed = 0, same = 0, failed = 0;
   const auto summary = [&](const std::string& head) {
     const auto n = [](std::size_t count) { return std::to_string(count); };

@@ -79,6 +79,7 @@ GrantOutcome Granter::Grant(const formats::RightsRecord& record) {
     outcome = rc == 0 ? GrantOutcome{GrantStatus::kGranted, GrantFailure::kNone, 0, 0, mask, 0}
                       : Failed(GrantFailure::kAddTrustee, rc, mask);
   }
+  if (outcome.failure != GrantFailure::kObjectNotFound) outcome.objectID = objectID;
   Release(record.server, server, outcome.code);
   return outcome;
 }
@@ -147,8 +148,11 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
 
   nw::NWRCODE rc = 0;
   if (server.bindery) {
-    rc = client_.NWGetObjectID(server.conn, reinterpret_cast<const char*>(binderyBuffer.data()),
-                               nw::OT_USER, objectID);
+    const char* name = reinterpret_cast<const char*>(binderyBuffer.data());
+    rc = client_.NWGetObjectID(server.conn, name, nw::OT_USER, objectID);
+    if (rc == nw::kNoSuchObject && options_.groups) {
+      rc = client_.NWGetObjectID(server.conn, name, nw::OT_GROUP, objectID);
+    }
   } else {
     std::array<std::uint8_t, kNameBufferSize> nameBuffer{};
     if (!Terminated(nameBuffer, record.tree)) {
@@ -228,17 +232,13 @@ Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
         Failed(Broken(rc) ? GrantFailure::kConnection : GrantFailure::kDirectoryUnread, rc, 0);
     return nullptr;
   };
-  // An empty trustee list and a path that is no directory answer alike, and a folder that is
-  // gone may still carry stale entries: the server is asked what the path is first.
-  std::array<std::uint8_t, nw::kScanSequenceSize> sequence{};
-  std::fill_n(sequence.begin(), 4, std::uint8_t{0xFF});
-  std::array<char, 256> dirName{};
-  nw::nuint32 dateTime = 0;
-  nw::nuint32 ownerID = 0;
-  std::uint8_t maximumRights = 0;
-  nw::NWRCODE rc = client_.NWIntScanDirectoryInformation2(
-      server.conn, kFullPathDirHandle, path.c_str(), sequence.data(), dirName.data(),
-      dirName.size(), &dateTime, &ownerID, &maximumRights, 0);
+  // An empty trustee list and a path that names nothing answer alike, and a folder that is
+  // gone may still carry stale entries: the server is asked what the path is first. This
+  // call answers for a file as for a directory, hidden ones included.
+  nw::NW_ENTRY_INFO entry{};
+  nw::NWRCODE rc =
+      client_.NWGetNSEntryInfo(server.conn, kFullPathDirHandle, path.c_str(), nw::NW_NS_DOS,
+                               nw::NW_NS_DOS, nw::FA_ALL_ENTRIES, nw::IM_ATTRIBUTES, &entry);
   if (rc == nw::kNoMoreEntries || rc == nw::kVolumeDoesNotExist) {
     Directory& missing = directories_[key];
     missing.missing = rc;

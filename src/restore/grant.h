@@ -24,6 +24,9 @@ struct GrantOptions {
   // once, one lookup per tree (or server) and object, and each directory's trustee list
   // read once and kept up to date for the run, so each outcome says what the volume held.
   bool reuse = false;
+  // A bindery name not found as a user is looked up as a group as well. Off, the window's
+  // way: a bindery record names a user.
+  bool groups = false;
 };
 
 // What the volume held before the record, and so what its grant did (or, in a dry run,
@@ -55,6 +58,7 @@ struct GrantOutcome {
   std::size_t limit = 0;      // characters a too long name may have
   std::uint16_t mask = 0;     // the mask granted, or that would be
   std::uint16_t oldMask = 0;  // kChanged, kSame: the mask held before
+  nw::nuint32 objectID = 0;   // the object found for the record; 0 before its lookup
 };
 
 class Granter {

@@ -50,8 +50,8 @@ struct Expected {
   const char* held = "";  // kChanged, kSame: the rights held before, as words
 };
 
-// Each record's word is true of the volume before it: the hidden folder takes trustees, a
-// file, a folder that is gone (though the store still lists a trustee there) and a missing
+// Each record's word is true of the volume before it: the hidden folder and a file take
+// trustees, a folder that is gone (though the store still lists a trustee there) and a missing
 // volume do not, whatever the trustee lists say. Unknown objects and servers and bad rights
 // are the window's restore tests' concern.
 const Expected kRecords[] = {
@@ -61,7 +61,7 @@ const Expected kRecords[] = {
     {Record("FS1", "U2.ACME", "VOL:", "FileScan"), kAdded},
     {Record("FS1", "U2.ACME", "VOL:/b/c", "Read-Write"), kSame, kNone, "Read-Write"},
     {Record("FS1", "U2.ACME", "VOL:\\Home\\.Private", "Read"), kAdded},
-    {Record("FS1", "U2.ACME", "VOL:\\A\\readme.txt", "Read"), kFailed, kDirectoryMissing},
+    {Record("FS1", "U2.ACME", "VOL:\\A\\readme.txt", "Read"), kAdded},
     {Record("FS1", "U1.ACME", "VOL:\\Gone", "Read"), kFailed, kDirectoryMissing},
     {Record("FS1", "U2.ACME", "NOVOL:\\A", "Read"), kFailed, kDirectoryMissing},
     {Record("OLD", "GUEST", "SYS:\\PUB", "Read"), kAdded},
@@ -84,11 +84,12 @@ TEST_F(GrantEngineTest, EachRecordsWordIsTrueOfTheVolume) {
               UnorderedElementsAre("T,U1.ACME,FS1,VOL:\\A,Read-Write",
                                    "T,U1.ACME,FS1,VOL:\\Gone,Read",  // stale, as it was
                                    "T,U2.ACME,FS1,VOL:,FileScan", "T,U2.ACME,FS1,VOL:\\A,Read",
+                                   "T,U2.ACME,FS1,VOL:\\A\\readme.txt,Read",
                                    "T,U2.ACME,FS1,VOL:\\B\\C,Read-Write",
                                    "T,U2.ACME,FS1,VOL:\\Home\\.Private,Read",
                                    HasSubstr(",GUEST,OLD,SYS:\\PUB,Read")));
   // A directory that is not there costs no NWAddTrustee.
-  EXPECT_EQ(Calls("NWAddTrustee"), 7);
+  EXPECT_EQ(Calls("NWAddTrustee"), 8);
 }
 
 TEST_F(GrantEngineTest, AConnectionThatBrokeCostsItsRecordAndIsOpenedAgain) {
