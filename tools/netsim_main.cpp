@@ -30,6 +30,7 @@ constexpr int kFailed = 1;
 struct Line {
   std::string network, file, server, volume, drive, path;
   bool force = false;
+  bool filters = false;  // dump the filters rather than the assignments
   sim::GenerateOptions generate;
   bool wordBeforeCommand = false;  // a word that is no command stands before the command
 };
@@ -98,12 +99,13 @@ void Count(CLI::App* generate, const std::string& name, T& into) {
   });
 }
 
-// --force, which takes no value: "--force=no" must not pass for it.
-void AddForce(CLI::App* command, bool& force) {
-  command->add_flag("--force", force)->check([](const std::string& value) {
-    return value == "true" ? std::string() : "unknown option --force=" + value;
+// A flag, which takes no value: "--force=no" must not pass for it.
+void AddFlag(CLI::App* command, const std::string& name, bool& flag) {
+  command->add_flag(name, flag)->check([name](const std::string& value) {
+    return value == "true" ? std::string() : "unknown option " + name + "=" + value;
   });
 }
+void AddForce(CLI::App* command, bool& force) { AddFlag(command, "--force", force); }
 
 // The network folder: --network DIR, else $TOLVANE_NETWORK, else the default folder, which
 // is made the demo network when a command that does not build one finds none there.
@@ -199,29 +201,33 @@ when no file is named).
         if (!(out << json).flush()) throw sim::SimError("Cannot write " + line.file + ".");
       })
       ->add_option("file.json", line.file);
-  CLI::App* dump = tool.add_subcommand("dump", R"(dump [--server S [--volume V]]
+  CLI::App* dump = tool.add_subcommand("dump", R"(dump [--filters] [--server S [--volume V]]
 
 Prints every assignment, one a line, sorted:
   tree,dotted object name,server,VOLUME:\Dir\Sub,rights text
+  --filters    the inherited rights filters instead, one a line, sorted:
+               server,VOLUME:\Dir\Sub,rights text
   --server S   only the volumes of server S
   --volume V   only volume V of that server
 )");
   Valued(dump, "--volume", line.volume)->needs(Valued(dump, "--server", line.server));
+  AddFlag(dump, "--filters", line.filters);
   dump->callback([&line] {
-    for (const auto& dumped : sim::DumpAssignments(Folder(line), line.server, line.volume)) {
-      Emit(dumped + "\n");
-    }
+    const auto dump = line.filters ? sim::DumpFilters : sim::DumpAssignments;
+    for (const auto& dumped : dump(Folder(line), line.server, line.volume)) Emit(dumped + "\n");
   });
   CLI::App* clear = tool.add_subcommand("clear", R"(clear --server S --volume V
 
-Removes every assignment of volume V of server S.
+Removes every assignment and every inherited rights filter of volume V of server S.
 )");
   Valued(clear, "--server", line.server)->required();
   Valued(clear, "--volume", line.volume)->required();
   clear->callback([&line] {
-    auto removed = sim::ClearAssignments(Folder(line), line.server, line.volume);
-    std::cout << "Removed " << removed << " assignments of " << line.server << "/" << line.volume
-              << ".\n";
+    std::size_t filters = 0;
+    auto removed = sim::ClearAssignments(Folder(line), line.server, line.volume, &filters);
+    std::cout << "Removed " << removed << " assignments "
+              << (filters > 0 ? "and " + std::to_string(filters) + " filters " : "") << "of "
+              << line.server << "/" << line.volume << ".\n";
   });
 }
 

@@ -1,8 +1,9 @@
-// Whole-network operations for the tool and for tests: the demo, dump, clear, servers up and
+// Whole-network operations for the tool and for tests: the demo, dumps, clear, servers up and
 // down, drive mappings, removal.
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "demo_network_json.h"
 #include "formats/rights_text.h"
@@ -26,6 +27,32 @@ const VolumeRow& FindVolume(const Catalog& catalog, const std::string& server,
     throw SimError("The server " + serverRow->name + " has no volume " + text::Quote(volume) + ".");
   }
   return *volumeRow;
+}
+
+// The volumes `server` and `volume` select: all when both are empty, every volume of a
+// server, or one volume.
+std::unordered_set<std::int64_t> SelectVolumes(const Catalog& catalog, const std::string& server,
+                                               const std::string& volume) {
+  std::unordered_set<std::int64_t> selected;
+  if (!server.empty() && !volume.empty()) {
+    selected.insert(FindVolume(catalog, server, volume).id);
+    return selected;
+  }
+  if (!volume.empty()) throw SimError("Name the server of the volume " + text::Quote(volume) + ".");
+  const ServerRow* only = server.empty() ? nullptr : catalog.ServerByName(server);
+  if (!server.empty() && only == nullptr) {
+    throw SimError("There is no server " + text::Quote(server) + ".");
+  }
+  for (const VolumeRow& row : catalog.Volumes()) {
+    if (only == nullptr || row.serverId == only->id) selected.insert(row.id);
+  }
+  return selected;
+}
+
+// "VOLUME:\Dir\File" of a "/"-joined stored path; "VOLUME:" for the root.
+std::string DumpedPath(const VolumeRow& volume, std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return volume.name + ":" + (path.empty() ? "" : "\\" + path);
 }
 
 }  // namespace
@@ -59,16 +86,7 @@ std::vector<std::string> DumpAssignments(const fs::path& folder, const std::stri
   auto store = Store::Open(folder);
   Catalog catalog;
   catalog.Load(*store);
-  std::int64_t onlyVolume = 0, onlyServer = 0;
-  if (!server.empty() && !volume.empty()) {
-    onlyVolume = FindVolume(catalog, server, volume).id;
-  } else if (!server.empty()) {
-    const ServerRow* row = catalog.ServerByName(server);
-    if (row == nullptr) throw SimError("There is no server " + text::Quote(server) + ".");
-    onlyServer = row->id;
-  } else if (!volume.empty()) {
-    throw SimError("Name the server of the volume " + text::Quote(volume) + ".");
-  }
+  const auto selected = SelectVolumes(catalog, server, volume);
   ObjectIndex objects;
   objects.Load(*store);
   std::unordered_map<std::int64_t, std::string> names;  // trustee ID -> "tree,name"
@@ -90,34 +108,56 @@ std::vector<std::string> DumpAssignments(const fs::path& folder, const std::stri
     return found->second;
   };
   std::vector<std::string> lines;
-  auto q = store->Prepare(
-      "SELECT volume_id, dir, object_id, rights FROM trustees "
-      "WHERE ?1 = 0 OR volume_id = ?1");
-  q.Bind(1, onlyVolume);
-  while (q.Step()) {
+  for (auto q = store->Prepare("SELECT volume_id, dir, object_id, rights FROM trustees");
+       q.Step();) {
     const VolumeRow* volumeRow = catalog.Volume(q.Int(0));
-    if (volumeRow == nullptr) continue;
-    if (onlyServer != 0 && volumeRow->serverId != onlyServer) continue;
-    const ServerRow* serverRow = catalog.Server(volumeRow->serverId);
-    std::string dir = q.Text(1);
-    std::replace(dir.begin(), dir.end(), '/', '\\');
-    lines.push_back(trusteeName(q.Int(2)) + "," + serverRow->name + "," + volumeRow->name + ":" +
-                    (dir.empty() ? "" : "\\" + dir) + "," +
+    if (volumeRow == nullptr || selected.count(volumeRow->id) == 0) continue;
+    lines.push_back(trusteeName(q.Int(2)) + "," + catalog.Server(volumeRow->serverId)->name + "," +
+                    DumpedPath(*volumeRow, q.Text(1)) + "," +
                     formats::BuildRightsText(static_cast<std::uint16_t>(q.Int(3))));
   }
   std::sort(lines.begin(), lines.end());
   return lines;
 }
 
+std::vector<std::string> DumpFilters(const fs::path& folder, const std::string& server,
+                                     const std::string& volume) {
+  auto store = Store::Open(folder);
+  Catalog catalog;
+  catalog.Load(*store);
+  const auto selected = SelectVolumes(catalog, server, volume);
+  std::vector<std::string> lines;
+  if (!store->HasFilters()) return lines;
+  for (auto q = store->Prepare("SELECT volume_id, path, rights FROM filters"); q.Step();) {
+    const VolumeRow* volumeRow = catalog.Volume(q.Int(0));
+    if (volumeRow == nullptr || selected.count(volumeRow->id) == 0) continue;
+    lines.push_back(catalog.Server(volumeRow->serverId)->name + "," +
+                    DumpedPath(*volumeRow, q.Text(1)) + "," +
+                    formats::BuildRightsText(static_cast<std::uint16_t>(q.Int(2))));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
 std::size_t ClearAssignments(const fs::path& folder, const std::string& server,
-                             const std::string& volume) {
+                             const std::string& volume, std::size_t* filters) {
   auto store = Store::Open(folder);
   Catalog catalog;
   catalog.Load(*store);
   const VolumeRow& row = FindVolume(catalog, server, volume);
+  Transaction transaction(*store);
   auto q = store->Prepare("DELETE FROM trustees WHERE volume_id = ?1");
   q.Bind(1, row.id);
-  return static_cast<std::size_t>(q.Run());
+  const auto removed = static_cast<std::size_t>(q.Run());
+  std::size_t removedFilters = 0;
+  if (store->HasFilters()) {
+    auto f = store->Prepare("DELETE FROM filters WHERE volume_id = ?1");
+    f.Bind(1, row.id);
+    removedFilters = static_cast<std::size_t>(f.Run());
+  }
+  transaction.Commit();
+  if (filters != nullptr) *filters = removedFilters;
+  return removed;
 }
 
 void SetServerUp(const fs::path& folder, const std::string& server, bool up) {

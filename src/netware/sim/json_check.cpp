@@ -37,7 +37,8 @@ constexpr std::int64_t kLastId = 0xFFFFFFFE;
 // clang-format off
 constexpr FieldRule kFields[] = {
     {"description", "trees", kList}, {"description", "servers", kList},
-    {"description", "assignments", kList}, {"description", "workstation", kObject},
+    {"description", "assignments", kList}, {"description", "filters", kList},
+    {"description", "workstation", kObject},
     {"tree", "name", kName, true, 0, 32}, {"tree", "objects", kList},
     {"object", "name", kObjectName, true, 0, 64}, {"object", "class", kText, true},
     {"object", "children", kList}, {"object", "container", kText},
@@ -55,6 +56,8 @@ constexpr FieldRule kFields[] = {
     {"assignment", "bindery", kText}, {"assignment", "type", kType},
     {"assignment", "tree", kText}, {"assignment", "rights", kRights, true, 0, 0xFFFF},
     {"assignment", "missing", kFlag},
+    {"filter", "server", kText, true}, {"filter", "volume", kText, true},
+    {"filter", "path", kPath, true}, {"filter", "rights", kRights, true, 0, 0xFFFF},
     {"workstation", "trees", kTexts}, {"workstation", "mappings", kList},
     {"mapping", "drive", kText, true}, {"mapping", "server", kText, true},
     {"mapping", "volume", kText, true}, {"mapping", "path", kPath}};
@@ -111,6 +114,11 @@ int BinderyType(const json& value) {
   if (!value.is_number_integer()) return -1;
   std::int64_t type = Integer(value);
   return type > 0 && type < 0xFFFF ? static_cast<int>(type) : -1;
+}
+
+std::int64_t Rights(const json& value) {
+  return value.is_string() ? *formats::RightsBitsFromText(value.get<std::string>(), nullptr)
+                           : Integer(value);
 }
 
 std::vector<std::string> Components(const std::string& given, std::string* why) {

@@ -18,9 +18,9 @@ std::string Index(const std::string& place, std::size_t i);
 std::string Field(const std::string& place, std::string_view key);
 
 // Refuses a node of the kind `where` ("description", "tree", "object", "server", "bindery",
-// "volume", "assignment", "workstation", "mapping") that is no object, holds a field unknown
-// there or lacks a required one, or holds a value of the wrong kind, out of range, or a name,
-// path or rights text that cannot be.
+// "volume", "assignment", "filter", "workstation", "mapping") that is no object, holds a field
+// unknown there or lacks a required one, or holds a value of the wrong kind, out of range, or a
+// name, path or rights text that cannot be.
 void Check(const json& node, std::string_view where, const std::string& place);
 
 // Values of fields Check passed, or `otherwise` when absent.
@@ -32,6 +32,8 @@ std::string Needed(const json& node, const char* key, const std::string& place);
 std::int64_t Integer(const json& value);
 // 0x0100 "user", 0x0200 "group", or the number; -1 when the value names no bindery type.
 int BinderyType(const json& value);
+// The mask of a "rights" field Check passed: a rights text or a number.
+std::int64_t Rights(const json& value);
 
 // The directories of a volume path: "/" and "\\" alike, one at either end ignored. `why`
 // says what is wrong with a component, if anything.

@@ -51,6 +51,13 @@ void ListVolume(const fs::path& root, std::vector<std::string>* directories,
   std::sort(files->begin(), files->end());
 }
 
+// A rights text, or a number when the mask has bits no word names.
+ordered_json RightsJson(std::uint16_t rights) {
+  const std::string words = formats::BuildRightsText(rights);
+  return formats::RightsBitsFromText(words, nullptr) == rights ? ordered_json(words)
+                                                               : ordered_json(rights);
+}
+
 }  // namespace
 
 std::string ExportNetworkJson(const fs::path& folder) {
@@ -60,10 +67,7 @@ std::string ExportNetworkJson(const fs::path& folder) {
   ObjectIndex objects;
   objects.Load(*store);
   const auto list = ordered_json::array();
-  ordered_json root = {{"trees", list},
-                       {"servers", list},
-                       {"assignments", list},
-                       {"workstation", {{"trees", list}, {"mappings", list}}}};
+  ordered_json root = {{"trees", list}, {"servers", list}, {"assignments", list}};
   for (const TreeRow& tree : catalog.Trees()) {
     ordered_json node = {{"name", tree.name}, {"objects", list}};
     for (std::int64_t id : objects.Children(tree.id, 0)) {
@@ -115,17 +119,25 @@ std::string ExportNetworkJson(const fs::path& folder) {
     } else {
       continue;  // a trustee that no longer exists cannot be described
     }
-    // A mask with bits no word names stays a number.
-    const auto rights = static_cast<std::uint16_t>(q.Int(3));
-    const std::string words = formats::BuildRightsText(rights);
-    node["rights"] = formats::RightsBitsFromText(words, nullptr) == rights ? ordered_json(words)
-                                                                           : ordered_json(rights);
+    node["rights"] = RightsJson(static_cast<std::uint16_t>(q.Int(3)));
     auto components = dir.empty() ? std::vector<std::string>{} : text::Split(dir, "/");
-    if (!folders.Resolve(volume->root, components, true)) node["missing"] = true;
+    if (!folders.Resolve(volume->root, components, false)) node["missing"] = true;
     root["assignments"].push_back(std::move(node));
   }
+  // Left out when there are none, so that a network without filters exports as before.
+  if (store->HasFilters()) {
+    for (auto q = store->Prepare(
+             "SELECT volume_id, path, rights FROM filters ORDER BY volume_id, path_key");
+         q.Step();) {
+      const VolumeRow* volume = catalog.Volume(q.Int(0));
+      root["filters"].push_back({{"server", catalog.Server(volume->serverId)->name},
+                                 {"volume", volume->name},
+                                 {"path", q.Text(1)},
+                                 {"rights", RightsJson(static_cast<std::uint16_t>(q.Int(2)))}});
+    }
+  }
 
-  ordered_json& workstation = root["workstation"];
+  ordered_json& workstation = root["workstation"] = {{"trees", list}, {"mappings", list}};
   for (auto q = store->Prepare("SELECT tree_id FROM workstation_trees ORDER BY position");
        q.Step();) {
     if (const TreeRow* tree = catalog.Tree(q.Int(0))) workstation["trees"].push_back(tree->name);

@@ -6,7 +6,6 @@
 #include <set>
 #include <utility>
 
-#include "formats/rights_text.h"
 #include "netware/sim/controls.h"
 #include "netware/sim/json_check.h"
 #include "netware/sim/network.h"
@@ -34,6 +33,7 @@ class Loader {
     Each(root, "servers", "", &Loader::LoadServer);
     Each(root, "trees", "", &Loader::LoadTreeObjects);
     Each(root, "assignments", "", &Loader::LoadAssignment);
+    Each(root, "filters", "", &Loader::LoadFilter);
     if (root.contains("workstation")) LoadWorkstation(root["workstation"], "workstation");
   }
 
@@ -268,7 +268,8 @@ class Loader {
     const auto [server, volume] = ServerVolume(node, place);
     std::string directory = Text(node, "directory");
     auto components = Components(directory);
-    auto stored = folders_.Resolve(volume->root, components, true, /*hidden=*/true);
+    // A file of the volume takes trustees as a directory does.
+    auto stored = folders_.Resolve(volume->root, components, false, /*hidden=*/true);
     if (!stored) {
       if (!Flag(node, "missing", false)) {
         Fail(Field(place, "directory"), "there is no directory " + text::Quote(directory) + " on " +
@@ -283,9 +284,26 @@ class Loader {
             volume->id, DirectoryKey(*stored), objectId)) {
       Fail(place, "duplicate assignment: the same trustee on the same directory");
     }
-    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId,
-               rights.is_string() ? *formats::RightsBitsFromText(rights.get<std::string>(), nullptr)
-                                  : Integer(rights));
+    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId, Rights(rights));
+  }
+
+  void LoadFilter(const json& node, const std::string& place) {
+    Check(node, "filter", place);
+    const auto [server, volume] = ServerVolume(node, place);
+    const std::string path = Text(node, "path");
+    auto components = Components(path);
+    if (components.empty()) Fail(Field(place, "path"), "the volume root takes no filter");
+    auto stored = folders_.Resolve(volume->root, components, false, /*hidden=*/true);
+    if (!stored) {
+      Fail(Field(place, "path"), "there is no directory or file " + text::Quote(path) + " on " +
+                                     server->name + "/" + volume->name);
+    }
+    if (store_.HasFilters() &&
+        store_.Execute("SELECT 1 FROM filters WHERE volume_id = ?1 AND path_key = ?2", volume->id,
+                       DirectoryKey(*stored))) {
+      Fail(place, "duplicate filter: the same directory or file has one already");
+    }
+    SetFilter(store_, volume->id, text::Join(*stored, "/"), Rights(node["rights"]));
   }
 
   std::int64_t TrusteeId(const json& node, const std::string& place, const ServerRow& server) {

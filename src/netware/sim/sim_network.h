@@ -92,9 +92,16 @@ std::vector<std::string> DumpAssignments(const std::filesystem::path& folder,
                                          const std::string& server = "",
                                          const std::string& volume = "");
 
-// The number of assignments removed.
+// Every inherited rights filter of one volume (or of a server's volumes, or of the whole
+// network), one line each, sorted: server,VOLUME:\Dir\File,rights text.
+std::vector<std::string> DumpFilters(const std::filesystem::path& folder,
+                                     const std::string& server = "",
+                                     const std::string& volume = "");
+
+// Removes every assignment and filter of one volume, in one transaction; the number of
+// assignments removed, and in `filters` the number of filters.
 std::size_t ClearAssignments(const std::filesystem::path& folder, const std::string& server,
-                             const std::string& volume);
+                             const std::string& volume, std::size_t* filters = nullptr);
 void SetServerUp(const std::filesystem::path& folder, const std::string& server, bool up);
 
 struct GenerateOptions {
