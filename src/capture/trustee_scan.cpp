@@ -13,9 +13,9 @@
 #include "capture/capture_work.h"
 #include "capture/volume_scan.h"
 #include "formats/field_reader.h"
-#include "formats/rights_file_writer.h"
 #include "formats/object_list_file.h"
 #include "formats/rights_file.h"
+#include "formats/rights_file_writer.h"
 
 namespace app {
 namespace {

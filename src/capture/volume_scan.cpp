@@ -55,7 +55,8 @@ class Scanner {
       const std::string& name,
       const std::function<void(const formats::RightsRecord&, const std::string&)>& found) {
     if (!options_.setUpOnce || !volumeNumber_) SetUpVolume();
-    const std::optional<nw::nuint32> objectID = MapName(name);
+    const std::optional<nw::nuint32> objectID =
+        options_.objectID ? options_.objectID(name) : MapName(name);
     // An object whose name does not map is left out rather than scanned under whatever ID
     // the last one had.
     if (!objectID) return false;

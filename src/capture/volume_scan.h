@@ -25,6 +25,9 @@ struct ScanOptions {
   // of "[Root]", NWGetVolumeNumber), as the user watches it step by step. On: the set-up is
   // made once for the scan, which matters when every call crosses the network.
   bool setUpOnce = false;
+  // Set for a server's bindery, whose objects come with their IDs: the ID of the name just
+  // given by the name source, in place of its lookup in NDS (nullopt: the name is left out).
+  std::function<std::optional<nw::nuint32>(const std::string& name)> objectID = nullptr;
 };
 
 class ScanObserver {

@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "capture/bindery.h"
 #include "capture/drive_mapping.h"
+#include "capture/filters.h"
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
 #include "capture/volume_scan.h"
 #include "cli/volume_access.h"
+#include "formats/filters_file.h"
 #include "formats/name_fold.h"
 #include "formats/rights_file_writer.h"
 #include "formats/windows1252.h"
@@ -116,11 +119,30 @@ class ProgressObserver : public capture::ScanObserver {
   const std::size_t total_;
 };
 
-// The scan of a mapped volume; the number of search results left out of it in `leftOut`.
-void ScanMapped(Context& context, const std::string& tree, const std::string& server,
-                const std::string& volume, const capture::RecordSink& sink, std::size_t* leftOut) {
+// The objects a capture asks for: a tree's NDS objects, or a version 3 server's bindery users
+// and groups, whose records carry the tree the server stands in.
+struct ScanObjects {
+  std::string tree;
+  std::vector<std::string> names;
+  std::vector<nw::nuint32> binderyIDs;  // beside `names` for a bindery
+};
+
+ScanObjects ObjectsToScan(Context& context, const std::string& tree, const std::string& server,
+                          const std::string& volume, std::size_t* leftOut) {
+  nw::NetWareClient& client = context.platform.Client();
+  const capture::ServerFacts facts = capture::ReadServerFacts(client, server);
+  ScanObjects scan;
+  if (facts.bindery) {
+    scan.tree = facts.tree;
+    const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client, server, volume);
+    for (capture::BinderyObject& object : capture::BinderyObjects(client, conn)) {
+      scan.names.push_back(std::move(object.name));
+      scan.binderyIDs.push_back(object.id);
+    }
+    return scan;
+  }
   std::unique_ptr<nw::NWDirectory> directory = context.platform.CreateDirectory();
-  const capture::ObjectNames objects = capture::CompileObjectNames(*directory, tree);
+  capture::ObjectNames objects = capture::CompileObjectNames(*directory, tree);
   *leftOut = objects.leftOut.size();
   if (!objects.leftOut.empty()) {
     context.Problem(Count(objects.leftOut.size(), "search result", "search results") +
@@ -128,20 +150,39 @@ void ScanMapped(Context& context, const std::string& tree, const std::string& se
                     (objects.leftOut.size() == 1 ? "is" : "are") + " left out, the first " +
                     formats::QuoteForMessage(objects.leftOut.front()) + ".");
   }
+  scan.tree = tree;
+  scan.names = std::move(objects.names);
+  return scan;
+}
+
+// The scan of a mapped volume; the number of search results left out of it in `leftOut`.
+void ScanMapped(Context& context, const std::string& tree, const std::string& server,
+                const std::string& volume, const capture::RecordSink& sink, std::size_t* leftOut) {
+  const ScanObjects objects = ObjectsToScan(context, tree, server, volume, leftOut);
   ProgressObserver observer(context, objects.names.size());
   std::size_t next = 0;
-  capture::ScanVolume(context.platform.Client(), context.platform.Files(), {tree, server, volume},
-                      [&]() -> std::optional<std::string> {
-                        if (next == objects.names.size()) return std::nullopt;
-                        return objects.names[next++];
-                      },
-                      sink, observer, {.setUpOnce = true});
+  capture::ScanOptions options;
+  options.setUpOnce = true;
+  if (!objects.binderyIDs.empty()) {
+    options.objectID = [&](const std::string&) -> std::optional<nw::nuint32> {
+      return objects.binderyIDs[next - 1];
+    };
+  }
+  capture::ScanVolume(
+      context.platform.Client(), context.platform.Files(), {objects.tree, server, volume},
+      [&]() -> std::optional<std::string> {
+        if (next == objects.names.size()) return std::nullopt;
+        return objects.names[next++];
+      },
+      sink, observer, options);
 }
 
 // CaptureVolume, and the number of search results left out of it.
+// With `filters`, the volume's inherited rights filters are read into it too.
 bool CaptureCounting(Context& context, const std::string& tree, const std::string& server,
                      const std::string& volume, const capture::RecordSink& sink,
-                     std::string* failure, std::size_t* leftOut) {
+                     std::string* failure, std::size_t* leftOut,
+                     std::vector<formats::FilterRecord>* filters = nullptr) {
   nw::NWSession& session = context.platform.Session();
   const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
   const std::string cannot = "Cannot add drive mapping to server " + server + ", volume " + volume;
@@ -158,6 +199,7 @@ bool CaptureCounting(Context& context, const std::string& tree, const std::strin
   bool done = false;
   try {
     ScanMapped(context, tree, server, volume, sink, leftOut);
+    if (filters) *filters = capture::ReadFilters(context.platform.Client(), server, volume);
     done = true;
   } catch (const std::exception& e) {
     *failure = e.what();
@@ -180,49 +222,127 @@ bool CaptureVolume(Context& context, const std::string& tree, const std::string&
   return CaptureCounting(context, tree, server, volume, sink, failure, &leftOut);
 }
 
-int Capture(Context& context, const CaptureOptions& options) {
-  const std::string tree = ConnectedTree(context, options.tree);
-  const std::string problem = capture::VolumeNameProblem(options.volume);
+namespace {
+
+struct ChosenVolume {
+  std::string tree;  // the tree whose objects are scanned; a bindery's records name its own
+  std::string server;
+  std::string volume;
+};
+
+// A volume object of a tree, with its name as the window's list spells it.
+ChosenVolume VolumeObject(Context& context, const std::string& treeName,
+                          const std::string& volumeObject) {
+  const std::string tree = ConnectedTree(context, treeName);
+  const std::string problem = capture::VolumeNameProblem(volumeObject);
   if (!problem.empty()) throw UsageError(problem);
   // The volume as the window's list names it, which names the rights file.
   std::string selected;
   for (const std::string& volume : capture::VolumeList(*context.platform.CreateDirectory(), tree)) {
-    if (formats::SameName(volume, options.volume)) {
+    if (formats::SameName(volume, volumeObject)) {
       selected = volume;
       break;
     }
   }
   if (selected.empty()) {
     throw UsageError("The tree " + tree + " has no volume object " +
-                     formats::QuoteForMessage(options.volume) + " ('tolvane-cli volumes " + tree +
+                     formats::QuoteForMessage(volumeObject) + " ('tolvane-cli volumes " + tree +
                      "' lists them).");
   }
   const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(selected);
+  return {tree, parts.server, parts.volume};
+}
+
+// A server's volume: from its bindery on a version 3 server, else the volume object
+// SERVER_VOLUME of the tree it stands in.
+ChosenVolume ServerVolume(Context& context, const std::string& server, const std::string& volume) {
+  nw::NetWareClient& client = context.platform.Client();
+  capture::ServerFacts facts;
+  std::vector<std::string> volumes;
+  try {
+    facts = capture::ReadServerFacts(client, server);
+    if (facts.bindery) volumes = capture::ServerVolumes(client, facts.name);
+  } catch (const std::runtime_error& e) {
+    throw UsageError(std::string("Cannot capture: ") + e.what());
+  }
+  if (!facts.bindery) {
+    if (facts.tree.empty()) {
+      throw UsageError("The server " + facts.name +
+                       " stands in no tree; name the tree with --tree.");
+    }
+    return VolumeObject(context, facts.tree, facts.name + "_" + volume);
+  }
+  const std::string problem = capture::VolumeNameProblem(facts.name + "_" + volume);
+  if (!problem.empty()) throw UsageError(problem);
+  for (const std::string& known : volumes) {
+    if (formats::SameName(known, volume)) return {facts.tree, facts.name, known};
+  }
+  throw UsageError("The server " + facts.name + " has no volume " +
+                   formats::QuoteForMessage(volume) + " ('tolvane-cli volumes --server " +
+                   facts.name + "' lists them).");
+}
+
+void RefuseNetworkFile(const std::string& file, const CaptureOptions& options, const char* kind) {
+  if (!options.network.empty() && PartOfNetwork(file, options.network)) {
+    throw UsageError("The file " + file + " belongs to the network in " + options.network +
+                     " (its store or a volume's folders); a " + kind + " is never written there.");
+  }
+}
+
+template <typename Writer>
+std::unique_ptr<Writer> OpenWriter(const std::string& file) {
+  try {
+    return std::make_unique<Writer>(fs::path(file));
+  } catch (const formats::FormatError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+}  // namespace
+
+int Capture(Context& context, const CaptureOptions& options) {
+  const ChosenVolume chosen = options.server.empty()
+                                  ? VolumeObject(context, options.tree, options.volume)
+                                  : ServerVolume(context, options.server, options.volume);
   const bool toStandardOutput = NamesStandardOutput(options.output);
   std::string file;
   std::unique_ptr<formats::RightsFileWriter> writer;
   std::string bytes;  // standard output gets the whole file or nothing
   // Everything about the output is settled before the drive is mapped and the scan begins.
   if (!toStandardOutput) {
-    file = options.output.empty() ? formats::RightsFileName(parts.server, parts.volume)
+    file = options.output.empty() ? formats::RightsFileName(chosen.server, chosen.volume)
                                   : options.output;
-    if (!options.network.empty() && PartOfNetwork(file, options.network)) {
-      throw UsageError("The file " + file + " belongs to the network in " + options.network +
-                       " (its store or a volume's folders); a rights file is never written "
-                       "there.");
+    RefuseNetworkFile(file, options, "rights file");
+    writer = OpenWriter<formats::RightsFileWriter>(file);
+  }
+  // The filters go beside the rights file, or where --filters says; standard output takes
+  // only the rights file.
+  std::string filtersFile;
+  if (!options.noFilters) {
+    filtersFile = !options.filters.empty() ? options.filters
+                  : toStandardOutput       ? ""
+                                           : formats::FiltersFileName(file).string();
+  }
+  std::unique_ptr<formats::FiltersFileWriter> filtersWriter;
+  std::vector<formats::FilterRecord> filters;
+  if (!filtersFile.empty()) {
+    if (NamesStandardOutput(filtersFile)) {
+      throw UsageError("--filters needs a file name; standard output takes only the rights file.");
     }
-    try {
-      writer = std::make_unique<formats::RightsFileWriter>(fs::path(file));
-    } catch (const formats::FormatError& e) {
-      throw UsageError(e.what());
+    std::error_code error;
+    if (!toStandardOutput &&
+        fs::weakly_canonical(filtersFile, error) == fs::weakly_canonical(file, error)) {
+      throw UsageError("The filters file " + filtersFile + " cannot be the rights file too.");
     }
+    RefuseNetworkFile(filtersFile, options, "filters file");
+    filtersWriter = OpenWriter<formats::FiltersFileWriter>(filtersFile);
   }
 
   std::size_t written = 0, leftOut = 0;
   std::vector<Unwritten> unwritten;
   std::string failure;
   bool done = CaptureCounting(
-      context, tree, parts.server, parts.volume,
+      context, chosen.tree, chosen.server, chosen.volume,
       [&](const RightsRecord& record) {
         // A value the format cannot carry costs its record, not the capture; it is told.
         try {
@@ -236,19 +356,23 @@ int Capture(Context& context, const CaptureOptions& options) {
           unwritten.push_back({record, e.what()});
         }
       },
-      &failure, &leftOut);
-  if (done && writer) {
-    try {
-      writer->Commit();
-    } catch (const std::exception& e) {
-      done = false;
-      failure = e.what();
+      &failure, &leftOut, filtersWriter ? &filters : nullptr);
+  // The filters file first: a filter it cannot hold fails the capture before the rights file
+  // is replaced.
+  try {
+    if (done && filtersWriter) {
+      for (const formats::FilterRecord& filter : filters) filtersWriter->Write(filter);
+      filtersWriter->Commit();
     }
+    if (done && writer) writer->Commit();
+  } catch (const std::exception& e) {
+    done = false;
+    failure = e.what();
   }
   if (!done) {
     const bool earlier =
         writer && !writer->Direct() && formats::RightsFileWriter::EarlierFileExists(file);
-    context.Problem("The trustees of server " + parts.server + ", volume " + parts.volume +
+    context.Problem("The trustees of server " + chosen.server + ", volume " + chosen.volume +
                     " could not be obtained: " + failure +
                     (earlier ? " An earlier rights file has been left as it was." : ""));
     return kFailed;
@@ -268,6 +392,9 @@ int Capture(Context& context, const CaptureOptions& options) {
   }
   context.Note((toStandardOutput ? std::string("Wrote ") : "File " + file + ": ") +
                Count(written, "record", "records") + ".");
+  if (filtersWriter) {
+    context.Note("File " + filtersFile + ": " + Count(filters.size(), "filter", "filters") + ".");
+  }
   // A file without some of the volume's assignments is no complete capture.
   return unwritten.empty() && leftOut == 0 ? kDone : kFailed;
 }

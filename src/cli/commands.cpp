@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "capture/bindery.h"
 #include "capture/object_search.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
@@ -75,6 +76,17 @@ int ListVolumes(Context& context, const std::string& tree) {
       capture::VolumeList(*context.platform.CreateDirectory(), stored);
   for (const std::string& volume : volumes) context.Line(volume);
   if (volumes.empty()) context.Note("No volume objects found in the tree " + stored + ".");
+  return kDone;
+}
+
+int ListServerVolumes(Context& context, const std::string& server) {
+  std::vector<std::string> volumes;
+  try {
+    volumes = capture::ServerVolumes(context.platform.Client(), server);
+  } catch (const std::runtime_error& e) {
+    throw UsageError(std::string("Cannot list the volumes: ") + e.what());
+  }
+  for (const std::string& volume : volumes) context.Line(volume);
   return kDone;
 }
 

@@ -58,11 +58,16 @@ class Context {
 
 int ListTrees(Context& context);
 int ListVolumes(Context& context, const std::string& tree);
+// The volumes of one server, by number.
+int ListServerVolumes(Context& context, const std::string& server);
 
 struct CaptureOptions {
   std::string tree;
-  std::string volume;  // SERVER_VOLUME
-  std::string output;  // "-": standard output; empty: SERVER_VOLUME.RIGHTS here
+  std::string volume;   // SERVER_VOLUME with a tree; with a server, the volume's own name
+  std::string server;   // set instead of the tree: the server's volume, bindery or NDS
+  std::string output;   // "-": standard output; empty: SERVER_VOLUME.RIGHTS here
+  std::string filters;  // empty: beside the rights file (none with standard output)
+  bool noFilters = false;
   // The network folder in use: its store and volume folders are never an output.
   std::string network;
 };
@@ -72,6 +77,11 @@ struct RestoreOptions {
   std::string file;
   bool dryRun = false;
   restore::RecordMapping mapping;
+  std::string filters;  // the filters file; empty: the one beside the rights file, if any
+  bool noFilters = false;
+  // Remove every assignment (and, with a filters file, every filter) of the volumes the file
+  // covers that the file does not hold.
+  bool exact = false;
 };
 // `file` "-" is standard input. The file is read once, into a private copy; it is checked
 // whole (every record, and the mapping against them) before anything is granted.
@@ -80,6 +90,8 @@ int Restore(Context& context, const RestoreOptions& options);
 struct VerifyOptions {
   std::string file;  // "-": standard input
   restore::RecordMapping mapping;
+  std::string filters;  // as for RestoreOptions
+  bool noFilters = false;
 };
 int Verify(Context& context, const VerifyOptions& options);
 

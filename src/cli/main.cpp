@@ -133,22 +133,40 @@ int main(int argc, char** argv) {
 
   CLI::App* trees = app.add_subcommand("trees", "List the trees the workstation is connected to");
 
-  std::string volumesTree;
-  CLI::App* volumes = app.add_subcommand("volumes", "List the volume objects of a tree");
-  volumes->add_option("TREE", volumesTree, "The tree")->required();
+  std::string volumesTree, volumesServer;
+  CLI::App* volumes =
+      app.add_subcommand("volumes", "List the volume objects of a tree, or a server's volumes");
+  CLI::Option* volumesTreeOption = volumes->add_option("TREE", volumesTree, "The tree");
+  volumes->add_option("--server", volumesServer, "The server whose volumes to list")
+      ->excludes(volumesTreeOption);
 
   cli::CaptureOptions captureOptions;
   CLI::App* capture = app.add_subcommand(
       "capture", "Capture every trustee assignment of a volume into a rights file");
-  capture->add_option("--tree", captureOptions.tree, "The tree")->required();
-  capture->add_option("--volume", captureOptions.volume, "The volume object, SERVER_VOLUME")
+  CLI::Option* captureTree = capture->add_option("--tree", captureOptions.tree, "The tree");
+  capture
+      ->add_option("--server", captureOptions.server,
+                   "Instead of --tree: the server whose volume --volume names (a version 3 "
+                   "server's from its bindery)")
+      ->excludes(captureTree);
+  capture
+      ->add_option("--volume", captureOptions.volume,
+                   "The volume object, SERVER_VOLUME; with --server the volume's name")
       ->required()
-      ->type_name("SERVER_VOLUME");
+      ->type_name("SERVER_VOLUME|VOLUME");
   capture
       ->add_option("-o,--output", captureOptions.output,
                    "The rights file (default SERVER_VOLUME.RIGHTS here; - is standard output); "
                    "replaced only when the capture completed")
       ->type_name("FILE|-");
+  CLI::Option* noFilters =
+      capture->add_flag("--no-filters", captureOptions.noFilters, "Write no filters file");
+  capture
+      ->add_option("--filters", captureOptions.filters,
+                   "The filters file (default: the rights file's name with the extension "
+                   ".FILTERS; none with --output -)")
+      ->type_name("FILE")
+      ->excludes(noFilters);
 
   cli::RestoreOptions restoreOptions;
   std::vector<std::string> mapServers, mapVolumes, mapTrees;
@@ -212,12 +230,26 @@ int main(int argc, char** argv) {
     if (chosen == capture && captureOptions.output.empty() && capture->count("--output") > 0) {
       throw cli::UsageError("--output needs a file name, or - for standard output.");
     }
+    if (chosen == capture && captureOptions.tree.empty() && captureOptions.server.empty()) {
+      throw cli::UsageError(
+          "capture needs --tree (a volume object) or --server (a server's "
+          "volume).\nTry 'tolvane-cli capture --help'.");
+    }
+    if (chosen == capture && captureOptions.filters.empty() && capture->count("--filters") > 0) {
+      throw cli::UsageError("--filters needs a file name.");
+    }
+    if (chosen == volumes && volumesTree.empty() && volumesServer.empty()) {
+      throw cli::UsageError("volumes needs a TREE or --server.\nTry 'tolvane-cli volumes --help'.");
+    }
 
     std::unique_ptr<nw::NetWarePlatform> platform = OpenNetwork(network, quiet);
     cli::Context context(*platform, std::cout, std::cerr, quiet, cli::ProgressWanted(quiet));
     int status = cli::kDone;
     if (chosen == trees) status = cli::ListTrees(context);
-    if (chosen == volumes) status = cli::ListVolumes(context, volumesTree);
+    if (chosen == volumes) {
+      status = volumesServer.empty() ? cli::ListVolumes(context, volumesTree)
+                                     : cli::ListServerVolumes(context, volumesServer);
+    }
     captureOptions.network = network.empty() ? sim::DefaultNetworkFolder().string() : network;
     if (chosen == capture) status = cli::Capture(context, captureOptions);
     if (chosen == restore) status = cli::Restore(context, restoreOptions);
