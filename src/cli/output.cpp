@@ -31,6 +31,17 @@ std::string ResultLine(std::string_view word, const formats::RightsRecord& recor
   return line;
 }
 
+std::string FilterLine(std::string_view word, const formats::FilterRecord& filter,
+                       const std::optional<std::string>& extra) {
+  std::string line(word);
+  line += " filter ";
+  line += Field(filter.server, "server name") + ",";
+  line += Field(filter.path, "path") + ",";
+  line += Field(filter.rights, "rights text");
+  if (extra) line += "," + Field(*extra, "value");
+  return line;
+}
+
 std::string RenderProgressBar(std::size_t done, std::size_t total, std::size_t width) {
   if (done > total) done = total;
   const std::size_t marks = total == 0 ? width : done * width / total;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/filters_file.h"
 #include "formats/rights_file.h"
 
 namespace cli {
@@ -17,6 +18,11 @@ namespace cli {
 // rights the volume holds now for "change", the reason for "failed". A value the file cannot
 // carry (a double quote, a line end) is shown quoted with escapes, so the line stays one line.
 std::string ResultLine(std::string_view word, const formats::RightsRecord& record,
+                       const std::optional<std::string>& extra = std::nullopt);
+
+// `word`, " filter ", and the filter in the filters file's field syntax, as ResultLine writes
+// a record: "add filter MFS1,DATA:\Home\alice,FileScan".
+std::string FilterLine(std::string_view word, const formats::FilterRecord& filter,
                        const std::optional<std::string>& extra = std::nullopt);
 
 // "[#########...........]  42/100": `width` marks between the brackets.

@@ -1,29 +1,20 @@
-// tolvane-cli restore and verify: a rights file granted again, or compared with the live
-// volumes it names.
+// tolvane-cli restore: a rights file, and its filters file, granted again; with --exact every
+// other assignment and filter of the volumes they cover removed.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "cli/commands.h"
+#include "cli/rights_input.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
-#include "formats/rights_file.h"
 #include "formats/rights_text.h"
-#include "formats/text_file.h"
-#include "formats/windows1252.h"
+#include "restore/exact_volume.h"
 #include "restore/grant.h"
-#include "verify/rights_difference.h"
 
 namespace cli {
 namespace {
@@ -31,12 +22,12 @@ namespace {
 using formats::RightsRecord;
 
 // Why a record was not granted, as a field of its result line.
-std::string FailureText(const restore::GrantOutcome& outcome, const RightsRecord& record) {
+std::string FailureText(const restore::GrantOutcome& outcome, const std::string& rights) {
   const std::string code = " (E=" + nw::CodeText(outcome.code) + ")";
   switch (outcome.failure) {
     case restore::GrantFailure::kBadRights:
       // Single quotes: double quotes delimit the fields of the result line.
-      return "rights text '" + record.rights + "' holds a word that is no right";
+      return "rights text '" + rights + "' holds a word that is no right";
     case restore::GrantFailure::kConnection:
       return "server unreachable" + code;
     case restore::GrantFailure::kObjectNameTooLong:
@@ -49,256 +40,182 @@ std::string FailureText(const restore::GrantOutcome& outcome, const RightsRecord
       return "directory missing" + code;
     case restore::GrantFailure::kDirectoryUnread:
       return "directory unreadable" + code;
+    case restore::GrantFailure::kSetFilter:
+      return "NWSetNSEntryDOSInfo failed" + code;
     default:
       return "NWAddTrustee failed" + code;
   }
 }
 
-std::string Reason(int error) { return std::generic_category().message(error); }
-
-// A private copy of the input, which is read exactly once: a pipe can be read only once,
-// and a file that grows or changes during the run must not hand the grant records the
-// check never saw. The copy has no name (or loses it at once), so nothing else can reach
-// it and nothing is left behind.
-class Spool {
- public:
-  explicit Spool(const std::string& input) : name_(input) {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {  // a file system without unnamed files
-      std::string name = folder + "/tolvane-cli-XXXXXX";
-      fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-      if (fd_ >= 0) ::unlink(name.c_str());
-    }
-    if (fd_ < 0) {
-      throw UsageError("Cannot make a private copy of the input in " + folder + ": " +
-                       Reason(errno) + ".");
-    }
-    path_ = "/proc/self/fd/" + std::to_string(fd_);
-    try {
-      Copy(folder);
-    } catch (...) {
-      ::close(fd_);
-      throw;
-    }
-  }
-  ~Spool() { ::close(fd_); }
-  Spool(const Spool&) = delete;
-  Spool& operator=(const Spool&) = delete;
-
-  // Messages about the copy name the input the user gave.
-  formats::RightsFileReader Reader() const {
-    return formats::RightsFileReader(std::filesystem::path(path_),
-                                     name_ == "-" ? "Standard input" : "The file " + name_);
-  }
-
- private:
-  void Copy(const std::string& folder) {
-    std::vector<char> buffer(1 << 16);
-    std::optional<formats::InputFile> file;
-    if (name_ != "-") {
-      try {
-        file.emplace(std::filesystem::path(name_));
-      } catch (const formats::FormatError& e) {
-        throw UsageError(e.what());
-      }
-    }
-    while (true) {
-      std::size_t got = 0;
-      if (file) {
-        try {
-          got = file->Read(buffer.data(), buffer.size());
-        } catch (const formats::FormatError& e) {
-          throw UsageError(e.what());
-        }
-      } else {
-        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw UsageError("Cannot read standard input: " + Reason(errno) + ".");
-        got = static_cast<std::size_t>(n);
-      }
-      if (got == 0) return;
-      for (std::size_t written = 0; written < got;) {
-        const ssize_t n = ::write(fd_, buffer.data() + written, got - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-          throw UsageError("Cannot copy the input into " + folder + ": " + Reason(errno) + ".");
-        }
-        written += static_cast<std::size_t>(n);
-      }
-    }
-  }
-
-  std::string name_;  // the input as the user named it; "-" standard input
-  int fd_ = -1;
-  std::string path_;  // where the copy can be opened again
+// The counts a restore's summary gives.
+struct Tally {
+  std::size_t added = 0, changed = 0, same = 0, removed = 0, failed = 0;
 };
 
-// Reads every record of the copy before anything is done with them, hands each, mapped, to
-// `each`, and checks the mapping against them all. Throws UsageError, ending with
-// `afterwards`, for a file or a mapping that does not hold.
-std::size_t CheckFile(const Spool& spool, const restore::RecordMapping& mapping,
-                      const std::function<void(const RightsRecord&)>& each,
-                      const std::string& afterwards) {
-  restore::MappingCheck check(mapping);
-  std::size_t count = 0;
-  try {
-    formats::RightsFileReader reader = spool.Reader();
-    while (!reader.AtEnd()) {
-      const RightsRecord mapped = check.Add(reader.ReadRecord());
-      if (each) each(mapped);
-      ++count;
-    }
-    check.Finish();
-  } catch (const formats::FormatError& e) {
-    throw UsageError(e.what() + afterwards);
-  } catch (const restore::MappingError& e) {
-    throw UsageError(e.what() + afterwards);
+// What the file holds of each volume it names, in the order it first names them: what an
+// exact restore keeps.
+class Coverage {
+ public:
+  restore::ExactVolume* Of(const std::string& tree, const std::string& server,
+                           const std::string& path) {
+    const std::string volume = VolumeOf(path);
+    if (volume.empty()) return nullptr;
+    const auto [at, added] =
+        index_.try_emplace({formats::FoldName(server), formats::FoldName(volume)}, volumes_.size());
+    if (added) volumes_.push_back({tree, server, volume, {}, {}, {}, false});
+    return &volumes_[at->second];
   }
-  return count;
+  std::vector<restore::ExactVolume>& Volumes() { return volumes_; }
+
+ private:
+  std::map<std::pair<std::string, std::string>, std::size_t> index_;
+  std::vector<restore::ExactVolume> volumes_;
+};
+
+// The word for what the volume held before, the same for a dry run and a restore, counted.
+std::string Word(const restore::GrantOutcome& outcome, Tally& tally) {
+  switch (outcome.status) {
+    case restore::GrantStatus::kAdded:
+    case restore::GrantStatus::kGranted:  // not met: this granter reuses
+      ++tally.added;
+      return "add";
+    case restore::GrantStatus::kChanged:
+      ++tally.changed;
+      return "change";
+    case restore::GrantStatus::kSame:
+      ++tally.same;
+      return "same";
+    case restore::GrantStatus::kFailed:
+      break;
+  }
+  ++tally.failed;
+  return "failed";
+}
+
+// The sixth field of a result line: what a change replaced, why a failure failed.
+std::optional<std::string> Extra(const restore::GrantOutcome& outcome, const std::string& rights) {
+  if (outcome.status == restore::GrantStatus::kChanged) {
+    return formats::BuildRightsText(outcome.oldMask);
+  }
+  if (outcome.status == restore::GrantStatus::kFailed) return FailureText(outcome, rights);
+  return std::nullopt;
+}
+
+// Removes (or in a dry run only tells) what the volumes the file covers hold beyond it.
+void MakeExact(Context& context, Coverage& coverage, bool filtersRead, bool dryRun, Tally& tally) {
+  for (restore::ExactVolume& volume : coverage.Volumes()) {
+    volume.exactFilters = filtersRead;
+    const nw::NWRCODE rc = restore::MakeExact(
+        context.platform.Client(), volume, dryRun, [&](const restore::Removal& removal) {
+          const std::string rights = formats::BuildRightsText(removal.mask);
+          std::string word = "remove";
+          std::optional<std::string> why;
+          if (removal.code != 0) {
+            word = "failed";
+            why =
+                (removal.filter ? "NWSetNSEntryDOSInfo failed (E=" : "NWDeleteTrustee failed (E=") +
+                nw::CodeText(removal.code) + ")";
+            ++tally.failed;
+          } else {
+            ++tally.removed;
+          }
+          context.Line(removal.filter ? FilterLine(word, {volume.server, removal.path, rights}, why)
+                                      : ResultLine(word,
+                                                   {removal.tree, removal.object, volume.server,
+                                                    removal.path, rights},
+                                                   why));
+        });
+    if (rc != 0) {
+      ++tally.failed;
+      context.Problem(
+          "The volume " + volume.server + "/" + volume.volume +
+          " could not be made exact: it could not be read whole (E=" + nw::CodeText(rc) + ").");
+    }
+  }
 }
 
 }  // namespace
 
 int Restore(Context& context, const RestoreOptions& options) {
   const Spool spool(options.file);
-  const std::size_t total =
-      CheckFile(spool, options.mapping, nullptr, " Nothing has been granted.");
+  const CheckedInput input =
+      CheckInput(spool, FiltersFileFor(options.file, options.filters, options.noFilters),
+                 options.mapping, nullptr, " Nothing has been granted.");
+  const std::size_t records = input.records;
+  const std::size_t total = records + input.filters.size();
 
   restore::Granter granter(context.platform.Client(),
                            {.dryRun = options.dryRun, .reuse = true, .groups = true});
-  std::size_t added = 0, changed = 0, same = 0, failed = 0;
+  Tally tally;
+  Coverage coverage;
   const auto summary = [&](const std::string& head) {
     const auto n = [](std::size_t count) { return std::to_string(count); };
+    const std::string removed = !options.exact   ? ""
+                                : options.dryRun ? n(tally.removed) + " to remove, "
+                                                 : n(tally.removed) + " removed, ";
     return options.dryRun
-               ? head + " looked at: " + n(added) + " to add, " + n(changed) + " to change, " +
-                     n(same) + " already there, " + n(failed) + " failed."
-               : head + ": " + n(added) + " added, " + n(changed) + " changed, " + n(same) +
-                     " already there, " + n(failed) + " failed.";
+               ? head + " looked at: " + n(tally.added) + " to add, " + n(tally.changed) +
+                     " to change, " + n(tally.same) + " already there, " + removed +
+                     n(tally.failed) + " failed."
+               : head + ": " + n(tally.added) + " added, " + n(tally.changed) + " changed, " +
+                     n(tally.same) + " already there, " + removed + n(tally.failed) + " failed.";
   };
+  std::string what = Count(records, "record", "records");
+  if (input.filtersRead) what += " and " + Count(input.filters.size(), "filter", "filters");
   std::size_t done = 0;
   try {
     formats::RightsFileReader reader = spool.Reader();
     for (; !reader.AtEnd(); ++done) {
       context.Progress(done, total);
       const RightsRecord record = options.mapping.Apply(reader.ReadRecord());
+      // An exact restore keeps what the file names, granted or not.
+      restore::ExactVolume* volume =
+          options.exact ? coverage.Of(record.tree, record.server, record.directory) : nullptr;
+      const std::string key = formats::DirectoryKey(record.directory);
+      if (volume) volume->trusteeNames.insert({key, formats::FoldName(record.object)});
       restore::GrantOutcome outcome;
       try {
         outcome = granter.Grant(record);
       } catch (const formats::FormatError& e) {
         // Only a mapped name can hold what the client cannot carry.
-        ++failed;
+        ++tally.failed;
         context.Line(ResultLine("failed", record, e.what()));
         continue;
       }
-      // The same word for a dry run and a restore: what the volume held before the record.
-      switch (outcome.status) {
-        case restore::GrantStatus::kAdded:
-        case restore::GrantStatus::kGranted:  // not met: this granter reuses
-          ++added;
-          context.Line(ResultLine("add", record));
-          break;
-        case restore::GrantStatus::kChanged:
-          ++changed;
-          context.Line(ResultLine("change", record, formats::BuildRightsText(outcome.oldMask)));
-          break;
-        case restore::GrantStatus::kSame:
-          ++same;
-          context.Line(ResultLine("same", record));
-          break;
-        case restore::GrantStatus::kFailed:
-          ++failed;
-          context.Line(ResultLine("failed", record, FailureText(outcome, record)));
-          break;
-      }
+      if (volume && outcome.objectID != 0) volume->trusteeIDs.insert({key, outcome.objectID});
+      const std::string word = Word(outcome, tally);
+      context.Line(ResultLine(word, record, Extra(outcome, record.rights)));
     }
+    for (const formats::FilterRecord& filter : input.filters) {
+      context.Progress(done++, total);
+      restore::GrantOutcome outcome;
+      try {
+        outcome = granter.SetFilter(filter.server, filter.path, filter.rights);
+      } catch (const formats::FormatError& e) {
+        ++tally.failed;
+        context.Line(FilterLine("failed", filter, e.what()));
+        continue;
+      }
+      if (options.exact) {
+        if (restore::ExactVolume* volume = coverage.Of("", filter.server, filter.path)) {
+          volume->filters.insert(formats::DirectoryKey(filter.path));
+        }
+      }
+      const std::string word = Word(outcome, tally);
+      context.Line(FilterLine(word, filter, Extra(outcome, filter.rights)));
+    }
+    context.EndProgress();
+    if (options.exact) MakeExact(context, coverage, input.filtersRead, options.dryRun, tally);
   } catch (const OutputError&) {
     // What was done is told all the same; the record whose line could not be written was
     // handled. The caller says why the run stopped.
     context.EndProgress();
-    context.Problem(summary("Stopped after " + std::to_string(done + 1) + " of " +
-                            Count(total, "record", "records")));
+    context.Problem(
+        summary("Stopped after " + std::to_string(std::min(done + 1, total)) + " of " + what));
     throw;
   }
-  context.EndProgress();
-  context.Note(summary(Count(total, "record", "records")));
-  return failed == 0 ? kDone : kFailed;
-}
-
-int Verify(Context& context, const VerifyOptions& options) {
-  const Spool spool(options.file);
-  // Each record is compared under its own tree, on its own server and volume: one live
-  // reading for each (tree, server, volume) the file names.
-  struct Group {
-    std::string tree, server, volume;  // as the first record names them
-    std::vector<RightsRecord> records;
-  };
-  std::map<std::tuple<std::string, std::string, std::string>, Group> groups;
-  CheckFile(
-      spool, options.mapping,
-      [&](const RightsRecord& record) {
-        const std::size_t colon = record.directory.find(':');
-        const std::string volume =
-            colon == std::string::npos ? std::string() : record.directory.substr(0, colon);
-        Group& group = groups[{formats::FoldName(record.tree), formats::FoldName(record.server),
-                               formats::FoldName(volume)}];
-        if (group.records.empty()) group = {record.tree, record.server, volume, {}};
-        group.records.push_back(record);
-      },
-      "");
-
-  std::vector<verify::Difference> differences;
-  const auto add = [&](std::vector<verify::Difference> more) {
-    differences.insert(differences.end(), std::make_move_iterator(more.begin()),
-                       std::make_move_iterator(more.end()));
-  };
-  for (auto& [key, group] : groups) {
-    // A record that names no volume cannot be on one.
-    if (group.volume.empty()) {
-      add(verify::CompareRecords(group.records, {}));
-      continue;
-    }
-    std::string tree;
-    try {
-      tree = ConnectedTree(context, group.tree);
-    } catch (const UsageError&) {
-      add(verify::FailedRecords(group.records,
-                                "the workstation is not connected to the tree " + group.tree));
-      continue;
-    }
-    std::vector<RightsRecord> live;
-    std::string failure;
-    const bool read = CaptureVolume(
-        context, tree, group.server, group.volume,
-        [&](const RightsRecord& record) { live.push_back(record); }, &failure);
-    // Without the live side nothing can be compared, which is no difference found.
-    if (!read) {
-      add(verify::FailedRecords(group.records, failure));
-    } else {
-      add(verify::CompareRecords(group.records, live));
-    }
-  }
-  verify::SortDifferences(differences);
-  for (const verify::Difference& difference : differences) {
-    switch (difference.kind) {
-      case verify::DifferenceKind::kChange:
-        context.Line(ResultLine("change", difference.record, difference.detail));
-        break;
-      case verify::DifferenceKind::kMissing:
-        context.Line(ResultLine("missing", difference.record));
-        break;
-      case verify::DifferenceKind::kExtra:
-        context.Line(ResultLine("extra", difference.record));
-        break;
-      case verify::DifferenceKind::kFailed:
-        context.Line(ResultLine("failed", difference.record, difference.detail));
-        break;
-    }
-  }
-  const verify::DifferenceCount count = verify::CountDifferences(differences);
-  context.Line(verify::CountLine(count));
-  return count.Total() == 0 && count.failed == 0 ? kDone : kFailed;
+  context.Note(summary(what));
+  return tally.failed == 0 ? kDone : kFailed;
 }
 
 }  // namespace cli

@@ -26,12 +26,6 @@ bool Terminated(std::array<std::uint8_t, N>& buffer, const std::string& text) {
   return true;
 }
 
-// The rights a rights text can name; a restored "Read" carries 0x0004 as well, which no word
-// shows and a dry run does not count as a change.
-constexpr std::uint16_t kWordBits = formats::TR_READ | formats::TR_WRITE | formats::TR_CREATE |
-                                    formats::TR_ERASE | formats::TR_ACCESS | formats::TR_FILESCAN |
-                                    formats::TR_MODIFY | formats::TR_SUPERVISOR;
-
 bool Broken(nw::NWRCODE code) { return code == nw::kInvalidConnection || code == nw::kServerDown; }
 
 GrantOutcome Failed(GrantFailure failure, nw::NWRCODE code, std::uint16_t mask,
@@ -189,7 +183,7 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
 GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& server,
                              nw::nuint32 objectID, std::uint16_t mask) {
   GrantOutcome outcome;
-  Directory* directory = ReadDirectory(record, server, &outcome);
+  Directory* directory = ReadDirectory(record.server, record.directory, server, &outcome);
   if (directory == nullptr) {
     outcome.mask = mask;
     return outcome;
@@ -219,14 +213,56 @@ GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& 
   return outcome;
 }
 
-Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
-                                           const Server& server, GrantOutcome* outcome) {
-  const std::string key =
-      formats::FoldName(record.server) + "|" + formats::DirectoryKey(record.directory);
+GrantOutcome Granter::SetFilter(const std::string& serverName, const std::string& path,
+                                const std::string& rights) {
+  const std::optional<std::uint16_t> parsed = formats::RightsMaskFromText(rights);
+  if (!parsed) return Failed(GrantFailure::kBadRights, 0, 0);
+  // All eight words let every right through, which is no filter at all.
+  const std::uint16_t words = *parsed & kWordBits;
+  const std::uint16_t mask = words == kWordBits ? nw::TA_ALL : *parsed & nw::TA_ALL;
+  GrantOutcome outcome;
+  Server server;
+  if (!Connect(serverName, &server, &outcome)) {
+    outcome.mask = mask;
+    return outcome;
+  }
+  Directory* entry = ReadDirectory(serverName, path, server, &outcome);
+  if (entry == nullptr) {
+    outcome.mask = mask;
+  } else if (entry->missing != 0) {
+    outcome = Failed(GrantFailure::kDirectoryMissing, entry->missing, mask);
+  } else {
+    const std::uint16_t held = entry->filter & kWordBits;
+    outcome.mask = mask;
+    outcome.oldMask = entry->filter;
+    outcome.status = held == words       ? GrantStatus::kSame
+                     : held == kWordBits ? GrantStatus::kAdded
+                                         : GrantStatus::kChanged;
+    if (!options_.dryRun && outcome.status != GrantStatus::kSame) {
+      // Every right blocked, then the filter's own let through: the filter becomes `mask`.
+      const nw::MODIFY_DOS_INFO info{mask, 0xFFFF};
+      const nw::NWRCODE rc = client_.NWSetNSEntryDOSInfo(
+          server.conn, kFullPathDirHandle, formats::Utf8ToCp1252(path).c_str(), nw::NW_NS_DOS,
+          nw::FA_ALL_ENTRIES, nw::DM_INHERITED_RIGHTS_MASK, &info);
+      if (rc != 0) {
+        outcome =
+            Failed(Broken(rc) ? GrantFailure::kConnection : GrantFailure::kSetFilter, rc, mask);
+      }
+    }
+    if (outcome.status != GrantStatus::kFailed) entry->filter = mask;
+  }
+  Release(serverName, server, outcome.code);
+  return outcome;
+}
+
+Granter::Directory* Granter::ReadDirectory(const std::string& serverName,
+                                           const std::string& directory, const Server& server,
+                                           GrantOutcome* outcome) {
+  const std::string key = formats::FoldName(serverName) + "|" + formats::DirectoryKey(directory);
   const auto known = directories_.find(key);
   if (known != directories_.end()) return &known->second;
 
-  const std::string path = formats::Utf8ToCp1252(record.directory);
+  const std::string path = formats::Utf8ToCp1252(directory);
   const auto unread = [&](nw::NWRCODE rc) {
     *outcome =
         Failed(Broken(rc) ? GrantFailure::kConnection : GrantFailure::kDirectoryUnread, rc, 0);
@@ -236,9 +272,9 @@ Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
   // gone may still carry stale entries: the server is asked what the path is first. This
   // call answers for a file as for a directory, hidden ones included.
   nw::NW_ENTRY_INFO entry{};
-  nw::NWRCODE rc =
-      client_.NWGetNSEntryInfo(server.conn, kFullPathDirHandle, path.c_str(), nw::NW_NS_DOS,
-                               nw::NW_NS_DOS, nw::FA_ALL_ENTRIES, nw::IM_ATTRIBUTES, &entry);
+  nw::NWRCODE rc = client_.NWGetNSEntryInfo(server.conn, kFullPathDirHandle, path.c_str(),
+                                            nw::NW_NS_DOS, nw::NW_NS_DOS, nw::FA_ALL_ENTRIES,
+                                            nw::IM_ATTRIBUTES | nw::IM_RIGHTS, &entry);
   if (rc == nw::kNoMoreEntries || rc == nw::kVolumeDoesNotExist) {
     Directory& missing = directories_[key];
     missing.missing = rc;
@@ -247,6 +283,7 @@ Granter::Directory* Granter::ReadDirectory(const formats::RightsRecord& record,
   if (rc != 0) return unread(rc);
 
   Directory read;
+  read.filter = entry.inheritedRightsMask;
   rc = nw::ReadTrusteeList(client_, server.conn, path.c_str(), &read.held);
   if (rc != 0) return unread(rc);
   return &(directories_[key] = std::move(read));

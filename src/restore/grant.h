@@ -10,10 +10,17 @@
 #include <utility>
 
 #include "formats/rights_file.h"
+#include "formats/rights_text.h"
 #include "netware/nw_client.h"
 #include "netware/trustee_list.h"
 
 namespace restore {
+
+// The rights a rights text can name; a restored "Read" carries 0x0004 as well, which no word
+// shows and no comparison counts. A filter holding all of them is no filter.
+inline constexpr std::uint16_t kWordBits =
+    formats::TR_READ | formats::TR_WRITE | formats::TR_CREATE | formats::TR_ERASE |
+    formats::TR_ACCESS | formats::TR_FILESCAN | formats::TR_MODIFY | formats::TR_SUPERVISOR;
 
 struct GrantOptions {
   // Grant nothing: only find out what a grant would do.
@@ -49,6 +56,7 @@ enum class GrantFailure {
   kDirectoryMissing,   // asked first: no such directory, or no such volume (code)
   kDirectoryUnread,    // the directory's information or trustees could not be read (code)
   kAddTrustee,         // NWAddTrustee refused (code)
+  kSetFilter,          // NWSetNSEntryDOSInfo refused (code)
 };
 
 struct GrantOutcome {
@@ -70,6 +78,13 @@ class Granter {
 
   GrantOutcome Grant(const formats::RightsRecord& record);
 
+  // Sets the inherited rights filter of the file or directory `path` on `server` to the
+  // rights `rights` names (all eight words: no filter). The status says what the entry held
+  // before, by the words, as for a record: kAdded when it had no filter, kChanged (oldMask
+  // the filter it had) or kSame. Needs reuse or a dry run.
+  GrantOutcome SetFilter(const std::string& server, const std::string& path,
+                         const std::string& rights);
+
  private:
   struct Server {
     nw::NWCONN_HANDLE conn = 0;
@@ -86,6 +101,7 @@ class Granter {
   struct Directory {
     nw::NWRCODE missing = 0;  // non-zero: the code for no such directory
     nw::TrusteeList held;
+    std::uint16_t filter = nw::TA_ALL;  // its inherited rights filter; TA_ALL: none
   };
   // Compares `mask` with what the volume holds, grants it unless a dry run (or unless held
   // exactly), and keeps the directory's list up to date.
@@ -93,8 +109,8 @@ class Granter {
                       nw::nuint32 objectID, std::uint16_t mask);
   // The record's directory, asked of the server the first time; null with `outcome` set
   // when it cannot be read.
-  Directory* ReadDirectory(const formats::RightsRecord& record, const Server& server,
-                           GrantOutcome* outcome);
+  Directory* ReadDirectory(const std::string& serverName, const std::string& directory,
+                           const Server& server, GrantOutcome* outcome);
 
   nw::NetWareClient& client_;
   const GrantOptions options_;

@@ -114,6 +114,12 @@ formats::RightsRecord RecordMapping::Apply(const formats::RightsRecord& record,
   return mapped;
 }
 
+formats::FilterRecord RecordMapping::Apply(const formats::FilterRecord& filter,
+                                           AppliedMappings* applied) const {
+  const formats::RightsRecord mapped = Apply({"", "", filter.server, filter.path, ""}, applied);
+  return {mapped.server, mapped.directory, filter.rights};
+}
+
 std::string RecordMapping::Describe(const AppliedMappings& applied) const {
   std::string text;
   for (const auto& [field, table, index] :
@@ -127,11 +133,7 @@ std::string RecordMapping::Describe(const AppliedMappings& applied) const {
   return text;
 }
 
-formats::RightsRecord MappingCheck::Add(const formats::RightsRecord& record) {
-  ++count_;
-  if (mapping_.Empty()) return record;
-  AppliedMappings applied;
-  formats::RightsRecord mapped = mapping_.Apply(record, &applied);
+void MappingCheck::Use(const AppliedMappings& applied) {
   for (const auto& [index, used, table] :
        {std::tuple{applied.server, &usedServers_, &mapping_.servers_},
         {applied.volume, &usedVolumes_, &mapping_.volumes_},
@@ -140,9 +142,31 @@ formats::RightsRecord MappingCheck::Add(const formats::RightsRecord& record) {
     if (used->empty()) used->resize(table->list.size());
     (*used)[index] = true;
   }
+}
+
+formats::RightsRecord MappingCheck::Add(const formats::RightsRecord& record) {
+  ++count_;
+  if (mapping_.Empty()) return record;
+  AppliedMappings applied;
+  formats::RightsRecord mapped = mapping_.Apply(record, &applied);
+  Use(applied);
   seen_.push_back({AssignmentHash(mapped),
-                   applied.Any() ? AssignmentHash(record) : AssignmentHash(mapped), count_,
-                   applied});
+                   applied.Any() ? AssignmentHash(record) : AssignmentHash(mapped), count_, applied,
+                   false});
+  return mapped;
+}
+
+formats::FilterRecord MappingCheck::Add(const formats::FilterRecord& filter) {
+  ++filters_;
+  if (mapping_.Empty()) return filter;
+  AppliedMappings applied;
+  formats::FilterRecord mapped = mapping_.Apply(filter, &applied);
+  Use(applied);
+  // A filter is one of its path; salted, so that no record's key is ever a filter's.
+  const auto key = [](const formats::FilterRecord& f) {
+    return AssignmentHash({"", "", f.server, f.path, ""}) ^ 0x9E3779B97F4A7C15u;
+  };
+  seen_.push_back({key(mapped), key(applied.Any() ? filter : mapped), filters_, applied, true});
   return mapped;
 }
 
@@ -192,12 +216,17 @@ void MappingCheck::Finish() {
   const auto how = [&](const Seen& seen) {
     return seen.applied.Any() ? "by " + mapping_.Describe(seen.applied) : "as it stands";
   };
-  throw MappingError("The mappings make records " + std::to_string(first->number) + " and " +
-                     std::to_string(second->number) +
-                     " of the file one assignment (the same trustee on the same directory), "
-                     "so one would replace the other: record " +
-                     std::to_string(first->number) + " " + how(*first) + ", record " +
-                     std::to_string(second->number) + " " + how(*second) + ".");
+  const std::string one = first->filter ? "filter " : "record ";
+  const std::string numbers =
+      std::to_string(first->number) + " and " + std::to_string(second->number);
+  throw MappingError(
+      (first->filter ? "The mappings make filters " + numbers +
+                           " of the filters file one filter (on the same path)"
+                     : "The mappings make records " + numbers +
+                           " of the file one assignment (the same trustee on the same "
+                           "directory)") +
+      ", so one would replace the other: " + one + std::to_string(first->number) + " " +
+      how(*first) + ", " + one + std::to_string(second->number) + " " + how(*second) + ".");
 }
 
 }  // namespace restore

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "formats/filters_file.h"
 #include "formats/rights_file.h"
 
 namespace restore {
@@ -52,6 +53,9 @@ class RecordMapping {
   // `applied`, when given, learns which mappings did it.
   formats::RightsRecord Apply(const formats::RightsRecord& record,
                               AppliedMappings* applied = nullptr) const;
+  // A filter as it is to be set: its server, and the volume at the head of its path.
+  formats::FilterRecord Apply(const formats::FilterRecord& filter,
+                              AppliedMappings* applied = nullptr) const;
 
   bool Empty() const {
     return servers_.list.empty() && volumes_.list.empty() && trees_.list.empty();
@@ -84,6 +88,9 @@ class MappingCheck {
 
   // The next record of the file, numbered from 1; returns it mapped.
   formats::RightsRecord Add(const formats::RightsRecord& record);
+  // The next filter of the filters file, numbered from 1 on its own; returns it mapped. Two
+  // filters on one path collide as two records do; a mapping used by a filter is used.
+  formats::FilterRecord Add(const formats::FilterRecord& filter);
 
   // Throws MappingError naming the mappings and the records when two records collide, or
   // the first mapping that matched no record.
@@ -95,12 +102,16 @@ class MappingCheck {
     std::uint64_t original;  // hash of the record's own key
     std::uint32_t number;    // the record's number in the file
     AppliedMappings applied;
+    bool filter;  // a filter of the filters file, numbered among those
   };
+  // Notes the mappings that rewrote a record or filter as used.
+  void Use(const AppliedMappings& applied);
 
   const RecordMapping& mapping_;
   std::vector<Seen> seen_;
   std::vector<bool> usedServers_, usedVolumes_, usedTrees_;
   std::uint32_t count_ = 0;
+  std::uint32_t filters_ = 0;
 };
 
 }  // namespace restore

@@ -27,7 +27,41 @@ std::map<Key, const RightsRecord*> ByKey(const std::vector<RightsRecord>& record
   return keyed;
 }
 
+std::vector<RightsRecord> AsRecords(const std::vector<formats::FilterRecord>& filters) {
+  // All eight words: the rights every filter lets through when there is none.
+  static const auto kNone = formats::RightsMaskFromText(formats::BuildRightsText(0xFFFF));
+  std::vector<RightsRecord> records;
+  for (const formats::FilterRecord& filter : filters) {
+    if (formats::RightsMaskFromText(filter.rights) == kNone) continue;
+    records.push_back({"", "", filter.server, filter.path, filter.rights});
+  }
+  return records;
+}
+
+std::vector<Difference> Filters(std::vector<Difference> differences) {
+  for (Difference& difference : differences) difference.filter = true;
+  return differences;
+}
+
 }  // namespace
+
+std::vector<Difference> CompareFilters(const std::vector<formats::FilterRecord>& file,
+                                       const std::vector<formats::FilterRecord>& live) {
+  return Filters(CompareRecords(AsRecords(file), AsRecords(live)));
+}
+
+std::vector<Difference> FailedFilters(const std::vector<formats::FilterRecord>& file,
+                                      const std::string& why) {
+  std::vector<RightsRecord> records;
+  for (const formats::FilterRecord& filter : file) {
+    records.push_back({"", "", filter.server, filter.path, filter.rights});
+  }
+  return Filters(FailedRecords(records, why));
+}
+
+formats::FilterRecord FilterOf(const Difference& difference) {
+  return {difference.record.server, difference.record.directory, difference.record.rights};
+}
 
 std::vector<Difference> CompareRecords(const std::vector<RightsRecord>& file,
                                        const std::vector<RightsRecord>& live) {
@@ -62,11 +96,11 @@ std::vector<Difference> FailedRecords(const std::vector<RightsRecord>& file,
 }
 
 void SortDifferences(std::vector<Difference>& differences) {
-  using Order = std::tuple<DifferenceKind, Key, std::string>;
+  using Order = std::tuple<bool, DifferenceKind, Key, std::string>;
   std::vector<Order> orders;
   orders.reserve(differences.size());
   for (const Difference& difference : differences) {
-    orders.emplace_back(difference.kind, KeyOf(difference.record),
+    orders.emplace_back(difference.filter, difference.kind, KeyOf(difference.record),
                         formats::FoldName(difference.record.tree));
   }
   std::vector<std::size_t> index(differences.size());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/filters_file.h"
 #include "formats/rights_file.h"
 
 namespace verify {
@@ -20,6 +21,9 @@ struct Difference {
   // kChange: the rights text the volume holds now; kFailed: why the live side could not be
   // read; empty otherwise.
   std::string detail;
+  // A filter's difference: `record` holds its server, its path as the directory and its
+  // rights; tree and object are empty.
+  bool filter = false;
   bool operator==(const Difference&) const = default;
 };
 
@@ -37,9 +41,22 @@ std::vector<Difference> CompareRecords(const std::vector<formats::RightsRecord>&
 std::vector<Difference> FailedRecords(const std::vector<formats::RightsRecord>& file,
                                       const std::string& why);
 
-// Every kChange, then every kMissing, every kExtra, every kFailed; each group by server,
-// directory, object and tree, without regard to case. Puts the differences of several
-// volumes or trees in one order.
+// The file's filters against the live ones, each filter one of its server and path, compared
+// as records are. A filter whose rights are all eight words lets every right through, which
+// is no filter at all.
+std::vector<Difference> CompareFilters(const std::vector<formats::FilterRecord>& file,
+                                       const std::vector<formats::FilterRecord>& live);
+
+// The file's filters as kFailed with `why`.
+std::vector<Difference> FailedFilters(const std::vector<formats::FilterRecord>& file,
+                                      const std::string& why);
+
+// The filter a filter's difference is about.
+formats::FilterRecord FilterOf(const Difference& difference);
+
+// The differences of records first, then those of filters; each of them every kChange, then
+// every kMissing, every kExtra, every kFailed; each group by server, directory, object and
+// tree, without regard to case. Puts the differences of several volumes or trees in one order.
 void SortDifferences(std::vector<Difference>& differences);
 
 struct DifferenceCount {
