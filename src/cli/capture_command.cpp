@@ -315,13 +315,13 @@ int Capture(Context& context, const CaptureOptions& options) {
     RefuseNetworkFile(file, options, "rights file");
     writer = OpenWriter<formats::RightsFileWriter>(file);
   }
-  // The filters go beside the rights file, or where --filters says; standard output takes
-  // only the rights file.
+  // The filters go beside the rights file, or where --filters says; standard output, a
+  // device or a pipe takes only the rights file.
   std::string filtersFile;
   if (!options.noFilters) {
-    filtersFile = !options.filters.empty() ? options.filters
-                  : toStandardOutput       ? ""
-                                           : formats::FiltersFileName(file).string();
+    filtersFile = !options.filters.empty()               ? options.filters
+                  : toStandardOutput || writer->Direct() ? ""
+                                                         : formats::FiltersFileName(file).string();
   }
   std::unique_ptr<formats::FiltersFileWriter> filtersWriter;
   std::vector<formats::FilterRecord> filters;
