@@ -90,6 +90,18 @@ void AddMappingOption(CLI::App* command, const std::string& name, std::vector<st
       ->take_all();
 }
 
+// --filters FILE and --no-filters of restore and verify.
+void AddFiltersOptions(CLI::App* command, std::string* file, bool* none) {
+  CLI::Option* noFilters =
+      command->add_flag("--no-filters", *none, "Read no filters file, not even the one beside");
+  command
+      ->add_option("--filters", *file,
+                   "The filters file (default: the one beside the rights file, its name with "
+                   "the extension .FILTERS, when there is one; none for standard input)")
+      ->type_name("FILE")
+      ->excludes(noFilters);
+}
+
 }  // namespace
 
 // The help and version texts go to standard output; whether they arrived is the status.
@@ -164,7 +176,7 @@ int main(int argc, char** argv) {
   capture
       ->add_option("--filters", captureOptions.filters,
                    "The filters file (default: the rights file's name with the extension "
-                   ".FILTERS; none with --output -)")
+                   ".FILTERS; none with --output - or a device)")
       ->type_name("FILE")
       ->excludes(noFilters);
 
@@ -179,6 +191,11 @@ int main(int argc, char** argv) {
   AddMappingOption(restore, "--map-server", &mapServers, "server");
   AddMappingOption(restore, "--map-volume", &mapVolumes, "volume at the head of the directory");
   AddMappingOption(restore, "--map-tree", &mapTrees, "tree");
+  AddFiltersOptions(restore, &restoreOptions.filters, &restoreOptions.noFilters);
+  restore->add_flag("--exact", restoreOptions.exact,
+                    "Also remove every assignment of the volumes the file covers that it does "
+                    "not hold (and every filter, when a filters file is read); with --dry-run "
+                    "only say so");
 
   cli::VerifyOptions verifyOptions;
   CLI::App* verify =
@@ -188,6 +205,7 @@ int main(int argc, char** argv) {
   AddMappingOption(verify, "--map-server", &mapServers, "server");
   AddMappingOption(verify, "--map-volume", &mapVolumes, "volume at the head of the directory");
   AddMappingOption(verify, "--map-tree", &mapTrees, "tree");
+  AddFiltersOptions(verify, &verifyOptions.filters, &verifyOptions.noFilters);
 
   try {
     app.parse(argc, argv);

@@ -88,4 +88,109 @@ TEST_F(CliSecurityTest, GroupsAndFilesGetTheSameWordFromTheDryRunAndTheRestore) 
                           StartsWith("failed "), StartsWith("same "), StartsWith("failed ")));
 }
 
+// The demo's FS1/DATA captured, cleared and restored from the rights file and its filters
+// file: the restore says each filter on a line of its own, and verify finds no difference.
+TEST_F(CliSecurityTest, FiltersComeBackWithTheRecordsAndVerifyComparesThem) {
+  ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
+  const std::vector<std::string> filters = Dump("--filters --server FS1 --volume DATA");
+  ASSERT_THAT(filters, Contains("FS1,DATA:\\Shared\\Forms,Read-FileScan"));
+  ASSERT_EQ(Netsim("clear --server FS1 --volume DATA").status, 0);
+  const Result restore = Cli("restore FS1_DATA.RIGHTS");
+  EXPECT_THAT(Lines(restore.out), Contains("add filter FS1,DATA:\\Shared\\Forms,Read-FileScan"));
+  EXPECT_THAT(restore.err,
+              HasSubstr(" records and " + std::to_string(filters.size()) + " filters: "));
+  EXPECT_EQ(Dump("--filters --server FS1 --volume DATA"), filters);
+  EXPECT_THAT(Lines(Cli("verify FS1_DATA.RIGHTS").out),
+              ElementsAre(StartsWith("missing "),  // the demo's folder that is gone
+                          "1 difference: 0 changed, 1 missing, 0 extra"));
+
+  // Each edit of the live filters is one difference, in the words of records.
+  const std::pair<const char*, const char*> edits[] = {
+      {"FS1,DATA:\\Shared\\Forms,Read",
+       "change filter FS1,DATA:\\Shared\\Forms,Read-FileScan,Read"},
+      {"FS1,DATA:\\Shared\\Forms,Supervisor-Read-Write-Create-Delete-AccessCtrl-FileScan-Modify",
+       "missing filter FS1,DATA:\\Shared\\Forms,Read-FileScan"},
+      {"FS1,DATA:\\Finance,Write", "extra filter FS1,DATA:\\Finance,Write"},
+  };
+  for (const auto& [edit, difference] : edits) {
+    SCOPED_TRACE(edit);
+    Write("edit.RIGHTS", {});
+    Write("edit.FILTERS", {edit});
+    ASSERT_EQ(Cli("-q restore edit.RIGHTS").status, 0);
+    const Result verify = Cli("verify FS1_DATA.RIGHTS");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_THAT(Lines(verify.out), Contains(difference));
+    EXPECT_THAT(Cli("verify --no-filters FS1_DATA.RIGHTS").out,
+                EndsWith("\n1 difference: 0 changed, 1 missing, 0 extra\n"));
+    ASSERT_EQ(Cli("-q restore FS1_DATA.RIGHTS --exact").status, 1);  // the folder that is gone
+  }
+  EXPECT_EQ(Dump("--filters --server FS1 --volume DATA"), filters);
+}
+
+// A filters file that fails its check, or a mapping that fails against the filters, refuses
+// the whole run before anything is granted.
+TEST_F(CliSecurityTest, ABadFiltersFileOrFilterMappingGrantsNothing) {
+  Write("one.RIGHTS", {"QARN,MBrown.Sales.HQ.QARN,FS1,DATA:\\Finance,Read"});
+  Write("one.FILTERS", {"FS1,DATA:\\Finance,Read", "FS1,DATA:\\Shared"});
+  Write("two.FILTERS", {"FS1,DATA:\\Finance,Read", "FS9,data:\\finance,FileScan"});
+  const std::vector<std::string> before = Dump(), filtersBefore = Dump("--filters");
+  const std::pair<const char*, const char*> cases[] = {
+      {"restore one.RIGHTS", "The filters file one.FILTERS, line 2"},
+      {"restore --dry-run one.RIGHTS", "The filters file one.FILTERS, line 2"},
+      {"verify one.RIGHTS", "The filters file one.FILTERS, line 2"},
+      {"restore --filters none.FILTERS one.RIGHTS", "none.FILTERS"},
+      {"restore --filters two.FILTERS one.RIGHTS --map-server FS9=FS1",
+       "The mappings make filters 1 and 2 of the filters file one filter (on the same path)"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args);
+    EXPECT_THAT(Cli(args), Refused(message));
+  }
+  EXPECT_EQ(Dump(), before);
+  EXPECT_EQ(Dump("--filters"), filtersBefore);
+  // A mapping that only a filter uses is used; --no-filters leaves it matching nothing.
+  Write("nine.FILTERS", {"FS9,DATA:\\Finance,FileScan"});
+  const Result mapped = Cli("restore --filters nine.FILTERS one.RIGHTS --map-server FS9=FS1");
+  EXPECT_EQ(mapped.status, 0) << mapped.err;
+  EXPECT_THAT(Lines(mapped.out),
+              ElementsAre(StartsWith("add QARN,MBrown"), "add filter FS1,DATA:\\Finance,FileScan"));
+  EXPECT_THAT(Cli("restore --no-filters one.RIGHTS --map-server FS9=FS1"),
+              Refused("--map-server FS9=FS1 matches no record of the file."));
+}
+
+// After a capture, a few grants and a filter: the exact dry run lists just those, the exact
+// restore removes them, and the volume equals its files again. Without a filters file no
+// filter is removed.
+TEST_F(CliSecurityTest, AnExactRestoreRemovesWhatWasAddedSinceTheCapture) {
+  ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
+  ASSERT_EQ(Cli("-q capture --server OLDFS --volume SYS").status, 0);
+  const std::vector<std::string> held = Dump(), filters = Dump("--filters");
+  Write("more.RIGHTS", {"QARN,MBrown.Sales.HQ.QARN,FS1,DATA:\\Finance,Read",
+                        "QARN,Admin.QARN,FS1,DATA:\\Shared\\EDIT.EXE,Supervisor",
+                        "QARN,ACCOUNTS,OLDFS,SYS:\\MAIL,Read"});
+  Write("more.FILTERS", {"FS1,DATA:\\Finance,Read-FileScan"});
+  ASSERT_EQ(Cli("-q restore more.RIGHTS").status, 0);
+  const std::vector<std::string> removals = {
+      "remove QARN,MBrown.Sales.HQ.QARN,FS1,DATA:\\Finance,Read",
+      "remove filter FS1,DATA:\\Finance,Read-FileScan",
+      "remove QARN,Admin.QARN,FS1,DATA:\\Shared\\EDIT.EXE,Supervisor"};
+  const auto removed = [](const Result& run) {
+    std::vector<std::string> lines = Lines(run.out);
+    std::erase_if(lines, [](const std::string& line) { return !line.starts_with("remove "); });
+    return lines;
+  };
+  const Result dry = Cli("restore --exact --dry-run FS1_DATA.RIGHTS");
+  EXPECT_EQ(removed(dry), removals);
+  EXPECT_THAT(dry.err, HasSubstr(" already there, 3 to remove, 1 failed."));
+  EXPECT_EQ(removed(Cli("restore --exact --no-filters FS1_DATA.RIGHTS")),
+            (std::vector{removals[0], removals[2]}));
+  EXPECT_THAT(Dump("--filters"), Contains("FS1,DATA:\\Finance,Read-FileScan"));
+  EXPECT_EQ(removed(Cli("restore --exact FS1_DATA.RIGHTS")), std::vector{removals[1]});
+  EXPECT_EQ(removed(Cli("restore --exact OLDFS_SYS.RIGHTS")),
+            std::vector<std::string>{"remove QARN,ACCOUNTS,OLDFS,SYS:\\MAIL,Read"});
+  EXPECT_EQ(Dump(), held);
+  EXPECT_EQ(Dump("--filters"), filters);
+  EXPECT_EQ(Cli("verify OLDFS_SYS.RIGHTS").out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+}
+
 }  // namespace
