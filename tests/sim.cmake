@@ -10,3 +10,7 @@ tolvane_add_test(sim_tool_tests
 target_compile_definitions(sim_tool_tests PRIVATE NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
   TOLVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(sim_tool_tests tolvane-netsim)
+
+tolvane_add_test(sim_entries_tests
+  SOURCES sim/entries_test.cpp
+  LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)

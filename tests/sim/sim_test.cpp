@@ -266,15 +266,15 @@ TEST_F(SimTest, AddTrusteeGrantsOnlyOnAnExistingDirectoryAndReplacesAMask) {
       {conn, "SYS:\\Nowhere", mbrown, 0x41, nw::kNoMoreEntries},
       {conn, "DATA:.HIDDEN", mbrown, 0x41, 0},  // not listed, but there: a capture finds it
       {conn, "SYS:Users\\..\\Public", mbrown, 0x41, nw::kNoMoreEntries},
-      {conn, "SYS:Public\\Login.exe", mbrown, 0x41, nw::kNoMoreEntries},  // a file
-      {conn, "F:\\Public", mbrown, 0x41, nw::kVolumeDoesNotExist},        // a drive is no volume
-      {conn, "SYS:\\Public", guest, 0x41, nw::kNoSuchObject},  // OLD3's bindery, not FS1's
+      {conn, "SYS:Public\\Login.exe", mbrown, 0x41, 0},             // a file
+      {conn, "F:\\Public", mbrown, 0x41, nw::kVolumeDoesNotExist},  // a drive is no volume
+      {conn, "SYS:\\Public", guest, 0x41, nw::kNoSuchObject},       // OLD3's bindery, not FS1's
   };
   for (const auto& c : cases) {
     EXPECT_EQ(client().NWAddTrustee(c.conn, 0, c.path, c.id, c.rights), c.code) << c.path;
   }
   EXPECT_EQ(Trustees("SYS:USERS/JSMITH"), (std::vector<Trustee>{{jsmith, 0xFB}, {mbrown, 0x41}}));
-  EXPECT_EQ(sim::DumpAssignments(folder(), "FS1", "SYS").size(), 5u);
+  EXPECT_EQ(sim::DumpAssignments(folder(), "FS1", "SYS").size(), 6u);
   EXPECT_EQ(sim::DumpAssignments(folder(), "OLD3", "SYS"),
             (Strings{"ACME_TREE,GUEST,OLD3,SYS:\\PUBLIC,Read-FileScan",
                      "ACME_TREE,STAFF,OLD3,SYS:\\PUBLIC,Read"}));
