@@ -274,14 +274,17 @@ Removes the drive mapping of a letter ("H" or "H:").
 void AddGenerate(CLI::App& tool, Line& line) {
   CLI::App* generate = tool.add_subcommand(
       "generate", R"(generate [--users N] [--groups N] [--roles N] [--units N] [--directories N]
-         [--assignments N] [--depth N] [--crowded N] [--seed N]
+         [--assignments N] [--file-trustees N] [--filters N] [--depth N]
+         [--crowded N] [--seed N]
          [--tree NAME] [--server NAME] [--volume NAME] [--force]
 
 Generates a large network, the same for the same numbers and seed, and adds it to the
 network in the folder (created when absent).
   --users N, --groups N, --roles N, --units N   objects (1000, 50, 10, 20)
   --directories N   directories below the volume root (500)
-  --assignments N   trustee assignments in all (5000)
+  --assignments N   trustee assignments on directories (5000)
+  --file-trustees N   more assignments, each on a file made for it (0)
+  --filters N       inherited rights filters on directories and files (0)
   --depth N         deepest directory and unit level (5)
   --crowded N       this many of the assignments on one directory, Shared (0)
   --seed N          the seed (1)
@@ -295,6 +298,8 @@ network in the folder (created when absent).
   Count(generate, "--units", options.units);
   Count(generate, "--directories", options.directories);
   Count(generate, "--assignments", options.assignments);
+  Count(generate, "--file-trustees", options.fileTrustees);
+  Count(generate, "--filters", options.filters);
   Count(generate, "--depth", options.depth);
   Count(generate, "--crowded", options.crowdedTrustees);
   Count(generate, "--seed", options.seed);

@@ -28,6 +28,8 @@ constexpr const char* kFolders[] = {"Reports", "Archive",  "Contracts", "Drafts"
                                     "Minutes", "Scans",    "Orders",    "Manuals"};
 constexpr std::uint16_t kMasks[] = {0x0041, 0x0041, 0x0041, 0x0043, 0x004B, 0x00DB,
                                     0x00DB, 0x0040, 0x0100, 0x01FB, 0x00FB, 0x0001};
+// A filter holds back some rights: never all of them pass, which would be no filter.
+constexpr std::uint16_t kFilterMasks[] = {0x0041, 0x0040, 0x0000, 0x0001, 0x00DB, 0x0100};
 
 template <std::size_t N>
 const char* Pick(const char* const (&list)[N], std::size_t i) {
@@ -69,6 +71,12 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
   Check(options.crowdedTrustees <= options.assignments,
         "The crowded trustees are part of the assignments: ask for at least as many "
         "assignments.");
+  Check(options.fileTrustees >= 0 && options.filters >= 0,
+        "The numbers of trustees on files and of filters cannot be negative.");
+  Check(options.fileTrustees == 0 || objectCount > 0, "Trustees on files need objects.");
+  Check(options.filters <= options.directories + options.fileTrustees,
+        "Too few directories and files for " + std::to_string(options.filters) +
+            " filters: the volume root takes none.");
   const int spread = options.assignments - options.crowdedTrustees;
   Check(spread == 0 || objectCount > 0, "Assignments need objects to hold them.");
   const int perObject = objectCount > 0 ? (spread + objectCount - 1) / objectCount : 0;
@@ -191,6 +199,29 @@ GenerateSummary GenerateNetwork(const fs::path& folder, const GenerateOptions& o
         assign(candidate < 0 ? std::string() : directories[candidate].display, object);
       }
     }
+
+    // Files and filters draw after everything else: without them a seed makes the network it
+    // always made.
+    std::vector<std::string> entries;  // every directory and file below the root
+    for (const Directory& directory : directories) entries.push_back(directory.display);
+    for (int i = 0; i < options.fileTrustees; ++i) {
+      int where = static_cast<int>(random.Below(directories.size() + 1)) - 1;  // -1: root
+      std::string file = (where < 0 ? "" : directories[where].display + "/") + "File" +
+                         std::to_string(i + 1) + ".dat";
+      MakeRealFile(volumeRoot / file);
+      created.push_back(volumeRoot / file);
+      assign(file, trustees[random.Below(trustees.size())]);
+      entries.push_back(std::move(file));
+    }
+    std::unordered_set<std::size_t> filtered;
+    while (static_cast<int>(filtered.size()) < options.filters) {
+      std::size_t pick = random.Below(entries.size());
+      if (!filtered.insert(pick).second) continue;
+      SetFilter(store, volumeId, entries[pick],
+                kFilterMasks[random.Below(std::size(kFilterMasks))]);
+    }
+    summary.fileTrustees = options.fileTrustees;
+    summary.filters = options.filters;
     summary.objects = objectCount;
     summary.directories = options.directories + (shared.empty() ? 0 : 1);
     if (!shared.empty()) summary.crowdedDirectory = options.volume + ":\\" + shared;

@@ -116,20 +116,26 @@ struct GenerateOptions {
   int assignments = 5000;
   int depth = 5;            // deepest directory level
   int crowdedTrustees = 0;  // when > 0, one directory with this many trustees
+  int fileTrustees = 0;     // assignments beside `assignments`, each on a file made for it
+  int filters = 0;          // inherited rights filters on distinct directories and files
   std::uint32_t seed = 1;
 };
 // What a generated network holds, for benchmarks to check against.
 struct GenerateSummary {
-  int objects = 0;      // users, groups, roles and units: the trustees
-  int directories = 0;  // below the volume root
-  int assignments = 0;
+  int objects = 0;       // users, groups, roles and units: the trustees
+  int directories = 0;   // below the volume root
+  int assignments = 0;   // those on files included
+  int fileTrustees = 0;  // assignments on files
+  int filters = 0;
   std::string crowdedDirectory;  // "DATA:\Shared", empty when none was asked for
 };
 // A large network, the same for the same options and seed, added to the network in
 // `folder` (created when absent; the tree and server must not exist yet). Each object holds
 // about assignments/objects assignments, on distinct directories; crowdedTrustees of them
 // (counted in `assignments`) share one directory. No assignment points at a missing
-// directory. The workstation is connected to the tree, with no drive mappings.
+// directory. fileTrustees more assignments stand on files of their own, each in a random
+// directory, and `filters` filters on distinct random directories and files, never the
+// root. The workstation is connected to the tree, with no drive mappings.
 GenerateSummary GenerateNetwork(const std::filesystem::path& folder,
                                 const GenerateOptions& options);
 
