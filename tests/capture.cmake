@@ -10,3 +10,6 @@ tolvane_add_test(capture_round_trip_test QT TIMEOUT 120
 tolvane_add_test(scan_engine_test
   SOURCES capture/scan_engine_test.cpp
   LIBS tolvane_capture tolvane_sim tolvane_test_files)
+tolvane_add_test(volume_security_test
+  SOURCES capture/volume_security_test.cpp
+  LIBS tolvane_capture tolvane_sim tolvane_test_files)

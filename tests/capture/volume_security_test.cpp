@@ -1,0 +1,82 @@
+// What a capture reads beyond the trustee paths: every entry of a volume, the filters found
+// on them, and a file's own trustee list.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "capture/filters.h"
+#include "netware/sim/sim_network.h"
+#include "netware/trustee_list.h"
+#include "netware/volume_walk.h"
+#include "support/counting_platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace ::testing;
+
+class VolumeSecurityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::LoadNetworkJson(network_.path(), testing_support::TestData("cli_filters_network.json"));
+    platform_ =
+        std::make_unique<testing_support::CountingPlatform>(sim::OpenNetwork(network_.path()));
+  }
+  nw::NetWareClient& client() { return platform_->Client(); }
+
+  testing_support::TempDir network_;
+  std::unique_ptr<testing_support::CountingPlatform> platform_;
+};
+
+TEST_F(VolumeSecurityTest, TheWalkReachesEveryEntryEachAfterItsDirectory) {
+  const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client(), "FS1", "SYS");
+  std::vector<std::string> paths;
+  const nw::NWRCODE rc = nw::WalkVolume(
+      client(), conn, "SYS", [&](const std::string& path, const nw::NW_ENTRY_INFO& entry) {
+        // Only directories are walked into: each path's parent came before it.
+        const std::string parent = path.substr(0, path.rfind('\\'));
+        if (parent != "SYS:") {
+          EXPECT_THAT(paths, Contains(parent + "/")) << path;
+        }
+        paths.push_back(path + ((entry.attributes & nw::FA_DIRECTORY) ? "/" : ""));
+      });
+  EXPECT_EQ(rc, 0);
+  EXPECT_THAT(paths,
+              UnorderedElementsAre("SYS:\\A/", "SYS:\\A\\Z/", "SYS:\\A B/", "SYS:\\Budget, 2024/",
+                                   "SYS:\\PUBLIC/", "SYS:\\PUBLIC\\EDIT.EXE", "SYS:\\USERS/",
+                                   "SYS:\\USERS\\JSMITH/", "SYS:\\USERS\\JSMITH\\Notes.txt"));
+}
+
+// A failure part-way fails the whole read: a filters file missing some filters would let a
+// restore widen access.
+TEST_F(VolumeSecurityTest, AWalkThatFailsPartWayFailsTheFilters) {
+  platform_->Counter().after = [&](const std::string& call, nw::NWRCODE rc) {
+    return call == "NWScanNSEntryInfo" && platform_->Counter().Count(call) == 4
+               ? nw::kInvalidConnection
+               : rc;
+  };
+  EXPECT_THAT([&] { capture::ReadFilters(client(), "FS1", "SYS"); },
+              ThrowsMessage<std::runtime_error>(HasSubstr(
+                  "the inherited rights filters of server FS1, volume SYS cannot be read (E= "
+                  "34817)")));
+}
+
+// A file's list is read through the file call, a directory's without it.
+TEST_F(VolumeSecurityTest, AFilesTrusteeListIsReadThroughTheFileCall) {
+  const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client(), "FS1", "SYS");
+  const std::pair<const char*, long> cases[] = {{"SYS:\\PUBLIC\\EDIT.EXE", 1},
+                                                {"SYS:\\USERS\\JSMITH", 0}};
+  for (const auto& [path, fileCalls] : cases) {
+    SCOPED_TRACE(path);
+    platform_->Counter().calls.clear();
+    nw::TrusteeList list;
+    EXPECT_EQ(nw::ReadTrusteeList(client(), conn, path, &list), 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_NE(list.begin()->second, 0);
+    EXPECT_EQ(platform_->Counter().Count("NWScanForTrustees"), fileCalls);
+  }
+}
+
+}  // namespace
