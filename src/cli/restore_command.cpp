@@ -40,6 +40,8 @@ std::string FailureText(const restore::GrantOutcome& outcome, const std::string&
       return "directory missing" + code;
     case restore::GrantFailure::kDirectoryUnread:
       return "directory unreadable" + code;
+    case restore::GrantFailure::kVolumeRoot:
+      return "the volume root takes no filter";
     case restore::GrantFailure::kSetFilter:
       return "NWSetNSEntryDOSInfo failed" + code;
     default:

@@ -217,6 +217,9 @@ GrantOutcome Granter::SetFilter(const std::string& serverName, const std::string
                                 const std::string& rights) {
   const std::optional<std::uint16_t> parsed = formats::RightsMaskFromText(rights);
   if (!parsed) return Failed(GrantFailure::kBadRights, 0, 0);
+  // The server refuses it; a dry run is to say so without asking.
+  const std::string key = formats::DirectoryKey(path);
+  if (!key.empty() && key.back() == ':') return Failed(GrantFailure::kVolumeRoot, 0, 0);
   // All eight words let every right through, which is no filter at all.
   const std::uint16_t words = *parsed & kWordBits;
   const std::uint16_t mask = words == kWordBits ? nw::TA_ALL : *parsed & nw::TA_ALL;

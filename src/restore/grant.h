@@ -57,6 +57,7 @@ enum class GrantFailure {
   kDirectoryUnread,    // the directory's information or trustees could not be read (code)
   kAddTrustee,         // NWAddTrustee refused (code)
   kSetFilter,          // NWSetNSEntryDOSInfo refused (code)
+  kVolumeRoot,         // a filter on the volume's root, which takes none: no client call made
 };
 
 struct GrantOutcome {

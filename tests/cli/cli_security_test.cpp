@@ -88,6 +88,31 @@ TEST_F(CliSecurityTest, GroupsAndFilesGetTheSameWordFromTheDryRunAndTheRestore) 
                           StartsWith("failed "), StartsWith("same "), StartsWith("failed ")));
 }
 
+// A filter that cannot be set fails alike in the dry run and the restore, and sets nothing.
+TEST_F(CliSecurityTest, FiltersThatCannotBeSetFailTheSameInTheDryRun) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"FS1,DATA:,Read", "the volume root takes no filter"},
+      {"FS1,DATA:\\Nope,Read", "directory missing (E= 35228)"},
+      {"FS1,DATA:\\Shared,Bogus", "rights text 'Bogus' holds a word that is no right"},
+      {"FS9,DATA:\\Shared,Read", "server unreachable (E= 34887)"},
+  };
+  std::vector<std::string> filters, said;
+  for (const auto& [filter, why] : cases) {
+    filters.push_back(filter);
+    said.push_back("failed filter " + std::string(filter) + "," + why);
+  }
+  Write("none.RIGHTS", {});
+  Write("none.FILTERS", filters);
+  const std::vector<std::string> before = Dump("--filters");
+  for (const char* args : {"restore --dry-run none.RIGHTS", "restore none.RIGHTS"}) {
+    SCOPED_TRACE(args);
+    const Result run = Cli(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.out), said);
+  }
+  EXPECT_EQ(Dump("--filters"), before);
+}
+
 // The demo's FS1/DATA captured, cleared and restored from the rights file and its filters
 // file: the restore says each filter on a line of its own, and verify finds no difference.
 TEST_F(CliSecurityTest, FiltersComeBackWithTheRecordsAndVerifyComparesThem) {
