@@ -267,4 +267,25 @@ TEST_F(CliSecurityTest, AGeneratedVolumeComesBackWholeAndExact) {
   EXPECT_EQ(Dump("--filters"), filters);
 }
 
+// A version 3 server that stands in no tree: its records carry an empty tree, a group's
+// record comes back as the group's, and verify reads the live side from the bindery.
+TEST_F(CliSecurityTest, ABinderyVolumeInNoTreeComesBackAndVerifies) {
+  const fs::path other = temp_ / "other";
+  sim::LoadNetworkJson(other, testing_support::TestData("cli_filters_network.json"));
+  const std::string env = "TOLVANE_NETWORK='" + other.string() + "'";
+  const auto run = [&](const char* program, const std::string& args) {
+    return testing_support::RunProgram(temp_.path(), env, program, args);
+  };
+  ASSERT_EQ(run(CLI_TOOL, "-q capture --server OLD --volume SYS").status, 0);
+  const std::vector<std::string> held = Lines(run(NETSIM_TOOL, "dump --server OLD").out);
+  ASSERT_THAT(held, Contains(",EVERYONE,OLD,SYS:\\PUBLIC,Read-FileScan"));
+  ASSERT_EQ(run(NETSIM_TOOL, "clear --server OLD --volume SYS").status, 0);
+  const Result restore = run(CLI_TOOL, "restore OLD_SYS.RIGHTS");
+  EXPECT_EQ(restore.status, 0) << restore.out << restore.err;
+  EXPECT_THAT(Lines(restore.out), Contains("add ,EVERYONE,OLD,SYS:\\PUBLIC,Read-FileScan"));
+  EXPECT_EQ(Lines(run(NETSIM_TOOL, "dump --server OLD").out), held);
+  EXPECT_EQ(run(CLI_TOOL, "verify OLD_SYS.RIGHTS").out,
+            "0 differences: 0 changed, 0 missing, 0 extra\n");
+}
+
 }  // namespace
