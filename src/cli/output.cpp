@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "formats/field_reader.h"
 #include "formats/windows1252.h"
 
@@ -16,30 +19,38 @@ std::string Field(std::string_view value, std::string_view label) {
   }
 }
 
+// `head`, then each (value, label) as a field, then `extra` as one more.
+std::string Joined(std::string head,
+                   std::initializer_list<std::pair<std::string_view, std::string_view>> fields,
+                   const std::optional<std::string>& extra) {
+  const char* separator = "";
+  for (const auto& [value, label] : fields) {
+    head += separator + Field(value, label);
+    separator = ",";
+  }
+  if (extra) head += "," + Field(*extra, "value");
+  return head;
+}
+
 }  // namespace
 
 std::string ResultLine(std::string_view word, const formats::RightsRecord& record,
                        const std::optional<std::string>& extra) {
-  std::string line(word);
-  line += ' ';
-  line += Field(record.tree, "tree name") + ",";
-  line += Field(record.object, "object name") + ",";
-  line += Field(record.server, "server name") + ",";
-  line += Field(record.directory, "directory") + ",";
-  line += Field(record.rights, "rights text");
-  if (extra) line += "," + Field(*extra, "value");
-  return line;
+  return Joined(std::string(word) + " ",
+                {{record.tree, "tree name"},
+                 {record.object, "object name"},
+                 {record.server, "server name"},
+                 {record.directory, "directory"},
+                 {record.rights, "rights text"}},
+                extra);
 }
 
 std::string FilterLine(std::string_view word, const formats::FilterRecord& filter,
                        const std::optional<std::string>& extra) {
-  std::string line(word);
-  line += " filter ";
-  line += Field(filter.server, "server name") + ",";
-  line += Field(filter.path, "path") + ",";
-  line += Field(filter.rights, "rights text");
-  if (extra) line += "," + Field(*extra, "value");
-  return line;
+  return Joined(
+      std::string(word) + " filter ",
+      {{filter.server, "server name"}, {filter.path, "path"}, {filter.rights, "rights text"}},
+      extra);
 }
 
 std::string RenderProgressBar(std::size_t done, std::size_t total, std::size_t width) {
