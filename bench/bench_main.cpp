@@ -58,6 +58,10 @@ sim::GenerateOptions OptionsFor(long objects) {
   options.assignments = static_cast<int>(objects * 5);
   options.depth = 20;
   options.crowdedTrustees = static_cast<int>(std::min<long>(5000, objects));
+  // Trustees on files and inherited rights filters, which the command line's capture walks
+  // the whole volume for.
+  options.fileTrustees = static_cast<int>(objects / 4);
+  options.filters = static_cast<int>(objects / 10);
   options.seed = 7;
   return options;
 }
@@ -119,20 +123,30 @@ void RunWindow(const sim::GenerateOptions& options, const fs::path& work, Report
     throw std::runtime_error("restore did not complete");
 }
 
-// tolvane-cli's capture and restore of the generated volume, its commands called in-process.
+// tolvane-cli's capture (without its filters file, then with it) and restore of the generated
+// volume, its commands called in-process.
 void RunCli(const sim::GenerateOptions& options, const fs::path& work, Report& report) {
   std::unique_ptr<nw::NetWarePlatform> platform = sim::OpenNetwork(NetworkOf(work));
   std::ostringstream out, err;
   cli::Context context(*platform, out, err, /*quiet=*/true, /*progress=*/false);
   const std::string file = (ProgramOf(work) / ("cli-" + BaseOf(options) + ".RIGHTS")).string();
   int status = 0;
-  Put(report, "cli.capture", Measure([&] {
-        status =
-            cli::Capture(context, {options.tree, BaseOf(options), file, NetworkOf(work).string()});
-      }));
+  cli::CaptureOptions capture;
+  capture.tree = options.tree;
+  capture.volume = BaseOf(options);
+  capture.output = (ProgramOf(work) / "no-filters.RIGHTS").string();
+  capture.noFilters = true;
+  capture.network = NetworkOf(work).string();
+  Put(report, "cli.capture.nofilters", Measure([&] { status = cli::Capture(context, capture); }));
+  if (status != cli::kDone) throw std::runtime_error("cli capture failed: " + err.str());
+  capture.output = file;
+  capture.noFilters = false;
+  Put(report, "cli.capture", Measure([&] { status = cli::Capture(context, capture); }));
   if (status != cli::kDone) throw std::runtime_error("cli capture failed: " + err.str());
   sim::ClearAssignments(NetworkOf(work), options.server, options.volume);
-  Put(report, "cli.restore", Measure([&] { status = cli::Restore(context, {file, false, {}}); }));
+  cli::RestoreOptions restore;
+  restore.file = file;
+  Put(report, "cli.restore", Measure([&] { status = cli::Restore(context, restore); }));
   if (status != cli::kDone) throw std::runtime_error("cli restore failed: " + err.str());
 }
 
@@ -153,6 +167,7 @@ void RunStep(const std::string& step, long objects, const fs::path& work) {
   const auto options = OptionsFor(objects);
   Report report;
   const auto floorFile = work / "before.txt";
+  const auto floorFilters = work / "filters-before.txt";
   if (step == "generate") {
     fs::remove_all(work);
     fs::create_directories(ProgramOf(work));
@@ -168,6 +183,10 @@ void RunStep(const std::string& step, long objects, const fs::path& work) {
     out.close();
     report["floor.s"] = Seconds(start);
     report["assignments"] = double(dump.size());
+    std::ofstream filters(floorFilters, std::ios::binary);
+    for (const auto& line : sim::DumpFilters(NetworkOf(work), options.server, options.volume)) {
+      filters << line << "\r\n";
+    }
   } else if (step == "window" || step == "cli") {
     const auto masks = testing_support::StoreMasks(NetworkOf(work), options.server, options.volume);
     (step == "window" ? RunWindow : RunCli)(options, work, report);
@@ -181,8 +200,15 @@ void RunStep(const std::string& step, long objects, const fs::path& work) {
         SortedLines(ProgramOf(work) / (prefix + BaseOf(options) + ".RIGHTS")) == before;
     const auto dump = sim::DumpAssignments(NetworkOf(work), options.server, options.volume);
     const bool sameStore = std::vector<std::string>(dump.begin(), dump.end()) == before;
+    // tolvane-cli's filters too: its filters file, and the store after its restore.
+    const auto filtersBefore = SortedLines(floorFilters);
+    const bool sameFilters =
+        step != "cli" ||
+        (SortedLines(ProgramOf(work) / ("cli-" + options.server + "_" + options.volume +
+                                        ".FILTERS")) == filtersBefore &&
+         sim::DumpFilters(NetworkOf(work), options.server, options.volume) == filtersBefore);
     report[step + ".exact"] =
-        sameFile && sameStore &&
+        sameFile && sameStore && sameFilters &&
         MasksCameBack(masks,
                       testing_support::StoreMasks(NetworkOf(work), options.server, options.volume));
   } else {
@@ -230,6 +256,16 @@ double Trips(const Report& r, const std::string& command) {
   return r.at(command + ".client") + r.at(command + ".control") + r.at(command + ".listing");
 }
 
+// What capturing the filters adds to tolvane-cli's capture; the window captures none.
+std::string FiltersCost(const Report& r, const std::string& front, double assignments) {
+  if (!r.count(front + ".capture.nofilters.client")) return "-";
+  std::ostringstream cell;
+  cell.setf(std::ios::fixed);
+  cell.precision(3);
+  cell << (Trips(r, front + ".capture") - Trips(r, front + ".capture.nofilters")) / assignments;
+  return cell.str();
+}
+
 std::string Tables(const std::vector<SizeResult>& results, long latencyUs) {
   std::ostringstream out;
   out.setf(std::ios::fixed);
@@ -238,8 +274,8 @@ std::string Tables(const std::vector<SizeResult>& results, long latencyUs) {
          "assignment (client, control, listing: all) | restore round trips per record (client, "
          "control, listing: all) | capture s at "
       << latencyUs << " µs | restore s at " << latencyUs
-      << " µs | peak MiB | capture / floor | exact |\n"
-      << "|---:|---:|:---|---:|---:|:---|:---|---:|---:|---:|---:|:---:|\n";
+      << " µs | peak MiB | capture / floor | filters' round trips per assignment | exact |\n"
+      << "|---:|---:|:---|---:|---:|:---|:---|---:|---:|---:|---:|---:|:---:|\n";
   for (const SizeResult& size : results) {
     const Report& r = size.zero;
     const double assignments = std::max(1.0, r.at("assignments"));
@@ -272,6 +308,7 @@ std::string Tables(const std::vector<SizeResult>& results, long latencyUs) {
           << " | " << atLatency(front + ".capture") << " | " << atLatency(front + ".restore")
           << " | " << r.at(front + ".peakKiB") / 1024.0 << " | "
           << r.at(front + ".capture.s") / std::max(r.at("floor.s"), 1e-9) << " | "
+          << FiltersCost(r, front, assignments) << " | "
           << (r.at(front + ".exact") != 0 ? "yes" : "NO") << " |\n";
     }
   }
@@ -355,12 +392,13 @@ int main(int argc, char** argv) {
       std::cerr << "running " << size << " objects..." << std::endl;
       const fs::path folder = work / std::to_string(size);
       SizeResult result{
-          size, RunSize(argv[0], size, folder, 0, {"generate", "floor", "window", "cli"}), {}};
-      // Waiting out the latency is worth it for the smallest size only; the round trips of
+          size, RunSize(argv[0], size, folder, 0, {"generate", "floor", "cli", "window"}), {}};
+      // tolvane-cli first: the window's restore brings back no filters, the command line's
+      // does. Waiting out the latency is worth it for the smallest size only; the round trips of
       // the larger ones give their time.
       if (size == *std::min_element(sizes.begin(), sizes.end()) && latencyUs > 0) {
         std::cerr << "  again at " << latencyUs << " µs a round trip..." << std::endl;
-        result.latent = RunSize(argv[0], size, folder, latencyUs, {"window", "cli"});
+        result.latent = RunSize(argv[0], size, folder, latencyUs, {"cli", "window"});
       }
       all.push_back(result);
       std::cerr << Tables({all.back()}, latencyUs);
@@ -375,7 +413,8 @@ int main(int argc, char** argv) {
     std::ofstream out(results);
     out << "# Benchmark results\n\nMachine: " << Machine() << "\n\nCommand: `./scripts/bench`\n\n"
         << "Each size is a generated network (about five assignments per object, one directory "
-           "with up to 5,000 trustees, paths up to 20 levels deep), captured through each front "
+           "with up to 5,000 trustees, paths up to 20 levels deep, a trustee on a file for every "
+           "fourth object and a filter for every tenth), captured through each front "
            "end (the window offscreen, tolvane-cli's commands), then cleared and restored from "
            "the rights file. A round trip is a call that crosses the network to a real server: "
            "a client call, an operation of the NDS controls, a directory listing. The time at "
@@ -383,7 +422,10 @@ int main(int argc, char** argv) {
            "size, and projected from the round trips for the others. The floor is one SQL query "
            "over the same store writing the same records to a file. \"exact\" says the rights "
            "file and the store after the restore hold exactly the generated assignments, their "
-           "raw masks included (a restored Read carries 0x0004 as well).\n\n"
+           "raw masks included (a restored Read carries 0x0004 as well), and for tolvane-cli its "
+           "filters file and the filters after its restore hold exactly the generated ones. The "
+           "filters' round trips are those tolvane-cli's capture makes beyond a capture with "
+           "--no-filters.\n\n"
         << table;
   }
   fs::remove_all(work);
