@@ -12,12 +12,8 @@ std::filesystem::path FiltersFileName(const std::filesystem::path& rightsFile) {
 }
 
 std::string FormatFilterRecord(const FilterRecord& filter) {
-  std::string line;
-  line.reserve(filter.server.size() + filter.path.size() + filter.rights.size() + 8);
-  line.append(EncodeField(filter.server, "server name")).append(",");
-  line.append(EncodeField(filter.path, "directory")).append(",");
-  line.append(EncodeField(filter.rights, "rights text")).append("\r\n");
-  return line;
+  return FormatRecordFields(
+      {{filter.server, "server name"}, {filter.path, "directory"}, {filter.rights, "rights text"}});
 }
 
 FiltersFileReader::FiltersFileReader(const std::filesystem::path& file, std::string describedAs)

@@ -19,16 +19,21 @@ std::string RightsFileName(std::string_view server, std::string_view volume) {
   return name;
 }
 
-std::string FormatRightsRecord(const RightsRecord& record) {
+std::string FormatRecordFields(
+    std::initializer_list<std::pair<std::string_view, std::string_view>> fields) {
   std::string line;
-  line.reserve(record.tree.size() + record.object.size() + record.server.size() +
-               record.directory.size() + record.rights.size() + 16);
-  line.append(EncodeField(record.tree, "tree name")).append(",");
-  line.append(EncodeField(record.object, "object name")).append(",");
-  line.append(EncodeField(record.server, "server name")).append(",");
-  line.append(EncodeField(record.directory, "directory")).append(",");
-  line.append(EncodeField(record.rights, "rights text")).append("\r\n");
-  return line;
+  for (const auto& [value, label] : fields) {
+    line.append(line.empty() ? "" : ",").append(EncodeField(value, label));
+  }
+  return line.append("\r\n");
+}
+
+std::string FormatRightsRecord(const RightsRecord& record) {
+  return FormatRecordFields({{record.tree, "tree name"},
+                             {record.object, "object name"},
+                             {record.server, "server name"},
+                             {record.directory, "directory"},
+                             {record.rights, "rights text"}});
 }
 
 RightsFileReader::RightsFileReader(const std::filesystem::path& file, std::string describedAs)

@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formats/field_reader.h"
@@ -43,6 +45,11 @@ class BadRecord : public FormatError {
  private:
   std::size_t line_;
 };
+
+// The values as one line of fields (each with the label a refusal names it by), CR LF
+// included; throws UnwritableValue as EncodeField does.
+std::string FormatRecordFields(
+    std::initializer_list<std::pair<std::string_view, std::string_view>> fields);
 
 // The fields of the next line that is not empty, when it holds exactly `count` of them
 // (`counted` spells the number, `what` names such a line: "a record (tree, ...)"). Throws
