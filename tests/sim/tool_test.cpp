@@ -314,3 +314,66 @@ TEST_F(ToolTest, AFailedWriteOnStandardOutputIsSaidAndAClosedPipeEndsQuietly) {
 }
 
 }  // namespace
+
+// Filters dumped by volume, and clear taking a volume's filters with its assignments: what a
+// restore of that volume has to bring back.
+TEST_F(ToolTest, DumpFiltersAndClearAVolumesFiltersWithItsAssignments) {
+  auto description = nlohmann::json::parse(kDescription);
+  description["servers"][0]["volumes"][0]["files"] = {"Apps/Word/WORD.EXE"};
+  description["assignments"].push_back({{"server", "FS1"},
+                                        {"volume", "SYS"},
+                                        {"directory", "apps/word/word.exe"},
+                                        {"object", "JSmith.ACME"},
+                                        {"rights", "Read"}});
+  description["filters"] = nlohmann::json::parse(R"([
+      {"server": "FS1", "volume": "VOL1", "path": "Data", "rights": ""},
+      {"server": "FS1", "volume": "SYS", "path": "Apps/Word/WORD.EXE", "rights": 65},
+      {"server": "FS1", "volume": "SYS", "path": "Apps", "rights": "FileScan-Supervisor"}])");
+  ASSERT_EQ(std::get<0>(Run("load " + Write(description.dump()))), 0);
+  const std::string sys =
+      "FS1,SYS:\\Apps,FileScan-Supervisor\nFS1,SYS:\\Apps\\Word\\WORD.EXE,Read-FileScan\n";
+  for (auto [args, status, out, err] : {
+           std::tuple{"dump --filters", 0, sys + "FS1,VOL1:\\Data,\n", ""},
+           {"dump --filters --server fs1 --volume sys", 0, sys, ""},
+           {"dump --server FS1 --volume SYS --filters", 0, sys, ""},
+           {"dump --filters --server FS2", 1, "", "tolvane-netsim: There is no server \"FS2\".\n"},
+           {"dump --filters --volume SYS", 2, "",
+            "tolvane-netsim: --volume needs --server\nTry 'tolvane-netsim dump --help'.\n"},
+           {"dump --server FS1 --volume SYS", 0,
+            kSys + "T,JSmith.ACME,FS1,SYS:\\Apps\\Word\\WORD.EXE,Read\n", ""},
+           {"clear --server FS1 --volume SYS", 0,
+            "Removed 3 assignments and 2 filters of FS1/SYS.\n", ""},
+           {"dump --filters", 0, "FS1,VOL1:\\Data,\n", ""},
+           {"dump", 0, "T,JSmith.ACME,FS1,VOL1:\\Data,Read\n", ""},
+           {"clear --server FS1 --volume SYS", 0, "Removed 0 assignments of FS1/SYS.\n", ""},
+           {"clear --server FS1 --volume NONE", 1, "",
+            "tolvane-netsim: The server FS1 has no volume \"NONE\".\n"},
+       }) {
+    EXPECT_EQ(Run(args), std::tuple(status, out, err)) << args;
+  }
+
+  // Trustees on files and filters come beside what a seed made before, which stays the same.
+  const std::string counts =
+      "--users 6 --groups 1 --roles 0 --units 1 --directories 5 "
+      "--assignments 9 --force";
+  ASSERT_EQ(std::get<0>(Run("generate " + counts)), 0);
+  const std::string plain = Out("dump");
+  ASSERT_EQ(std::get<0>(Run("generate --file-trustees 4 --filters 6 " + counts)), 0);
+  const std::string dumped = Out("dump");
+  std::string kept;
+  int onFiles = 0;
+  for (std::size_t at = 0, end; (end = dumped.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = dumped.substr(at, end - at + 1);
+    if (line.find(".dat,") != std::string::npos) {
+      ++onFiles;
+    } else {
+      kept += line;
+    }
+  }
+  EXPECT_EQ(kept, plain);
+  EXPECT_EQ(onFiles, 4);
+  const std::string filters = Out("dump --filters");
+  EXPECT_EQ(std::count(filters.begin(), filters.end(), '\n'), 6);
+  EXPECT_EQ(filters.find("DATA:,"), std::string::npos);  // never the root
+  ExpectFails("generate --filters 11 " + counts, "Too few directories and files for 11 filters");
+}
