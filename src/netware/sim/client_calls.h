@@ -45,4 +45,19 @@ nw::NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
   });
 }
 
+// `body(server, volume, parsed)` for a full path (dirHandle 0) on a volume of the connection's
+// server, else the code to answer.
+template <typename Body>
+nw::NWRCODE SimClient::OnPath(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
+                              Body&& body) {
+  return OnServer(conn, [&](const ServerRow& server) -> nw::NWRCODE {
+    if (path == nullptr) return kInvalidParameter;
+    if (dirHandle != 0) return kBadDirectoryHandle;
+    VolumePath parsed;
+    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
+    if (volume == nullptr) return nw::kVolumeDoesNotExist;
+    return body(server, *volume, parsed);
+  });
+}
+
 }  // namespace sim

@@ -265,25 +265,23 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
 NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                                 nw::nuint32 objID, std::uint16_t rightsMask) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (path == nullptr) return kInvalidParameter;
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    // An NDS object anywhere, or a bindery object of this very server.
-    if (objID == 0 || !network_.GetStore().Execute("SELECT 1 FROM objects WHERE id = ?1 UNION ALL "
-                                                   "SELECT 1 FROM bindery WHERE id = ?1 AND "
-                                                   "server_id = ?2",
-                                                   objID, server.id)) {
-      return nw::kNoSuchObject;
-    }
-    auto stored = EntryOfPath(*volume, parsed, false);
-    if (!stored) return nw::kNoMoreEntries;
-    // Autocommit: stored before the code says so.
-    AddTrustee(network_.GetStore(), volume->id, text::Join(*stored, "/"), objID, rightsMask);
-    return nw::kSuccess;
-  });
+  return OnPath(
+      conn, dirHandle, path,
+      [&](const ServerRow& server, const VolumeRow& volume, const VolumePath& parsed) -> NWRCODE {
+        // An NDS object anywhere, or a bindery object of this very server.
+        if (objID == 0 ||
+            !network_.GetStore().Execute("SELECT 1 FROM objects WHERE id = ?1 UNION ALL "
+                                         "SELECT 1 FROM bindery WHERE id = ?1 AND "
+                                         "server_id = ?2",
+                                         objID, server.id)) {
+          return nw::kNoSuchObject;
+        }
+        auto stored = EntryOfPath(volume, parsed, false);
+        if (!stored) return nw::kNoMoreEntries;
+        // Autocommit: stored before the code says so.
+        AddTrustee(network_.GetStore(), volume.id, text::Join(*stored, "/"), objID, rightsMask);
+        return nw::kSuccess;
+      });
 }
 
 NWRCODE SimClient::NWCCOpenConnByName(nw::NWCONN_HANDLE, const char* name, nw::nuint32, nw::nuint32,

@@ -102,6 +102,8 @@ class SimClient : public nw::NetWareClient {
   // `body(server)` on the connection's server when it is open and up, else the code to answer.
   template <typename Body>
   nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body);
+  template <typename Body>
+  nw::NWRCODE OnPath(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path, Body&& body);
   // A full path's volume on the connection's server (nullptr: 0x8998 no such volume), and the
   // entry it names as the volume's folders store it: a directory (the root: no names) or,
   // unless `wantDirectory`, a file; nullopt (0x899C) when nothing is there. Hidden entries

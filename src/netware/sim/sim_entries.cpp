@@ -55,19 +55,14 @@ NWRCODE SimClient::EntryInfo(const VolumeRow& volume, const std::vector<std::str
 NWRCODE SimClient::NWDeleteTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
                                    const char* dirPath, nw::nuint32 objID) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (dirPath == nullptr) return kInvalidParameter;
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, dirPath, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
+  return OnPath(conn, dirHandle, dirPath, [&](auto&, const VolumeRow& volume, auto& parsed) {
     if (!parsed.valid) return nw::kNoMoreEntries;
     // A trustee kept for a directory that is gone can still be removed.
     auto q = network_.GetStore().Prepare(
         "DELETE FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3");
-    q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, objID);
+    q.Bind(1, volume.id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, objID);
     if (q.Run() > 0) return nw::kSuccess;
-    return EntryOfPath(*volume, parsed, false) ? nw::kTrusteeNotFound : nw::kNoMoreEntries;
+    return EntryOfPath(volume, parsed, false) ? nw::kTrusteeNotFound : nw::kNoMoreEntries;
   });
 }
 
@@ -75,23 +70,18 @@ NWRCODE SimClient::NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHan
                                      const char* srchPath, nw::nuint32* iterHandle,
                                      std::uint16_t* numOfEntries, nw::NWET_INFO* entryTrustees) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (srchPath == nullptr || iterHandle == nullptr || numOfEntries == nullptr ||
-        entryTrustees == nullptr) {
-      return kInvalidParameter;
-    }
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    *numOfEntries = 0;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, srchPath, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    auto stored = EntryOfPath(*volume, parsed, false);
+  if (iterHandle == nullptr || numOfEntries == nullptr || entryTrustees == nullptr) {
+    return kInvalidParameter;
+  }
+  *numOfEntries = 0;
+  return OnPath(conn, dirHandle, srchPath, [&](auto&, const VolumeRow& volume, auto& parsed) {
+    auto stored = EntryOfPath(volume, parsed, false);
     if (!stored) return nw::kNoMoreEntries;
     // Keyset iteration, as for a directory's list.
     auto q = network_.GetStore().Prepare(
         "SELECT id, object_id, rights FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 "
         "AND id > ?3 ORDER BY id LIMIT ?4");
-    q.Bind(1, volume->id).Bind(2, DirectoryKey(*stored)).Bind(3, *iterHandle);
+    q.Bind(1, volume.id).Bind(2, DirectoryKey(*stored)).Bind(3, *iterHandle);
     q.Bind(4, static_cast<std::int64_t>(nw::kTrusteeBatch));
     std::uint16_t count = 0;
     for (; q.Step(); ++count) {
@@ -102,7 +92,7 @@ NWRCODE SimClient::NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHan
     }
     if (count == 0) return nw::kNoMoreEntries;
     *numOfEntries = count;
-    const std::string name = stored->empty() ? volume->name : stored->back();
+    const std::string name = stored->empty() ? volume.name : stored->back();
     if (!Put(name, entryTrustees->entryName, sizeof entryTrustees->entryName)) {
       Clear(entryTrustees->entryName, sizeof entryTrustees->entryName);
     }
@@ -114,16 +104,12 @@ NWRCODE SimClient::NWGetNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHand
                                     const char* path, std::uint8_t, std::uint8_t, std::uint16_t,
                                     nw::nuint32, nw::NW_ENTRY_INFO* entryInfo) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (path == nullptr || entryInfo == nullptr) return kInvalidParameter;
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
+  if (entryInfo == nullptr) return kInvalidParameter;
+  return OnPath(conn, dirHandle, path, [&](auto&, const VolumeRow& volume, auto& parsed) {
     bool directory = true;
-    auto stored = EntryOfPath(*volume, parsed, false, &directory);
+    auto stored = EntryOfPath(volume, parsed, false, &directory);
     if (!stored) return nw::kNoMoreEntries;
-    return EntryInfo(*volume, *stored, directory, entryInfo);
+    return EntryInfo(volume, *stored, directory, entryInfo);
   });
 }
 
@@ -132,53 +118,48 @@ NWRCODE SimClient::NWScanNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHan
                                      const char* searchPattern, nw::nuint32,
                                      nw::NW_ENTRY_INFO* entryInfo) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (sequence == nullptr || searchPattern == nullptr || entryInfo == nullptr) {
-      return kInvalidParameter;
-    }
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    // The last component is the pattern of the names; what stands before it, the directory.
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, searchPattern, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    if (parsed.directories.empty()) return kInvalidParameter;
-    const std::string pattern = parsed.directories.back();
-    parsed.directories.pop_back();
-    auto stored = EntryOfPath(*volume, parsed, true);
-    if (!stored) return nw::kNoMoreEntries;
-    std::uint32_t place = ScanPlace(*sequence);
-    const std::string key = std::to_string(volume->id) + ":" + DirectoryKey(*stored) + ":" +
-                            std::to_string(searchAttrs) + ":" + pattern;
-    if (place == 0 || key != scannedKey_) {
-      scanned_.clear();
-      scannedKey_ = key;
-      fs::path folder = volume->root;
-      for (const auto& name : *stored) folder /= name;
-      std::error_code error;
-      for (fs::directory_iterator it(folder, error), end; !error && it != end;
-           it.increment(error)) {
-        std::string name = it->path().filename().string();
-        std::error_code type;
-        const auto status = it->symlink_status(type);
-        const bool directory = fs::is_directory(status);
-        if (type || !(directory || fs::is_regular_file(status))) continue;  // links are nothing
-        if ((directory && !(searchAttrs & nw::FA_DIRECTORY)) ||
-            (Hidden(name) && !(searchAttrs & nw::FA_HIDDEN)) ||
-            !text::WildcardMatch(pattern, name)) {
-          continue;
+  if (sequence == nullptr || entryInfo == nullptr) return kInvalidParameter;
+  return OnPath(
+      conn, dirHandle, searchPattern, [&](auto&, const VolumeRow& volume, VolumePath parsed) {
+        // The last component is the pattern of the names; what stands before it, the directory.
+        if (parsed.directories.empty()) return kInvalidParameter;
+        const std::string pattern = parsed.directories.back();
+        parsed.directories.pop_back();
+        auto stored = EntryOfPath(volume, parsed, true);
+        if (!stored) return nw::kNoMoreEntries;
+        std::uint32_t place = ScanPlace(*sequence);
+        const std::string key = std::to_string(volume.id) + ":" + DirectoryKey(*stored) + ":" +
+                                std::to_string(searchAttrs) + ":" + pattern;
+        if (place == 0 || key != scannedKey_) {
+          scanned_.clear();
+          scannedKey_ = key;
+          fs::path folder = volume.root;
+          for (const auto& name : *stored) folder /= name;
+          std::error_code error;
+          for (fs::directory_iterator it(folder, error), end; !error && it != end;
+               it.increment(error)) {
+            std::string name = it->path().filename().string();
+            std::error_code type;
+            const auto status = it->symlink_status(type);
+            const bool directory = fs::is_directory(status);
+            if (type || !(directory || fs::is_regular_file(status))) continue;  // links are nothing
+            if ((directory && !(searchAttrs & nw::FA_DIRECTORY)) ||
+                (Hidden(name) && !(searchAttrs & nw::FA_HIDDEN)) ||
+                !text::WildcardMatch(pattern, name)) {
+              continue;
+            }
+            scanned_.push_back({std::move(name), directory});
+          }
+          std::sort(scanned_.begin(), scanned_.end(), [](const auto& a, const auto& b) {
+            return std::pair(text::Fold(a.name), a.name) < std::pair(text::Fold(b.name), b.name);
+          });
         }
-        scanned_.push_back({std::move(name), directory});
-      }
-      std::sort(scanned_.begin(), scanned_.end(), [](const auto& a, const auto& b) {
-        return std::pair(text::Fold(a.name), a.name) < std::pair(text::Fold(b.name), b.name);
+        if (place >= scanned_.size()) return kNoMoreFiles;
+        const ScannedEntry& entry = scanned_[place];
+        stored->push_back(entry.name);
+        SetScanPlace(sequence, place + 1);
+        return EntryInfo(volume, *stored, entry.directory, entryInfo);
       });
-    }
-    if (place >= scanned_.size()) return kNoMoreFiles;
-    const ScannedEntry& entry = scanned_[place];
-    stored->push_back(entry.name);
-    SetScanPlace(sequence, place + 1);
-    return EntryInfo(*volume, *stored, entry.directory, entryInfo);
-  });
 }
 
 NWRCODE SimClient::NWSetNSEntryDOSInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -186,20 +167,16 @@ NWRCODE SimClient::NWSetNSEntryDOSInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirH
                                        nw::nuint32 modifyDOSMask,
                                        const nw::MODIFY_DOS_INFO* dosInfo) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnServer(conn, [&](const ServerRow& server) -> NWRCODE {
-    if (path == nullptr || dosInfo == nullptr) return kInvalidParameter;
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    auto stored = EntryOfPath(*volume, parsed, false);
+  if (dosInfo == nullptr) return kInvalidParameter;
+  return OnPath(conn, dirHandle, path, [&](auto&, const VolumeRow& volume, auto& parsed) {
+    auto stored = EntryOfPath(volume, parsed, false);
     if (!stored) return nw::kNoMoreEntries;
     if (!(modifyDOSMask & nw::DM_INHERITED_RIGHTS_MASK)) return nw::kSuccess;
     if (stored->empty()) return kAccessDenied;
     Store& store = network_.GetStore();
-    const std::uint16_t now = FilterOf(store, volume->id, DirectoryKey(*stored));
+    const std::uint16_t now = FilterOf(store, volume.id, DirectoryKey(*stored));
     // Autocommit: stored before the code says so.
-    SetFilter(store, volume->id, text::Join(*stored, "/"),
+    SetFilter(store, volume.id, text::Join(*stored, "/"),
               (now & ~dosInfo->inheritanceRevokeMask) | dosInfo->inheritanceGrantMask);
     return nw::kSuccess;
   });
