@@ -80,7 +80,9 @@ void CreateDemoNetwork(const std::filesystem::path& folder);
 // "object" (dotted NDS name, leaf first, in the server's tree, or in "tree" when given) or
 // by "bindery" (a bindery name on that server); "rights" is a rights text or a number; a
 // "directory" of "" is the volume root; "/" and "\" separate alike; "missing": true stores
-// the assignment without creating its folder.
+// the assignment without creating its folder; a "directory" may name a file of the volume.
+// "filters": [ { "server", "volume", "path", "rights" } ] sets inherited rights filters on
+// directories and files (never the volume root), "rights" as for assignments.
 void LoadNetworkJson(const std::filesystem::path& folder, const std::string& json);
 
 // Every assignment of one volume (or of the whole network when server is empty), one line
