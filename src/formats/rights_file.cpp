@@ -22,8 +22,12 @@ std::string RightsFileName(std::string_view server, std::string_view volume) {
 std::string FormatRecordFields(
     std::initializer_list<std::pair<std::string_view, std::string_view>> fields) {
   std::string line;
+  // By place, not by what is written so far: a first field may be empty (a bindery server's
+  // tree when it stands in none).
+  const char* separator = "";
   for (const auto& [value, label] : fields) {
-    line.append(line.empty() ? "" : ",").append(EncodeField(value, label));
+    line.append(separator).append(EncodeField(value, label));
+    separator = ",";
   }
   return line.append("\r\n");
 }
