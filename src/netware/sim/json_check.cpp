@@ -58,6 +58,7 @@ constexpr FieldRule kFields[] = {
     {"assignment", "missing", kFlag},
     {"filter", "server", kText, true}, {"filter", "volume", kText, true},
     {"filter", "path", kPath, true}, {"filter", "rights", kRights, true, 0, 0xFFFF},
+    {"filter", "missing", kFlag},
     {"workstation", "trees", kTexts}, {"workstation", "mappings", kList},
     {"mapping", "drive", kText, true}, {"mapping", "server", kText, true},
     {"mapping", "volume", kText, true}, {"mapping", "path", kPath}};

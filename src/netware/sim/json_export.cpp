@@ -130,10 +130,15 @@ std::string ExportNetworkJson(const fs::path& folder) {
              "SELECT volume_id, path, rights FROM filters ORDER BY volume_id, path_key");
          q.Step();) {
       const VolumeRow* volume = catalog.Volume(q.Int(0));
-      root["filters"].push_back({{"server", catalog.Server(volume->serverId)->name},
-                                 {"volume", volume->name},
-                                 {"path", q.Text(1)},
-                                 {"rights", RightsJson(static_cast<std::uint16_t>(q.Int(2)))}});
+      ordered_json node = {{"server", catalog.Server(volume->serverId)->name},
+                           {"volume", volume->name},
+                           {"path", q.Text(1)},
+                           {"rights", RightsJson(static_cast<std::uint16_t>(q.Int(2)))}};
+      // A hidden entry is not exported, nor is one removed from the folders since.
+      if (!folders.Resolve(volume->root, text::Split(q.Text(1), "/"), false)) {
+        node["missing"] = true;
+      }
+      root["filters"].push_back(std::move(node));
     }
   }
 

@@ -295,8 +295,11 @@ class Loader {
     if (components.empty()) Fail(Field(place, "path"), "the volume root takes no filter");
     auto stored = folders_.Resolve(volume->root, components, false, /*hidden=*/true);
     if (!stored) {
-      Fail(Field(place, "path"), "there is no directory or file " + text::Quote(path) + " on " +
-                                     server->name + "/" + volume->name);
+      if (!Flag(node, "missing", false)) {
+        Fail(Field(place, "path"), "there is no directory or file " + text::Quote(path) + " on " +
+                                       server->name + "/" + volume->name);
+      }
+      stored = components;
     }
     if (store_.HasFilters() &&
         store_.Execute("SELECT 1 FROM filters WHERE volume_id = ?1 AND path_key = ?2", volume->id,

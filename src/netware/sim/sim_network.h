@@ -82,7 +82,7 @@ void CreateDemoNetwork(const std::filesystem::path& folder);
 // "directory" of "" is the volume root; "/" and "\" separate alike; "missing": true stores
 // the assignment without creating its folder; a "directory" may name a file of the volume.
 // "filters": [ { "server", "volume", "path", "rights" } ] sets inherited rights filters on
-// directories and files (never the volume root), "rights" as for assignments.
+// directories and files (never the volume root), "rights" and "missing" as for assignments.
 void LoadNetworkJson(const std::filesystem::path& folder, const std::string& json);
 
 // Every assignment of one volume (or of the whole network when server is empty), one line
