@@ -1,5 +1,5 @@
-// What a capture reads beyond the trustee paths: every entry of a volume, the filters found
-// on them, and a file's own trustee list.
+// What a capture reads beyond the trustee paths: every entry of a volume and the filters
+// found on them.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 
 #include "capture/filters.h"
 #include "netware/sim/sim_network.h"
-#include "netware/trustee_list.h"
 #include "netware/volume_walk.h"
 #include "support/counting_platform.h"
 #include "support/temp_dir.h"
@@ -61,22 +60,6 @@ TEST_F(VolumeSecurityTest, AWalkThatFailsPartWayFailsTheFilters) {
               ThrowsMessage<std::runtime_error>(HasSubstr(
                   "the inherited rights filters of server FS1, volume SYS cannot be read (E= "
                   "34817)")));
-}
-
-// A file's list is read through the file call, a directory's without it.
-TEST_F(VolumeSecurityTest, AFilesTrusteeListIsReadThroughTheFileCall) {
-  const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client(), "FS1", "SYS");
-  const std::pair<const char*, long> cases[] = {{"SYS:\\PUBLIC\\EDIT.EXE", 1},
-                                                {"SYS:\\USERS\\JSMITH", 0}};
-  for (const auto& [path, fileCalls] : cases) {
-    SCOPED_TRACE(path);
-    platform_->Counter().calls.clear();
-    nw::TrusteeList list;
-    EXPECT_EQ(nw::ReadTrusteeList(client(), conn, path, &list), 0);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_NE(list.begin()->second, 0);
-    EXPECT_EQ(platform_->Counter().Count("NWScanForTrustees"), fileCalls);
-  }
 }
 
 }  // namespace

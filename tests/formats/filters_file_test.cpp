@@ -1,5 +1,5 @@
 // The filters file: its name beside a rights file, its lines as the rights file quotes and
-// encodes them, its reader, and its writer's way with what stands at its name.
+// encodes them, and its reader.
 
 #include "formats/filters_file.h"
 
@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 using namespace ::testing;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
-using testing_support::WriteFileBytes;
 
 TEST(FiltersFile, TakesTheRightsFilesNameWithItsOwnExtension) {
   const std::pair<const char*, const char*> names[] = {
@@ -86,30 +85,6 @@ TEST(FiltersFile, ALineOfOtherThanThreeFieldsIsNoFilterAndTheNextStillReads) {
     ASSERT_EQ(problems.size(), bad.size()) << PrintToString(problems);
     for (std::size_t i = 0; i < bad.size(); ++i) EXPECT_THAT(problems[i], HasSubstr(bad[i]));
   }
-}
-
-// A link planted where the filters file goes is replaced, never written through; a writer
-// given up before Commit leaves the earlier file as it was.
-TEST(FiltersFile, TheWriterReplacesALinkAndLeavesAnEarlierFileUntilCommit) {
-  TempDir dir;
-  WriteFileBytes(dir / "victim", "keep\r\n");
-  fs::create_symlink(dir / "victim", dir / "A.FILTERS");
-  {
-    FiltersFileWriter abandoned(dir / "A.FILTERS");
-    abandoned.Write({"S", "V:\\A", "Read"});
-  }
-  EXPECT_TRUE(fs::is_symlink(dir / "A.FILTERS"));
-  FiltersFileWriter writer(dir / "A.FILTERS");
-  writer.Write({"S", "V:\\A", "Read"});
-  writer.Commit();
-  EXPECT_EQ(ReadFileBytes(dir / "victim"), "keep\r\n");
-  EXPECT_FALSE(fs::is_symlink(dir / "A.FILTERS"));
-  EXPECT_EQ(ReadFileBytes(dir / "A.FILTERS"), "S,V:\\A,Read\r\n");
-  EXPECT_THAT(
-      [&] {
-        writer.Write({"S", "V:", ""});
-      },
-      ThrowsMessage<FormatError>(HasSubstr("The filters file ")));
 }
 
 }  // namespace
