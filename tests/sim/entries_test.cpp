@@ -10,6 +10,7 @@
 
 #include "netware/sim/sim_admin.h"
 #include "netware/sim/sim_network.h"
+#include "netware/volume_walk.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -21,9 +22,10 @@ using Strings = std::vector<std::string>;
 constexpr nw::NWRCODE kNone = nw::kNoMoreEntries;  // 0x899C
 constexpr nw::NWRCODE kNoVolume = nw::kVolumeDoesNotExist;
 
-// FS (4.11, tree T) with VOL (Dir holding Sub, file.txt, .secret, Zeta.doc, alpha.doc and a
-// link; a hidden .hid) and DATA; OLD (3.12, bindery ZED 5, ADMINS 7, AMY 9) and LONE (3.x, in
-// no tree). Users U01..U21 of Crowd.ORG are trustees of Dir/file.txt; Dir/Sub has a filter.
+// FS (4.11, tree T) with VOL (Dir holding Sub with inner.txt, file.txt, .secret, Zeta.doc,
+// alpha.doc and a link; a hidden .hid) and DATA; OLD (3.12, bindery ZED 5, ADMINS 7, AMY 9) and
+// LONE (3.x, in no tree). Users U01..U21 of Crowd.ORG are trustees of Dir/file.txt; Dir/Sub has a
+// filter.
 std::string NetworkJson() {
   json d = json::parse(testing_support::TestData("sim_entries_network.json"));
   for (int i = 1; i <= 21; ++i) {
@@ -229,6 +231,16 @@ TEST_F(EntriesTest, AFilterIsSetChangedAndRemovedAndAnEntryScanShowsIt) {
             std::pair(Strings{".hid 18 507", "Dir 16 507"}, nw::NWRCODE{0x89FF}));
   EXPECT_EQ(ScanEntries("VOL:Dir/Link/*", nw::FA_ALL_ENTRIES), std::pair(Strings{}, kNone));
   EXPECT_EQ(ScanEntries("VOL:Dir/file.txt/*", nw::FA_ALL_ENTRIES), std::pair(Strings{}, kNone));
+
+  // A walk goes into each directory before the scan of its parent goes on.
+  Strings walked;
+  EXPECT_EQ(nw::WalkVolume(
+                client(), Connect("FS"), "VOL",
+                [&](const std::string& path, const nw::NW_ENTRY_INFO&) { walked.push_back(path); }),
+            0);
+  EXPECT_EQ(walked, (Strings{"VOL:\\.hid", "VOL:\\Dir", "VOL:\\Dir\\.secret",
+                             "VOL:\\Dir\\alpha.doc", "VOL:\\Dir\\file.txt", "VOL:\\Dir\\Sub",
+                             "VOL:\\Dir\\Sub\\inner.txt", "VOL:\\Dir\\Zeta.doc"}));
 
   EXPECT_EQ(SetFilter("VOL:Dir/Sub", nw::TA_ALL), 0);  // every right passes: no filter
   EXPECT_EQ(SetFilter("VOL:Dir/Zeta.doc", nw::TA_ALL), 0);

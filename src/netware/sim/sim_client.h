@@ -114,17 +114,14 @@ class SimClient : public nw::NetWareClient {
                                                       const VolumePath& parsed, bool wantDirectory,
                                                       bool* isDirectory = nullptr);
 
-  // One entry of the directory a NWScanNSEntryInfo goes through, read on its first call.
-  struct ScannedEntry {
-    std::string name;
-    bool directory = false;
-  };
   nw::NWRCODE EntryInfo(const VolumeRow& volume, const std::vector<std::string>& stored,
                         bool directory, nw::NW_ENTRY_INFO* entryInfo);
 
   Network& network_;
-  std::string scannedKey_;  // the volume and directory of scanned_
-  std::vector<ScannedEntry> scanned_;
+  // The directories being scanned, by volume, directory, attributes and pattern: a walk scans
+  // a directory's subdirectories before it goes on with the directory.
+  // Each entry's name and whether it is a directory, read on the scan's first call.
+  std::unordered_map<std::string, std::vector<std::pair<std::string, bool>>> scans_;
   std::unordered_map<nw::NWCONN_HANDLE, std::int64_t> connections_;  // handle -> server
   std::unordered_map<std::int64_t, nw::NWCONN_HANDLE> attachments_;  // server -> handle
   nw::NWCONN_HANDLE nextHandle_ = 1;

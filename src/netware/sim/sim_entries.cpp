@@ -7,6 +7,7 @@
 #include "netware/sim/client_calls.h"
 #include "netware/sim/round_trips.h"
 #include "netware/sim/sim_client.h"
+#include "netware/volume_walk.h"
 
 namespace sim {
 
@@ -15,8 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-inline constexpr NWRCODE kNoMoreFiles = 0x89FF;   // a directory's scan is through
 inline constexpr NWRCODE kAccessDenied = 0x898C;  // the volume root takes no filter
+constexpr std::size_t kMostScans = 256;           // scans left unfinished are dropped then
 
 // The place of a scan of entries: the index of the next entry in its first four bytes.
 std::uint32_t ScanPlace(const nw::SEARCH_SEQUENCE& sequence) {
@@ -36,6 +37,31 @@ void SetScanPlace(nw::SEARCH_SEQUENCE* sequence, std::uint32_t place) {
 }
 
 bool Hidden(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+// The entries of `folder` a scan with `searchAttrs` and `pattern` returns, in the order of
+// their folded names: each name, and whether it is a directory. Links are nothing.
+std::vector<std::pair<std::string, bool>> ListEntries(const fs::path& folder,
+                                                      std::uint16_t searchAttrs,
+                                                      const std::string& pattern) {
+  std::vector<std::pair<std::string, bool>> entries;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string name = it->path().filename().string();
+    std::error_code type;
+    const auto status = it->symlink_status(type);
+    const bool directory = fs::is_directory(status);
+    if (type || !(directory || fs::is_regular_file(status))) continue;
+    if ((directory && !(searchAttrs & nw::FA_DIRECTORY)) ||
+        (Hidden(name) && !(searchAttrs & nw::FA_HIDDEN)) || !text::WildcardMatch(pattern, name)) {
+      continue;
+    }
+    entries.emplace_back(std::move(name), directory);
+  }
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    return std::pair(text::Fold(a.first), a.first) < std::pair(text::Fold(b.first), b.first);
+  });
+  return entries;
+}
 
 }  // namespace
 
@@ -130,35 +156,21 @@ NWRCODE SimClient::NWScanNSEntryInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirHan
         std::uint32_t place = ScanPlace(*sequence);
         const std::string key = std::to_string(volume.id) + ":" + DirectoryKey(*stored) + ":" +
                                 std::to_string(searchAttrs) + ":" + pattern;
-        if (place == 0 || key != scannedKey_) {
-          scanned_.clear();
-          scannedKey_ = key;
+        auto found = scans_.find(key);
+        if (place == 0 || found == scans_.end()) {
+          if (scans_.size() >= kMostScans) scans_.clear();
           fs::path folder = volume.root;
           for (const auto& name : *stored) folder /= name;
-          std::error_code error;
-          for (fs::directory_iterator it(folder, error), end; !error && it != end;
-               it.increment(error)) {
-            std::string name = it->path().filename().string();
-            std::error_code type;
-            const auto status = it->symlink_status(type);
-            const bool directory = fs::is_directory(status);
-            if (type || !(directory || fs::is_regular_file(status))) continue;  // links are nothing
-            if ((directory && !(searchAttrs & nw::FA_DIRECTORY)) ||
-                (Hidden(name) && !(searchAttrs & nw::FA_HIDDEN)) ||
-                !text::WildcardMatch(pattern, name)) {
-              continue;
-            }
-            scanned_.push_back({std::move(name), directory});
-          }
-          std::sort(scanned_.begin(), scanned_.end(), [](const auto& a, const auto& b) {
-            return std::pair(text::Fold(a.name), a.name) < std::pair(text::Fold(b.name), b.name);
-          });
+          found = scans_.insert_or_assign(key, ListEntries(folder, searchAttrs, pattern)).first;
         }
-        if (place >= scanned_.size()) return kNoMoreFiles;
-        const ScannedEntry& entry = scanned_[place];
-        stored->push_back(entry.name);
+        if (place >= found->second.size()) {
+          scans_.erase(found);
+          return nw::kNoMoreFiles;
+        }
+        const auto [name, directory] = found->second[place];
+        stored->push_back(name);
         SetScanPlace(sequence, place + 1);
-        return EntryInfo(volume, *stored, entry.directory, entryInfo);
+        return EntryInfo(volume, *stored, directory, entryInfo);
       });
 }
 
