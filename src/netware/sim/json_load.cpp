@@ -263,50 +263,51 @@ class Loader {
     return {server, volume};
   }
 
+  // The stored names of the directory or file the field `key` names on the volume (as given
+  // when it is "missing"); refused at the field, as no `what`, when it is not there.
+  std::vector<std::string> Entry(const json& node, const std::string& place, const char* key,
+                                 const ServerRow& server, const VolumeRow& volume,
+                                 const std::string& what) {
+    const std::string given = Text(node, key);
+    auto components = Components(given);
+    if (auto stored = folders_.Resolve(volume.root, components, false, /*hidden=*/true)) {
+      return *stored;
+    }
+    if (!Flag(node, "missing", false)) {
+      Fail(Field(place, key), "there is no " + what + " " + text::Quote(given) + " on " +
+                                  server.name + "/" + volume.name);
+    }
+    return components;
+  }
+
   void LoadAssignment(const json& node, const std::string& place) {
     Check(node, "assignment", place);
     const auto [server, volume] = ServerVolume(node, place);
-    std::string directory = Text(node, "directory");
-    auto components = Components(directory);
     // A file of the volume takes trustees as a directory does.
-    auto stored = folders_.Resolve(volume->root, components, false, /*hidden=*/true);
-    if (!stored) {
-      if (!Flag(node, "missing", false)) {
-        Fail(Field(place, "directory"), "there is no directory " + text::Quote(directory) + " on " +
-                                            server->name + "/" + volume->name);
-      }
-      stored = components;
-    }
+    const auto stored = Entry(node, place, "directory", *server, *volume, "directory");
     std::int64_t objectId = TrusteeId(node, place, *server);
     const json& rights = node["rights"];
     if (store_.Execute(
             "SELECT 1 FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3",
-            volume->id, DirectoryKey(*stored), objectId)) {
+            volume->id, DirectoryKey(stored), objectId)) {
       Fail(place, "duplicate assignment: the same trustee on the same directory");
     }
-    AddTrustee(store_, volume->id, text::Join(*stored, "/"), objectId, Rights(rights));
+    AddTrustee(store_, volume->id, text::Join(stored, "/"), objectId, Rights(rights));
   }
 
   void LoadFilter(const json& node, const std::string& place) {
     Check(node, "filter", place);
     const auto [server, volume] = ServerVolume(node, place);
-    const std::string path = Text(node, "path");
-    auto components = Components(path);
-    if (components.empty()) Fail(Field(place, "path"), "the volume root takes no filter");
-    auto stored = folders_.Resolve(volume->root, components, false, /*hidden=*/true);
-    if (!stored) {
-      if (!Flag(node, "missing", false)) {
-        Fail(Field(place, "path"), "there is no directory or file " + text::Quote(path) + " on " +
-                                       server->name + "/" + volume->name);
-      }
-      stored = components;
+    if (Components(Text(node, "path")).empty()) {
+      Fail(Field(place, "path"), "the volume root takes no filter");
     }
+    const auto stored = Entry(node, place, "path", *server, *volume, "directory or file");
     if (store_.HasFilters() &&
         store_.Execute("SELECT 1 FROM filters WHERE volume_id = ?1 AND path_key = ?2", volume->id,
-                       DirectoryKey(*stored))) {
+                       DirectoryKey(stored))) {
       Fail(place, "duplicate filter: the same directory or file has one already");
     }
-    SetFilter(store_, volume->id, text::Join(*stored, "/"), Rights(node["rights"]));
+    SetFilter(store_, volume->id, text::Join(stored, "/"), Rights(node["rights"]));
   }
 
   std::int64_t TrusteeId(const json& node, const std::string& place, const ServerRow& server) {
