@@ -1,6 +1,6 @@
 #pragma once
-// A directory's or file's whole trustee list, read in batches: the capture's scan, the
-// restore's dry run and its comparisons all read it this one way.
+// A directory's or file's whole trustee list, read in batches by the capture's scan and by the
+// restore's dry run and comparisons.
 
 #include <array>
 #include <unordered_map>
@@ -12,9 +12,8 @@ namespace nw {
 // Object ID to rights; where an ID stands twice, its first entry counts.
 using TrusteeList = std::unordered_map<nuint32, std::uint16_t>;
 
-namespace detail {
-
-// The list of a file (or of a directory, which this call reads too) through NWScanForTrustees.
+// The list of a file or directory through NWScanForTrustees, which reads both: for callers
+// that know the path stands (the restore), one call a batch whatever it names.
 inline NWRCODE ReadEntryTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const char* path,
                                     TrusteeList* list) {
   constexpr std::uint8_t kFullPathDirHandle = 0;
@@ -36,12 +35,11 @@ inline NWRCODE ReadEntryTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, c
   }
 }
 
-}  // namespace detail
-
 // Reads the list of the directory or file `path` (a full path, in the client's code page)
-// into `list`. 0 when the whole list was read; otherwise the code of the call that failed,
-// with the entries read before it in `list`. A path the directory call does not know on its
-// first call (a file, or nothing) is asked again as a file.
+// into `list`, as the scan does: through the directory call, and a path that call does not
+// know on its first call (a file, an empty directory, nothing) asked again as a file. 0 when
+// the whole list was read; otherwise the code of the call that failed, with the entries read
+// before it in `list`.
 inline NWRCODE ReadTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const char* path,
                                TrusteeList* list) {
   constexpr std::uint8_t kFullPathDirHandle = 0;
@@ -57,7 +55,7 @@ inline NWRCODE ReadTrusteeList(NetWareClient& client, NWCONN_HANDLE conn, const 
         conn, kFullPathDirHandle, path, &iteration, dirName.data(), dirName.size(), &dateTime,
         &ownerID, batch.data());
     if (rc == kNoMoreEntries) {
-      return first ? detail::ReadEntryTrusteeList(client, conn, path, list) : 0;
+      return first ? ReadEntryTrusteeList(client, conn, path, list) : 0;
     }
     if (rc != 0) return rc;
     first = false;

@@ -124,7 +124,7 @@ nw::NWRCODE MakeExact(nw::NetWareClient& client, const ExactVolume& volume, bool
       const std::string path = formats::Cp1252ToUtf8(entry.path);
       const std::string key = formats::DirectoryKey(path);
       nw::TrusteeList held;
-      rc = nw::ReadTrusteeList(client, conn, entry.path.c_str(), &held);
+      rc = nw::ReadEntryTrusteeList(client, conn, entry.path.c_str(), &held);
       if (rc != 0) break;
       std::vector<std::pair<nw::nuint32, std::uint16_t>> sorted(held.begin(), held.end());
       std::sort(sorted.begin(), sorted.end());

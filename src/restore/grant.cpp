@@ -287,7 +287,7 @@ Granter::Directory* Granter::ReadDirectory(const std::string& serverName,
 
   Directory read;
   read.filter = entry.inheritedRightsMask;
-  rc = nw::ReadTrusteeList(client_, server.conn, path.c_str(), &read.held);
+  rc = nw::ReadEntryTrusteeList(client_, server.conn, path.c_str(), &read.held);
   if (rc != 0) return unread(rc);
   return &(directories_[key] = std::move(read));
 }
