@@ -3,7 +3,7 @@ tolvane_add_test(write_trustees_test QT
   LIBS tolvane_window_scene)
 tolvane_add_test(record_mapping_test
   SOURCES restore/record_mapping_test.cpp
-  LIBS tolvane_restore)
+  LIBS tolvane_restore tolvane_test_files)
 tolvane_add_test(grant_engine_test
   SOURCES restore/grant_engine_test.cpp
   LIBS tolvane_restore tolvane_sim tolvane_test_files)

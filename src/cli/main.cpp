@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "cli/commands.h"
@@ -47,6 +48,8 @@ std::string Unusable(const fs::path& folder, const std::string& otherwise) {
   return otherwise;
 }
 
+std::unique_ptr<nw::NetWarePlatform> OpenFolder(const fs::path& folder);
+
 // The network the window would open: --network DIR, else TOLVANE_NETWORK, else the default
 // folder, which alone is created (as the demo network) when it holds none yet.
 std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool quiet) {
@@ -63,6 +66,11 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
     if (!quiet)
       std::cerr << "tolvane-cli: Created the demo network in " << folder.string() << ".\n";
   }
+  return OpenFolder(folder);
+}
+
+// A platform on the network in `folder`, its client initialised.
+std::unique_ptr<nw::NetWarePlatform> OpenFolder(const fs::path& folder) {
   std::unique_ptr<nw::NetWarePlatform> platform;
   try {
     platform = sim::OpenNetwork(folder);
@@ -79,15 +87,55 @@ std::unique_ptr<nw::NetWarePlatform> OpenNetwork(const std::string& option, bool
   return platform;
 }
 
-void AddMappingOption(CLI::App* command, const std::string& name, std::vector<std::string>* into,
-                      const std::string& what) {
+// The mapping options as given, for whichever command takes them.
+struct MappingArguments {
+  std::vector<std::string> servers, volumes, trees, objects, contexts, files;
+};
+
+void AddMappingOptions(CLI::App* command, MappingArguments* into) {
+  for (const auto& [name, values, what] :
+       {std::tuple{"--map-server", &into->servers, "server"},
+        {"--map-volume", &into->volumes, "volume at the head of the directory"},
+        {"--map-tree", &into->trees, "tree"},
+        {"--map-object", &into->objects, "whole object name (dotted)"},
+        {"--map-context", &into->contexts,
+         "containers at the end of an object's dotted name (the longest that matches; an "
+         "object mapping goes first)"}}) {
+    command
+        ->add_option(name, *values,
+                     std::string("Rewrite the ") + what +
+                         " OLD as NEW in every record (repeatable); a mapping "
+                         "that matches no record, or that makes two records one, is refused")
+        ->type_name("OLD=NEW")
+        ->take_all();
+  }
   command
-      ->add_option(name, *into,
-                   "Rewrite the " + what +
-                       " OLD as NEW in every record (repeatable); a mapping "
-                       "that matches no record, or that makes two records one, is refused")
-      ->type_name("OLD=NEW")
+      ->add_option("--map-file", into->files,
+                   "Read mappings one a line: server, volume, tree, object or context, a "
+                   "blank, OLD=NEW (# begins a comment line; repeatable)")
+      ->type_name("FILE")
       ->take_all();
+}
+
+// The mapping the options make: the files' mappings after those of the options.
+void AddMappings(restore::RecordMapping& mapping, const MappingArguments& given) {
+  for (const auto& [field, values] : {std::pair{restore::MappedField::kServer, &given.servers},
+                                      {restore::MappedField::kVolume, &given.volumes},
+                                      {restore::MappedField::kTree, &given.trees},
+                                      {restore::MappedField::kObject, &given.objects},
+                                      {restore::MappedField::kContext, &given.contexts}}) {
+    for (const std::string& value : *values) mapping.Add(field, value);
+  }
+  for (const std::string& file : given.files) mapping.AddFile(file);
+}
+
+// --jobs N of capture, restore and verify.
+void AddJobsOption(CLI::App* command, int* jobs) {
+  command
+      ->add_option("--jobs", *jobs,
+                   "How many connections work side by side (default 8; 1 makes one call at a "
+                   "time); the output is the same for every number")
+      ->type_name("N");
 }
 
 // --filters FILE and --no-filters of restore and verify.
@@ -139,6 +187,7 @@ int main(int argc, char** argv) {
   app.add_flag("-q,--quiet", quiet, "No progress bar and no messages but problems");
   app.set_version_flag("--version", "tolvane-cli " TOLVANE_VERSION, "Show the version and exit");
 
+  int jobs = 8;
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Show the help of tolvane-cli or of one command");
   help->add_option("COMMAND", helpTopic, "The command");
@@ -179,19 +228,23 @@ int main(int argc, char** argv) {
                    ".FILTERS; none with --output - or a device)")
       ->type_name("FILE")
       ->excludes(noFilters);
+  capture->add_flag("--by-object", captureOptions.byObject,
+                    "Ask each object for its trustee paths, as the window does, rather than read "
+                    "every directory's trustee list in batches: more round trips, and it also "
+                    "finds assignments on paths the volume no longer shows");
+  AddJobsOption(capture, &jobs);
 
   cli::RestoreOptions restoreOptions;
-  std::vector<std::string> mapServers, mapVolumes, mapTrees;
+  MappingArguments mappings;
   CLI::App* restore =
       app.add_subcommand("restore", "Grant every record of a rights file, going on past failures");
   restore->add_option("FILE", restoreOptions.file, "The rights file (- is standard input)")
       ->required();
   restore->add_flag("--dry-run", restoreOptions.dryRun,
                     "Grant nothing; say per record what a restore would do");
-  AddMappingOption(restore, "--map-server", &mapServers, "server");
-  AddMappingOption(restore, "--map-volume", &mapVolumes, "volume at the head of the directory");
-  AddMappingOption(restore, "--map-tree", &mapTrees, "tree");
+  AddMappingOptions(restore, &mappings);
   AddFiltersOptions(restore, &restoreOptions.filters, &restoreOptions.noFilters);
+  AddJobsOption(restore, &jobs);
   restore->add_flag("--exact", restoreOptions.exact,
                     "Also remove every assignment of the volumes the file covers that it does "
                     "not hold (and every filter, when a filters file is read); with --dry-run "
@@ -202,10 +255,9 @@ int main(int argc, char** argv) {
       app.add_subcommand("verify", "Compare a rights file with the live volumes it names");
   verify->add_option("FILE", verifyOptions.file, "The rights file (- is standard input)")
       ->required();
-  AddMappingOption(verify, "--map-server", &mapServers, "server");
-  AddMappingOption(verify, "--map-volume", &mapVolumes, "volume at the head of the directory");
-  AddMappingOption(verify, "--map-tree", &mapTrees, "tree");
+  AddMappingOptions(verify, &mappings);
   AddFiltersOptions(verify, &verifyOptions.filters, &verifyOptions.noFilters);
+  AddJobsOption(verify, &jobs);
 
   try {
     app.parse(argc, argv);
@@ -240,11 +292,7 @@ int main(int argc, char** argv) {
   try {
     restore::RecordMapping& mapping =
         chosen == verify ? verifyOptions.mapping : restoreOptions.mapping;
-    for (const auto& [field, values] : {std::pair{restore::MappedField::kServer, &mapServers},
-                                        {restore::MappedField::kVolume, &mapVolumes},
-                                        {restore::MappedField::kTree, &mapTrees}}) {
-      for (const std::string& value : *values) mapping.Add(field, value);
-    }
+    AddMappings(mapping, mappings);
     if (chosen == capture && captureOptions.output.empty() && capture->count("--output") > 0) {
       throw cli::UsageError("--output needs a file name, or - for standard output.");
     }
@@ -260,8 +308,14 @@ int main(int argc, char** argv) {
       throw cli::UsageError("volumes needs a TREE or --server.\nTry 'tolvane-cli volumes --help'.");
     }
 
+    if (jobs < 1) throw cli::UsageError("--jobs needs a number of 1 or more.");
+
     std::unique_ptr<nw::NetWarePlatform> platform = OpenNetwork(network, quiet);
     cli::Context context(*platform, std::cout, std::cerr, quiet, cli::ProgressWanted(quiet));
+    context.jobs = static_cast<std::size_t>(jobs);
+    context.SetPlatformOpener([folder = network.empty()
+                                            ? sim::DefaultNetworkFolder()
+                                            : fs::path(network)] { return OpenFolder(folder); });
     int status = cli::kDone;
     if (chosen == trees) status = cli::ListTrees(context);
     if (chosen == volumes) {

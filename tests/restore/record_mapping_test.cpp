@@ -1,12 +1,16 @@
-// The rewriting of records for a migration: --map-server, --map-volume, --map-tree.
+// The rewriting of records for a migration: --map-server, --map-volume, --map-tree,
+// --map-object, --map-context and the mapping file.
 
 #include "restore/record_mapping.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <sstream>
+
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -20,7 +24,9 @@ const RightsRecord kRecord{"QARN", "JSmith.Sales.QARN", "FS1", "DATA:\\Shared\\F
 restore::RecordMapping Mapping(const std::string& options) {
   const std::map<std::string, MappedField> fields = {{"--map-server", MappedField::kServer},
                                                      {"--map-volume", MappedField::kVolume},
-                                                     {"--map-tree", MappedField::kTree}};
+                                                     {"--map-tree", MappedField::kTree},
+                                                     {"--map-object", MappedField::kObject},
+                                                     {"--map-context", MappedField::kContext}};
   restore::RecordMapping mapping;
   std::istringstream words(options);
   for (std::string option, value; words >> option >> value;) mapping.Add(fields.at(option), value);
@@ -92,6 +98,95 @@ std::string CheckMessage(const std::string& given, const std::vector<RightsRecor
   return "";
 }
 
+// kRecord for another object.
+RightsRecord Of(const char* object) {
+  return {kRecord.tree, object, kRecord.server, kRecord.directory, kRecord.rights};
+}
+
+TEST(RecordMapping, MapsWholeObjectsAndTheContextsAtTheEndOfTheirNames) {
+  const std::tuple<std::string, const char*, const char*> cases[] = {
+      {"--map-object jsmith.sales.qarn=JS.NordLab", "JSmith.Sales.QARN", "JS.NordLab"},
+      {"--map-context Sales.HQ.QARN=Sales.NordLab", "JSmith.Sales.HQ.QARN", "JSmith.Sales.NordLab"},
+      // The container itself is the whole of its name.
+      {"--map-context sales.hq.qarn=Sales.NordLab", "Sales.HQ.QARN", "Sales.NordLab"},
+      // Only whole parts at the end: not the middle, not the end of a part, not the head.
+      {"--map-context HQ=X", "JSmith.HQ.QARN", "JSmith.HQ.QARN"},
+      {"--map-context Q.QARN=X", "JSmith.HQ.QARN", "JSmith.HQ.QARN"},
+      {"--map-context QARN=NordLab", "JSmith.HQ.QARN", "JSmith.HQ.NordLab"},
+      // The longest context that matches wins, whichever was given first.
+      {"--map-context QARN=T2 --map-context HQ.QARN=Oslo.T2", "JSmith.HQ.QARN", "JSmith.Oslo.T2"},
+      {"--map-context HQ.QARN=Oslo.T2 --map-context QARN=T2", "Ann.Sales.QARN", "Ann.Sales.T2"},
+      // An object mapping goes before any context mapping.
+      {"--map-context HQ.QARN=X --map-object JSmith.HQ.QARN=J.Y", "JSmith.HQ.QARN", "J.Y"},
+      {"--map-context HQ.QARN=X --map-object JSmith.HQ.QARN=J.Y", "Ann.HQ.QARN", "Ann.X"},
+      // Never along a chain; a bindery name without dots is an object like any other.
+      {"--map-object A=B --map-object B=C", "A", "B"},
+      {"--map-context A=B --map-context B.C=D", "X.A", "X.B"},
+      // The head keeps its spelling though folding changes a letter's length (ß).
+      {"--map-context Q=R", "Straße.Q", "Straße.R"},
+  };
+  for (const auto& [given, object, expected] : cases) {
+    SCOPED_TRACE(given + " " + object);
+    EXPECT_EQ(Mapping(given).Apply(Of(object)), Of(expected));
+  }
+}
+
+// Where the mapping files of these tests are written.
+const testing_support::TempDir& Temp() {
+  static const testing_support::TempDir temp;
+  return temp;
+}
+
+// A mapping file m.txt with `text` read into `mapping`; the refusal, its folder left out.
+std::string FromFile(const std::string& text, restore::RecordMapping* mapping) {
+  const auto file = Temp() / "m.txt";
+  std::ofstream(file, std::ios::binary) << text;
+  try {
+    mapping->AddFile(file);
+  } catch (const restore::MappingError& e) {
+    std::string message = e.what();
+    const std::string folder = Temp().path().string() + "/";
+    return message.replace(message.find(folder), folder.size(), "");
+  }
+  return "";
+}
+
+TEST(RecordMapping, ReadsAMappingFileOneMappingALine) {
+  restore::RecordMapping mapping;
+  EXPECT_EQ(FromFile("# the move to NordLab\r\n"
+                     "server FS1=FS3\r\n"
+                     "\n"
+                     "  VOLUME\tDATA=VOL1 \n"
+                     "tree QARN=NORDLAB\n"
+                     "object Boss.QARN=Chief Officer.NordLab\n"
+                     "context Sales.HQ.QARN=Sales.NordLab\n",
+                     &mapping),
+            "");
+  EXPECT_EQ(mapping.Apply(RightsRecord{"QARN", "JSmith.Sales.HQ.QARN", "FS1", "DATA:\\X", "Read"}),
+            (RightsRecord{"NORDLAB", "JSmith.Sales.NordLab", "FS3", "VOL1:\\X", "Read"}));
+  EXPECT_EQ(mapping.Apply(Of("Boss.QARN")).object, "Chief Officer.NordLab");
+
+  const std::tuple<const char*, const char*> refused[] = {
+      {"server FS1=FS3\nservre FS2=FS3\n",
+       "m.txt, line 2: \"servre FS2=FS3\" is no mapping (server, volume, tree, object or context"},
+      {"context\n", "m.txt, line 1: \"context\" is no mapping"},
+      {"\n\nvolume SYS=VOL:1\n", "m.txt, line 3: volume \"SYS=VOL:1\": the NEW name holds"},
+      {"context .Sales.QARN=X\n",
+       "m.txt, line 1: context \".Sales.QARN=X\": the OLD name has an "
+       "empty part between its dots."},
+      {"object A=B\nobject a=C\n",
+       "m.txt, line 2: object \"a=C\": \"a\" is already mapped to \"B\"."},
+      {"tree T\n", "m.txt, line 1: tree \"T\" must have the form OLD=NEW"},
+  };
+  for (const auto& [text, message] : refused) {
+    SCOPED_TRACE(text);
+    restore::RecordMapping bad;
+    EXPECT_THAT(FromFile(text, &bad), HasSubstr(message));
+  }
+  restore::RecordMapping none;
+  EXPECT_THROW(none.AddFile("/nonexistent/m.txt"), restore::MappingError);
+}
+
 RightsRecord On(const char* server, const char* directory, const char* object = "A.O",
                 const char* tree = "T") {
   return {tree, object, server, directory, "Read"};
@@ -124,6 +219,14 @@ TEST(MappingCheck, RefusesRecordsTheMappingMakesOne) {
        "--map-server FS1=FS2",
        {On("FS2", "SYS:"), On("FS2", "SYS:"), On("FS9", "SYS:")},
        "--map-server FS1=FS2 matches no record"},
+      {"two objects onto one",
+       "--map-object A.O=C.P --map-context X=P",
+       {On("FS1", "SYS:", "A.O"), On("FS1", "SYS:", "C.X")},
+       "record 1 by --map-object A.O=C.P, record 2 by --map-context X=P."},
+      {"a context onto an object that stands",
+       "--map-context OLD.O=O",
+       {On("FS1", "SYS:", "A.O"), On("FS1", "SYS:", "A.OLD.O")},
+       "records 1 and 2"},
       {"another object, directory or tree stays apart",
        "--map-server FS1=FS2",
        {On("FS1", "SYS:", "A.O"), On("FS2", "SYS:", "B.O"), On("FS2", "SYS:\\X", "A.O"),
@@ -154,6 +257,15 @@ TEST(MappingCheck, RefusesAMappingThatMatchesNoRecord) {
   for (const auto& [given, records, message] : cases) {
     EXPECT_EQ(CheckMessage(given, records), message);
   }
+  restore::RecordMapping fromFile;
+  ASSERT_EQ(FromFile("context Sales.QARN=S.N\nobject B.O=C.O\n", &fromFile), "");
+  restore::MappingCheck check(fromFile);
+  check.Add(On("FS1", "SYS:", "B.O"));
+  EXPECT_THAT([&] { check.Finish(); },
+              Throws<restore::MappingError>(
+                  Property(&restore::MappingError::what,
+                           StrEq("context Sales.QARN=S.N (" + (Temp() / "m.txt").string() +
+                                 ", line 1) matches no record of the file."))));
   std::string many;
   for (int i = 0; i < 7; ++i) many += " --map-server S" + std::to_string(i) + "=N";
   EXPECT_EQ(CheckMessage(many, {On("FS2", "SYS:")}),
