@@ -26,3 +26,4 @@ foreach(test cli_tool_test cli_restore_test cli_capture_test cli_round_trip_test
     TOLVANE_VERSION="${PROJECT_VERSION}")
   add_dependencies(${test} tolvane-cli tolvane-netsim)
 endforeach()
+tolvane_add_test(cli_parallel_test SOURCES cli/parallel_test.cpp LIBS tolvane_cli_lib)

@@ -42,6 +42,11 @@ void CheckOutput(std::ostream& out) {
                     ".");
 }
 
+std::unique_ptr<nw::NetWarePlatform> Context::OpenPlatform() {
+  if (!opener_) throw UsageError("No other connection to the network can be opened.");
+  return opener_();
+}
+
 void Context::Line(const std::string& line) {
   progress_.Hide();
   errno = 0;

@@ -1,6 +1,9 @@
 #pragma once
 // The commands of tolvane-cli, each given its checked arguments and where to write.
 
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -47,13 +50,22 @@ class Context {
   void EndProgress() { progress_.Hide(); }
   std::ostream& Out() { return out_; }
 
+  // Another platform on the network in use, with its own connections and context, for a
+  // worker of a run with several jobs. Throws UsageError when none can be opened.
+  using PlatformOpener = std::function<std::unique_ptr<nw::NetWarePlatform>()>;
+  void SetPlatformOpener(PlatformOpener opener) { opener_ = std::move(opener); }
+  std::unique_ptr<nw::NetWarePlatform> OpenPlatform();
+
   nw::NetWarePlatform& platform;
+  // --jobs: how many platforms work side by side (1: today's calls in today's order).
+  std::size_t jobs = 1;
 
  private:
   std::ostream& out_;
   std::ostream& err_;
   bool quiet_;
   ProgressBar progress_;
+  PlatformOpener opener_;
 };
 
 int ListTrees(Context& context);

@@ -1,0 +1,147 @@
+#include "cli/parallel.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+namespace {
+
+// What the workers and the calling thread share, under one lock.
+class Run {
+ public:
+  Run(std::size_t count, const RunSettings& settings)
+      : count_(count),
+        settings_(settings),
+        window_(std::min(count, InFlight(settings))),
+        queues_(settings.affinity ? settings.jobs : 1),
+        finished_(window_, false),
+        errors_(window_),
+        stopAt_(count) {}
+
+  // Hands out units up to the window past `next` (the next to deliver); then waits for
+  // `next` and returns its exception, if it had one.
+  std::exception_ptr Await(std::size_t next) {
+    std::unique_lock lock(mutex_);
+    const std::size_t end = std::min({count_, stopAt_ + 1, next + window_});
+    bool handed = false;
+    for (; dispatched_ < end; ++dispatched_, handed = true) {
+      QueueFor(dispatched_).push_back(dispatched_);
+    }
+    if (handed) work_.notify_all();
+    const std::size_t slot = next % window_;
+    ready_.wait(lock, [&] { return finished_[slot]; });
+    finished_[slot] = false;
+    return std::exchange(errors_[slot], nullptr);
+  }
+
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
+    work_.notify_all();
+  }
+
+  void Work(std::size_t worker,
+            const std::function<void(std::size_t worker, std::size_t unit)>& run) {
+    std::deque<std::size_t>& queue = queues_[settings_.affinity ? worker : 0];
+    for (;;) {
+      std::size_t unit = 0;
+      {
+        std::unique_lock lock(mutex_);
+        work_.wait(lock, [&] { return stopped_ || !queue.empty(); });
+        if (stopped_) return;
+        unit = queue.front();
+        queue.pop_front();
+        // A unit past a failed one is never delivered: not worth its calls.
+        if (unit > stopAt_) continue;
+      }
+      std::exception_ptr error;
+      try {
+        run(worker, unit);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex_);
+        if (error) {
+          errors_[unit % window_] = error;
+          stopAt_ = std::min(stopAt_, unit);
+        }
+        finished_[unit % window_] = true;
+      }
+      ready_.notify_one();
+    }
+  }
+
+ private:
+  std::deque<std::size_t>& QueueFor(std::size_t unit) {
+    return settings_.affinity ? queues_[settings_.affinity(unit) % settings_.jobs] : queues_[0];
+  }
+
+  const std::size_t count_;
+  const RunSettings& settings_;
+  const std::size_t window_;
+  std::mutex mutex_;
+  std::condition_variable work_;
+  std::condition_variable ready_;
+  std::vector<std::deque<std::size_t>> queues_;
+  std::vector<bool> finished_;  // by slot (unit modulo the window)
+  std::vector<std::exception_ptr> errors_;
+  std::size_t dispatched_ = 0;
+  std::size_t stopAt_;  // the first unit known to have failed; count_ while none has
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+std::size_t InFlight(const RunSettings& settings) {
+  if (settings.inFlight > 0) return settings.inFlight;
+  return std::max<std::size_t>(1, settings.jobs) * 32;
+}
+
+void RunUnits(std::size_t count, const RunSettings& settings,
+              const std::function<void(std::size_t worker, std::size_t unit)>& run,
+              const std::function<void(std::size_t unit)>& deliver) {
+  if (settings.jobs <= 1) {
+    for (std::size_t unit = 0; unit < count; ++unit) {
+      run(0, unit);
+      deliver(unit);
+    }
+    return;
+  }
+  if (count == 0) return;
+  Run shared(count, settings);
+  std::vector<std::jthread> workers;
+  // Declared after the workers, so that they are told to stop before they are joined,
+  // whichever way this returns.
+  struct StopAtEnd {
+    Run& run;
+    ~StopAtEnd() { run.Stop(); }
+  } stopAtEnd{shared};
+  for (std::size_t worker = 0; worker < settings.jobs; ++worker) {
+    workers.emplace_back([&shared, &run, worker] { shared.Work(worker, run); });
+  }
+  for (std::size_t unit = 0; unit < count; ++unit) {
+    if (std::exception_ptr error = shared.Await(unit)) std::rethrow_exception(error);
+    deliver(unit);
+  }
+}
+
+WorkerPlatforms::WorkerPlatforms(Context& context, std::size_t jobs) {
+  if (jobs <= 1) {
+    platforms_.push_back(&context.platform);
+    return;
+  }
+  for (std::size_t worker = 0; worker < jobs; ++worker) {
+    owned_.push_back(context.OpenPlatform());
+    platforms_.push_back(owned_.back().get());
+  }
+}
+
+}  // namespace cli
