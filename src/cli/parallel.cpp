@@ -25,18 +25,32 @@ class Run {
 
   // Hands out units up to the window past `next` (the next to deliver); then waits for
   // `next` and returns its exception, if it had one.
-  std::exception_ptr Await(std::size_t next) {
+  std::exception_ptr Await(std::size_t next, const std::function<void(std::size_t)>& prepare) {
     std::unique_lock lock(mutex_);
-    const std::size_t end = std::min({count_, stopAt_ + 1, next + window_});
-    bool handed = false;
-    for (; dispatched_ < end; ++dispatched_, handed = true) {
-      QueueFor(dispatched_).push_back(dispatched_);
+    // Only this thread hands units out: what it prepares outside the lock stays its own
+    // until the unit is queued.
+    const std::size_t end =
+        closed_ || stopAt_ < count_ ? dispatched_ : std::min(count_, next + window_);
+    if (dispatched_ < end) {
+      if (prepare) {
+        lock.unlock();
+        for (std::size_t unit = dispatched_; unit < end; ++unit) prepare(unit);
+        lock.lock();
+      }
+      for (; dispatched_ < end; ++dispatched_) QueueFor(dispatched_).push_back(dispatched_);
+      work_.notify_all();
     }
-    if (handed) work_.notify_all();
     const std::size_t slot = next % window_;
     ready_.wait(lock, [&] { return finished_[slot]; });
     finished_[slot] = false;
     return std::exchange(errors_[slot], nullptr);
+  }
+
+  // No more units are handed out; returns how many were.
+  std::size_t Close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    return dispatched_;
   }
 
   void Stop() {
@@ -95,6 +109,7 @@ class Run {
   std::vector<std::exception_ptr> errors_;
   std::size_t dispatched_ = 0;
   std::size_t stopAt_;  // the first unit known to have failed; count_ while none has
+  bool closed_ = false;
   bool stopped_ = false;
 };
 
@@ -107,9 +122,11 @@ std::size_t InFlight(const RunSettings& settings) {
 
 void RunUnits(std::size_t count, const RunSettings& settings,
               const std::function<void(std::size_t worker, std::size_t unit)>& run,
-              const std::function<void(std::size_t unit)>& deliver) {
+              const std::function<void(std::size_t unit)>& deliver,
+              const std::function<void(std::size_t unit)>& prepare) {
   if (settings.jobs <= 1) {
     for (std::size_t unit = 0; unit < count; ++unit) {
+      if (prepare) prepare(unit);
       run(0, unit);
       deliver(unit);
     }
@@ -128,8 +145,23 @@ void RunUnits(std::size_t count, const RunSettings& settings,
     workers.emplace_back([&shared, &run, worker] { shared.Work(worker, run); });
   }
   for (std::size_t unit = 0; unit < count; ++unit) {
-    if (std::exception_ptr error = shared.Await(unit)) std::rethrow_exception(error);
-    deliver(unit);
+    if (std::exception_ptr error = shared.Await(unit, prepare)) std::rethrow_exception(error);
+    try {
+      deliver(unit);
+    } catch (...) {
+      // The units already handed out are done or under way: each is finished and handed back
+      // all the same (what it did is counted, though it cannot be told), up to any that failed.
+      const std::exception_ptr first = std::current_exception();
+      for (std::size_t more = unit + 1, handed = shared.Close(); more < handed; ++more) {
+        if (shared.Await(more, prepare)) break;
+        try {
+          deliver(more);
+        } catch (...) {
+          // Told already: the first exception is the one thrown.
+        }
+      }
+      std::rethrow_exception(first);
+    }
   }
 }
 

@@ -31,11 +31,16 @@ struct RunSettings {
 
 // The untyped core of RunOrdered: `run(worker, unit)` on a worker thread (worker
 // 0..jobs-1), `deliver(unit)` on the calling thread, for unit 0, 1, ... in order. The first
-// exception in unit order (of a unit's run or its delivery) ends the run: the units before
-// it are still delivered, the workers stop, and it is thrown here.
+// exception in unit order ends the run and is thrown here once the workers stopped. A unit
+// whose run threw is not delivered, nor any after it; the units before it are. When a
+// delivery throws, the units already handed out (all run, or running) are still finished
+// and delivered, their deliveries' exceptions dropped, so that nothing done goes uncounted.
+// `prepare(unit)`, when set, runs on the calling thread in unit order before the unit is
+// handed out (and before its affinity is asked): what reads a unit's input.
 void RunUnits(std::size_t count, const RunSettings& settings,
               const std::function<void(std::size_t worker, std::size_t unit)>& run,
-              const std::function<void(std::size_t unit)>& deliver);
+              const std::function<void(std::size_t unit)>& deliver,
+              const std::function<void(std::size_t unit)>& prepare = {});
 
 // The number of units a run keeps in flight at most.
 std::size_t InFlight(const RunSettings& settings);
@@ -57,6 +62,35 @@ void RunOrdered(std::size_t count, const RunSettings& settings, Work&& work, Del
         slot.reset();
         deliver(unit, std::move(result));
       });
+}
+
+// As RunOrdered, over inputs read one by one on the calling thread: `read()` gives the
+// next unit's input, `work(worker, input)` its result, `deliver(input, result)` takes both
+// back in order; `key(input)`, when given, is the unit's affinity. No more inputs are held
+// than units are in flight.
+template <typename Input, typename Result, typename Read, typename Work, typename Deliver>
+void RunOrderedOver(std::size_t count, RunSettings settings, Read&& read, Work&& work,
+                    Deliver&& deliver, const std::function<std::size_t(const Input&)>& key = {}) {
+  std::vector<std::optional<Input>> inputs(std::min(count, InFlight(settings)));
+  std::vector<std::optional<Result>> results(inputs.size());
+  if (key) {
+    settings.affinity = [&](std::size_t unit) { return key(*inputs[unit % inputs.size()]); };
+  }
+  RunUnits(
+      count, settings,
+      [&](std::size_t worker, std::size_t unit) {
+        const std::size_t slot = unit % inputs.size();
+        results[slot].emplace(work(worker, std::as_const(*inputs[slot])));
+      },
+      [&](std::size_t unit) {
+        const std::size_t slot = unit % inputs.size();
+        Input input = std::move(*inputs[slot]);
+        Result result = std::move(*results[slot]);
+        inputs[slot].reset();
+        results[slot].reset();
+        deliver(std::move(input), std::move(result));
+      },
+      [&](std::size_t unit) { inputs[unit % inputs.size()].emplace(read()); });
 }
 
 // One platform per worker: with one job the context's own (today's calls on today's

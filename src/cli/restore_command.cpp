@@ -2,13 +2,16 @@
 // other assignment and filter of the volumes they cover removed.
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/parallel.h"
 #include "cli/rights_input.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
@@ -136,6 +139,18 @@ void MakeExact(Context& context, Coverage& coverage, bool filtersRead, bool dryR
   }
 }
 
+// What a worker made of one record.
+struct Granted {
+  restore::GrantOutcome outcome;
+  std::optional<std::string> refused;  // a mapped name the client cannot carry
+};
+
+// Records of one trustee at one path, and filters of one path, go to one worker in file
+// order: its granter's trustee lists then stay true for what it grants.
+std::size_t Affinity(const std::string& server, const std::string& name) {
+  return std::hash<std::string>{}(formats::FoldName(server) + '\n' + formats::FoldName(name));
+}
+
 }  // namespace
 
 int Restore(Context& context, const RestoreOptions& options) {
@@ -146,8 +161,14 @@ int Restore(Context& context, const RestoreOptions& options) {
   const std::size_t records = input.records;
   const std::size_t total = records + input.filters.size();
 
-  restore::Granter granter(context.platform.Client(),
-                           {.dryRun = options.dryRun, .reuse = true, .groups = true});
+  const WorkerPlatforms platforms(context, context.jobs);
+  std::vector<std::unique_ptr<restore::Granter>> granters;
+  for (std::size_t worker = 0; worker < platforms.size(); ++worker) {
+    granters.push_back(std::make_unique<restore::Granter>(
+        platforms[worker].Client(),
+        restore::GrantOptions{.dryRun = options.dryRun, .reuse = true, .groups = true}));
+  }
+  const RunSettings settings{.jobs = platforms.size(), .inFlight = 0, .affinity = {}};
   Tally tally;
   Coverage coverage;
   const auto summary = [&](const std::string& head) {
@@ -167,53 +188,80 @@ int Restore(Context& context, const RestoreOptions& options) {
   std::size_t done = 0;
   try {
     formats::RightsFileReader reader = spool.Reader();
-    for (; !reader.AtEnd(); ++done) {
-      context.Progress(done, total);
-      const RightsRecord record = options.mapping.Apply(reader.ReadRecord());
-      // An exact restore keeps what the file names, granted or not.
-      restore::ExactVolume* volume =
-          options.exact ? coverage.Of(record.tree, record.server, record.directory) : nullptr;
-      const std::string key = formats::DirectoryKey(record.directory);
-      if (volume) volume->trusteeNames.insert({key, formats::FoldName(record.object)});
-      restore::GrantOutcome outcome;
-      try {
-        outcome = granter.Grant(record);
-      } catch (const formats::FormatError& e) {
-        // Only a mapped name can hold what the client cannot carry.
-        ++tally.failed;
-        context.Line(ResultLine("failed", record, e.what()));
-        continue;
-      }
-      if (volume && outcome.objectID != 0) volume->trusteeIDs.insert({key, outcome.objectID});
-      const std::string word = Word(outcome, tally);
-      context.Line(ResultLine(word, record, Extra(outcome, record.rights)));
-    }
-    for (const formats::FilterRecord& filter : input.filters) {
-      context.Progress(done++, total);
-      restore::GrantOutcome outcome;
-      try {
-        outcome = granter.SetFilter(filter.server, filter.path, filter.rights);
-      } catch (const formats::FormatError& e) {
-        ++tally.failed;
-        context.Line(FilterLine("failed", filter, e.what()));
-        continue;
-      }
-      if (options.exact) {
-        if (restore::ExactVolume* volume = coverage.Of("", filter.server, filter.path)) {
-          volume->filters.insert(formats::DirectoryKey(filter.path));
-        }
-      }
-      const std::string word = Word(outcome, tally);
-      context.Line(FilterLine(word, filter, Extra(outcome, filter.rights)));
-    }
+    RunOrderedOver<RightsRecord, Granted>(
+        records, settings, [&] { return options.mapping.Apply(reader.ReadRecord()); },
+        [&](std::size_t worker, const RightsRecord& record) {
+          Granted granted;
+          try {
+            granted.outcome = granters[worker]->Grant(record);
+          } catch (const formats::FormatError& e) {
+            granted.refused = e.what();
+          }
+          return granted;
+        },
+        [&](RightsRecord record, Granted granted) {
+          context.Progress(done, total);
+          // An exact restore keeps what the file names, granted or not.
+          restore::ExactVolume* volume =
+              options.exact ? coverage.Of(record.tree, record.server, record.directory) : nullptr;
+          const std::string key = formats::DirectoryKey(record.directory);
+          if (volume) volume->trusteeNames.insert({key, formats::FoldName(record.object)});
+          ++done;
+          if (granted.refused) {
+            ++tally.failed;
+            context.Line(ResultLine("failed", record, *granted.refused));
+          } else {
+            const restore::GrantOutcome& outcome = granted.outcome;
+            if (volume && outcome.objectID != 0) volume->trusteeIDs.insert({key, outcome.objectID});
+            const std::string word = Word(outcome, tally);
+            context.Line(ResultLine(word, record, Extra(outcome, record.rights)));
+          }
+        },
+        std::function<std::size_t(const RightsRecord&)>(
+            [](const RightsRecord& record) { return Affinity(record.server, record.object); }));
+    RunOrdered<Granted>(
+        input.filters.size(),
+        {.jobs = settings.jobs,
+         .inFlight = 0,
+         .affinity =
+             [&](std::size_t unit) {
+               return Affinity(input.filters[unit].server,
+                               formats::DirectoryKey(input.filters[unit].path));
+             }},
+        [&](std::size_t worker, std::size_t unit) {
+          const formats::FilterRecord& filter = input.filters[unit];
+          Granted granted;
+          try {
+            granted.outcome =
+                granters[worker]->SetFilter(filter.server, filter.path, filter.rights);
+          } catch (const formats::FormatError& e) {
+            granted.refused = e.what();
+          }
+          return granted;
+        },
+        [&](std::size_t unit, Granted granted) {
+          const formats::FilterRecord& filter = input.filters[unit];
+          context.Progress(done++, total);
+          if (granted.refused) {
+            ++tally.failed;
+            context.Line(FilterLine("failed", filter, *granted.refused));
+          } else {
+            if (options.exact) {
+              if (restore::ExactVolume* volume = coverage.Of("", filter.server, filter.path)) {
+                volume->filters.insert(formats::DirectoryKey(filter.path));
+              }
+            }
+            const std::string word = Word(granted.outcome, tally);
+            context.Line(FilterLine(word, filter, Extra(granted.outcome, filter.rights)));
+          }
+        });
     context.EndProgress();
     if (options.exact) MakeExact(context, coverage, input.filtersRead, options.dryRun, tally);
   } catch (const OutputError&) {
     // What was done is told all the same; the record whose line could not be written was
     // handled. The caller says why the run stopped.
     context.EndProgress();
-    context.Problem(
-        summary("Stopped after " + std::to_string(std::min(done + 1, total)) + " of " + what));
+    context.Problem(summary("Stopped after " + std::to_string(done) + " of " + what));
     throw;
   }
   context.Note(summary(what));

@@ -157,25 +157,93 @@ TEST_F(CliRestoreTest, AFullDiskOnStandardOutputIsAFailureWithAMessage) {
 }
 
 TEST_F(CliRestoreTest, AReaderThatGoesAwayStopsTheRestoreWhichSaysWhatItDid) {
-  ClearData();
-  // Each round trip is slow, so the reader is gone long before the file is done.
-  const Result cut = Shell(
-      "TOLVANE_SIM_LATENCY_US=20000 \"$CLI\" restore data.RIGHTS | head -1; exit ${PIPESTATUS[0]}");
-  EXPECT_EQ(cut.status, 2);
-  EXPECT_THAT(Lines(cut.out), ElementsAre(StartsWith("add QARN,Admin.QARN,FS1,DATA:\\Shared")));
-  const std::size_t granted = Dump().size() - (restored_.size() - records_);
-  EXPECT_LT(granted, records_);
-  const std::string n = std::to_string(granted);
-  EXPECT_THAT(cut.err,
-              AllOf(HasSubstr("Cannot write to standard output: Broken pipe."),
-                    HasSubstr("Stopped after " + n + " of " + std::to_string(records_) +
-                              " records: " + n + " added, 0 changed, 0 already there, 0 failed.")));
-  // What was granted is the file's first records, and only those.
-  const std::string file = ReadFileBytes(temp_ / "data.RIGHTS");
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < granted; ++i) end = file.find("\r\n", end) + 2;
-  WriteFileBytes(temp_ / "first.RIGHTS", file.substr(0, end));
-  EXPECT_EQ(Cli("verify first.RIGHTS").out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+  // One job tells each grant before the next; more jobs finish the records under way when
+  // the reader goes, and count them: either way the summary says what the volume got.
+  for (const char* jobs : {"--jobs 1", "--jobs 4"}) {
+    SCOPED_TRACE(jobs);
+    ClearData();
+    // Each round trip is slow, so the reader is gone long before the file is done.
+    const Result cut = Shell("TOLVANE_SIM_LATENCY_US=20000 \"$CLI\" restore " + std::string(jobs) +
+                             " data.RIGHTS | head -1; exit ${PIPESTATUS[0]}");
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_THAT(Lines(cut.out), ElementsAre(StartsWith("add QARN,Admin.QARN,FS1,DATA:\\Shared")));
+    const std::size_t granted = Dump().size() - (restored_.size() - records_);
+    if (std::string(jobs) == "--jobs 1") {
+      EXPECT_LT(granted, records_);
+    }
+    const std::string n = std::to_string(granted);
+    EXPECT_THAT(cut.err, AllOf(HasSubstr("Cannot write to standard output: Broken pipe."),
+                               HasSubstr("Stopped after " + n + " of " + std::to_string(records_) +
+                                         " records: " + n +
+                                         " added, 0 changed, 0 already there, 0 failed.")));
+    // What was granted is the file's first records, and only those.
+    const std::string file = ReadFileBytes(temp_ / "data.RIGHTS");
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < granted; ++i) end = file.find("\r\n", end) + 2;
+    WriteFileBytes(temp_ / "first.RIGHTS", file.substr(0, end));
+    EXPECT_EQ(Cli("verify first.RIGHTS").out, "0 differences: 0 changed, 0 missing, 0 extra\n");
+  }
+}
+
+// Records granted on several jobs take effect as on one: the same result lines in file
+// order, the same summary, the same volume after, and the dry run's word for each record the
+// restore's. The file grants one trustee's path three times over with other rights, and holds
+// records of a server that is down, of an object that is not there and of a folder that is
+// gone; the volume holds some records already, some with other rights.
+TEST_F(CliRestoreTest, EveryNumberOfJobsGivesTheSameLinesAndTheSameVolume) {
+  const std::vector<std::string> data = Lines(ReadFileBytes(temp_ / "FS1_DATA.RIGHTS"));
+  const std::vector<std::string> apps = Lines(ReadFileBytes(temp_ / "FS2_APPS.RIGHTS"));
+  ASSERT_GT(data.size(), 20u);
+  ASSERT_FALSE(apps.empty());
+  const auto withRights = [](const std::string& line, const std::string& rights) {
+    return line.substr(0, line.rfind(',')) + "," + rights;
+  };
+  // The first record's rights, without the line's "\r".
+  const std::string held =
+      data[0].substr(data[0].rfind(',') + 1, data[0].size() - data[0].rfind(',') - 2);
+  std::string file, base;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    file += data[i] + "\n";
+    if (i == 5) file += withRights(data[0], "Read-Write") + "\r\n";
+    if (i == 10) {
+      for (const std::string& line : apps) file += line + "\n";
+    }
+    if (i == 15) file += "QARN,Nobody.QARN,FS1,DATA:\\Shared,Read\r\n";
+    if (i >= 1 && i <= 3) base += withRights(data[i], "Read") + "\r\n";
+    if (i == 4) base += data[i] + "\n";
+  }
+  file += withRights(data[0], "Supervisor") + "\r\n";
+  WriteFileBytes(temp_ / "all.RIGHTS", file);
+  WriteFileBytes(temp_ / "base.RIGHTS", base);
+  ASSERT_EQ(Shell("\"$NETSIM\" server-down FS2").status, 0);
+
+  Result first;
+  std::vector<std::string> after;
+  for (const char* jobs : {"1", "2", "8"}) {
+    SCOPED_TRACE(std::string("--jobs ") + jobs);
+    ClearData();
+    ASSERT_EQ(Cli("-q restore --jobs 1 base.RIGHTS").status, 0);
+    const Result dry = Cli("restore --dry-run --jobs " + std::string(jobs) + " all.RIGHTS");
+    const Result run = Cli("restore --jobs " + std::string(jobs) + " all.RIGHTS");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(Lines(dry.out), Lines(run.out));
+    if (after.empty()) {
+      first = run;
+      after = Dump();
+      const std::vector<std::string> lines = Lines(run.out);
+      ASSERT_EQ(lines.size(), data.size() + apps.size() + 3);
+      EXPECT_THAT(lines, Contains("change " + withRights(data[0], "Read-Write") + "," + held));
+      EXPECT_EQ(lines.back(), "change " + withRights(data[0], "Supervisor") + ",Read-Write");
+      EXPECT_THAT(lines,
+                  Contains(HasSubstr("Nobody.QARN,FS1,DATA:\\Shared,Read,object not found")));
+      EXPECT_THAT(lines, Contains(AllOf(StartsWith("failed "), HasSubstr(",FS2,APPS:"))));
+      EXPECT_THAT(lines, Contains(StartsWith("same ")));
+      continue;
+    }
+    EXPECT_EQ(run.out, first.out);
+    EXPECT_EQ(run.err, first.err);
+    EXPECT_EQ(Dump(), after);
+  }
 }
 
 TEST_F(CliRestoreTest, VerifyComparesEachRecordUnderItsOwnTree) {
