@@ -19,8 +19,12 @@ tolvane_add_test(cli_security_test TIMEOUT 120
 tolvane_add_test(cli_filters_test
   SOURCES cli/cli_filters_test.cpp
   LIBS tolvane_sim tolvane_test_files)
+tolvane_add_test(cli_diff_test SOURCES cli/cli_diff_test.cpp LIBS tolvane_sim tolvane_test_files)
+tolvane_add_test(cli_mapping_test
+  SOURCES cli/cli_mapping_test.cpp
+  LIBS tolvane_sim tolvane_test_files)
 foreach(test cli_tool_test cli_restore_test cli_capture_test cli_round_trip_test
-    cli_security_test cli_filters_test)
+    cli_security_test cli_filters_test cli_diff_test cli_mapping_test)
   target_compile_definitions(${test} PRIVATE
     CLI_TOOL="$<TARGET_FILE:tolvane-cli>" NETSIM_TOOL="$<TARGET_FILE:tolvane-netsim>"
     TOLVANE_VERSION="${PROJECT_VERSION}")

@@ -107,6 +107,15 @@ struct VerifyOptions {
 };
 int Verify(Context& context, const VerifyOptions& options);
 
+struct DiffOptions {
+  std::string oldCapture;          // a rights file, or a folder of them
+  std::string newCapture;          // the same kind as oldCapture
+  restore::RecordMapping mapping;  // applied to the old capture
+  bool noFilters = false;
+};
+// Two captures compared as verify compares a file with the volumes; needs no network.
+int Diff(std::ostream& out, const DiffOptions& options);
+
 // Throws OutputError when what went to `out` so far did not all arrive.
 void CheckOutput(std::ostream& out);
 

@@ -18,6 +18,7 @@
 
 #include "cli/commands.h"
 #include "netware/sim/sim_network.h"
+#include "verify/sorted_spool.h"
 
 namespace {
 
@@ -259,6 +260,16 @@ int main(int argc, char** argv) {
   AddFiltersOptions(verify, &verifyOptions.filters, &verifyOptions.noFilters);
   AddJobsOption(verify, &jobs);
 
+  cli::DiffOptions diffOptions;
+  CLI::App* diff = app.add_subcommand(
+      "diff", "Compare two captures: two rights files, or two folders of them (no network)");
+  diff->add_option("OLD", diffOptions.oldCapture, "The older capture: a rights file or a folder")
+      ->required();
+  diff->add_option("NEW", diffOptions.newCapture, "The newer capture, of the same kind")
+      ->required();
+  AddMappingOptions(diff, &mappings);
+  diff->add_flag("--no-filters", diffOptions.noFilters, "Compare no filters files");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -279,7 +290,7 @@ int main(int argc, char** argv) {
       std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
       return Answered(cli::kDone);
     }
-    for (CLI::App* command : {trees, volumes, capture, restore, verify, help}) {
+    for (CLI::App* command : {trees, volumes, capture, restore, verify, diff, help}) {
       if (command->get_name() == helpTopic) {
         std::cout << command->help(app.get_name());
         return Answered(cli::kDone);
@@ -290,9 +301,16 @@ int main(int argc, char** argv) {
     return cli::kUsage;
   }
   try {
-    restore::RecordMapping& mapping =
-        chosen == verify ? verifyOptions.mapping : restoreOptions.mapping;
+    restore::RecordMapping& mapping = chosen == verify ? verifyOptions.mapping
+                                      : chosen == diff ? diffOptions.mapping
+                                                       : restoreOptions.mapping;
     AddMappings(mapping, mappings);
+    // Two files compared: no network opened, none created.
+    if (chosen == diff) {
+      const int status = cli::Diff(std::cout, diffOptions);
+      cli::CheckOutput(std::cout);
+      return status;
+    }
     if (chosen == capture && captureOptions.output.empty() && capture->count("--output") > 0) {
       throw cli::UsageError("--output needs a file name, or - for standard output.");
     }
@@ -336,6 +354,9 @@ int main(int argc, char** argv) {
     std::cerr << "tolvane-cli: " << e.what() << "\n";
     return cli::kUsage;
   } catch (const cli::UsageError& e) {
+    std::cerr << "tolvane-cli: " << e.what() << "\n";
+    return cli::kUsage;
+  } catch (const verify::SpoolError& e) {  // nothing compared
     std::cerr << "tolvane-cli: " << e.what() << "\n";
     return cli::kUsage;
   } catch (const std::exception& e) {

@@ -5,57 +5,45 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "capture/bindery.h"
 #include "capture/filters.h"
+#include "cli/difference_report.h"
 #include "cli/rights_input.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
 #include "verify/rights_difference.h"
 
 namespace cli {
-namespace {
 
 using formats::RightsRecord;
-
-std::string DifferenceWord(verify::DifferenceKind kind) {
-  switch (kind) {
-    case verify::DifferenceKind::kChange:
-      return "change";
-    case verify::DifferenceKind::kMissing:
-      return "missing";
-    case verify::DifferenceKind::kExtra:
-      return "extra";
-    case verify::DifferenceKind::kFailed:
-      break;
-  }
-  return "failed";
-}
-
-}  // namespace
 
 int Verify(Context& context, const VerifyOptions& options) {
   const Spool spool(options.file);
   // Each record is compared under its own tree, on its own server and volume: one live
-  // reading for each (tree, server, volume) the file names.
+  // reading for each (tree, server, volume) the file names. The file's records are sorted
+  // by that first, so that each group is one stretch of them, compared as the live side is
+  // read without holding either side.
   struct Group {
     std::string tree, server, volume;  // as the first record names them
-    std::vector<RightsRecord> records;
   };
-  std::map<std::tuple<std::string, std::string, std::string>, Group> groups;
+  std::map<std::string, Group> groups;  // by the head of their records' keys
+  verify::SortedSpool fileSide;
   const CheckedInput input = CheckInput(
       spool, FiltersFileFor(options.file, options.filters, options.noFilters), options.mapping,
       [&](const RightsRecord& record) {
         const std::string volume = VolumeOf(record.directory);
-        Group& group = groups[{formats::FoldName(record.tree), formats::FoldName(record.server),
-                               formats::FoldName(volume)}];
-        if (group.records.empty()) group = {record.tree, record.server, volume, {}};
-        group.records.push_back(record);
+        std::string head;
+        for (const std::string& part : {record.tree, record.server, volume}) {
+          verify::AppendKeyPart(head, formats::FoldName(part));
+        }
+        groups.try_emplace(head, Group{record.tree, record.server, volume});
+        fileSide.Add({head + verify::CompareKey(record), record, "", 0});
       },
       "");
+  fileSide.Finish();
   // With a filters file, the filters of every volume the file names: one reading each.
   struct Filters {
     std::string server, volume;  // as first named
@@ -68,7 +56,7 @@ int Verify(Context& context, const VerifyOptions& options) {
     return found;
   };
   if (input.filtersRead) {
-    for (const auto& [key, group] : groups) {
+    for (const auto& [head, group] : groups) {
       if (!group.volume.empty()) filtersOf(group.server, group.volume);
     }
     for (const formats::FilterRecord& filter : input.filters) {
@@ -76,15 +64,15 @@ int Verify(Context& context, const VerifyOptions& options) {
     }
   }
 
-  std::vector<verify::Difference> differences;
-  const auto add = [&](std::vector<verify::Difference> more) {
-    differences.insert(differences.end(), std::make_move_iterator(more.begin()),
-                       std::make_move_iterator(more.end()));
-  };
-  for (auto& [key, group] : groups) {
+  DifferenceReport report;
+  const auto add = [&](verify::Difference difference) { report.Add(std::move(difference)); };
+  for (const auto& [head, group] : groups) {
+    verify::PrefixedSource records(fileSide, head);
+    verify::SortedSpool live;
     // A record that names no volume cannot be on one.
     if (group.volume.empty()) {
-      add(verify::CompareRecords(group.records, {}));
+      live.Finish();
+      verify::CompareSorted(records, live, add);
       continue;
     }
     // A version 3 server's objects are its bindery's, whatever tree it stands in; a server
@@ -101,45 +89,38 @@ int Verify(Context& context, const VerifyOptions& options) {
       try {
         tree = ConnectedTree(context, group.tree);
       } catch (const UsageError&) {
-        add(verify::FailedRecords(group.records,
-                                  "the workstation is not connected to the tree " + group.tree));
+        verify::FailSorted(records, "the workstation is not connected to the tree " + group.tree,
+                           add);
         continue;
       }
     }
-    std::vector<RightsRecord> live;
     std::string failure;
     const bool read = CaptureVolume(
         context, tree, group.server, group.volume,
-        [&](const RightsRecord& record) { live.push_back(record); }, &failure);
+        [&](const RightsRecord& record) {
+          live.Add({verify::CompareKey(record), record, "", 0});
+        },
+        &failure);
     // Without the live side nothing can be compared, which is no difference found.
     if (!read) {
-      add(verify::FailedRecords(group.records, failure));
+      verify::FailSorted(records, failure, add);
     } else {
-      add(verify::CompareRecords(group.records, live));
+      live.Finish();
+      verify::CompareSorted(records, live, add);
     }
   }
   for (const auto& [key, volume] : filterVolumes) {
+    std::vector<verify::Difference> found;
     try {
-      add(verify::CompareFilters(
+      found = verify::CompareFilters(
           volume.filters,
-          capture::ReadFilters(context.platform.Client(), volume.server, volume.volume)));
+          capture::ReadFilters(context.platform.Client(), volume.server, volume.volume));
     } catch (const std::runtime_error& e) {
-      add(verify::FailedFilters(volume.filters, e.what()));
+      found = verify::FailedFilters(volume.filters, e.what());
     }
+    for (verify::Difference& difference : found) add(std::move(difference));
   }
-  verify::SortDifferences(differences);
-  for (const verify::Difference& difference : differences) {
-    const std::string word = DifferenceWord(difference.kind);
-    std::optional<std::string> detail;
-    if (!difference.detail.empty() || difference.kind == verify::DifferenceKind::kChange) {
-      detail = difference.detail;
-    }
-    context.Line(difference.filter ? FilterLine(word, verify::FilterOf(difference), detail)
-                                   : ResultLine(word, difference.record, detail));
-  }
-  const verify::DifferenceCount count = verify::CountDifferences(differences);
-  context.Line(verify::CountLine(count));
-  return count.Total() == 0 && count.failed == 0 ? kDone : kFailed;
+  return report.Tell([&](const std::string& line) { context.Line(line); });
 }
 
 }  // namespace cli

@@ -1,39 +1,24 @@
 #include "verify/rights_difference.h"
 
 #include <algorithm>
-#include <map>
+#include <cstdint>
 #include <numeric>
-#include <tuple>
+#include <string_view>
 
 #include "formats/name_fold.h"
 #include "formats/rights_text.h"
 
 namespace verify {
-namespace {
 
 using formats::RightsRecord;
 
-using Key = std::tuple<std::string, std::string, std::string>;  // server, directory, object
-
-Key KeyOf(const RightsRecord& record) {
-  return {formats::FoldName(record.server), formats::DirectoryKey(record.directory),
-          formats::FoldName(record.object)};
-}
-
-// The last record of each assignment, keyed and so sorted.
-std::map<Key, const RightsRecord*> ByKey(const std::vector<RightsRecord>& records) {
-  std::map<Key, const RightsRecord*> keyed;
-  for (const RightsRecord& record : records) keyed[KeyOf(record)] = &record;
-  return keyed;
-}
+namespace {
 
 std::vector<RightsRecord> AsRecords(const std::vector<formats::FilterRecord>& filters) {
-  // All eight words: the rights every filter lets through when there is none.
-  static const auto kNone = formats::RightsMaskFromText(formats::BuildRightsText(0xFFFF));
   std::vector<RightsRecord> records;
   for (const formats::FilterRecord& filter : filters) {
-    if (formats::RightsMaskFromText(filter.rights) == kNone) continue;
-    records.push_back({"", "", filter.server, filter.path, filter.rights});
+    RightsRecord record;
+    if (FilterAsRecord(filter, &record)) records.push_back(std::move(record));
   }
   return records;
 }
@@ -43,7 +28,92 @@ std::vector<Difference> Filters(std::vector<Difference> differences) {
   return differences;
 }
 
+// The records of a vector as a sorted side, in memory.
+void Spool(const std::vector<RightsRecord>& records, SortedSpool& spool) {
+  for (const RightsRecord& record : records) spool.Add({CompareKey(record), record, "", 0});
+  spool.Finish();
+}
+
+std::string_view KeyOf(const SortedSource& side) {
+  return std::string_view(side.Front()->key).substr(side.Skip());
+}
+
+// The record of the least key left on `side`, the last of those with that key; moves past
+// them all.
+RightsRecord TakeLast(SortedSource& side) {
+  const std::string key(KeyOf(side));
+  RightsRecord record = side.Front()->record;
+  side.Pop();
+  while (side.Front() != nullptr && KeyOf(side) == key) {
+    record = side.Front()->record;
+    side.Pop();
+  }
+  return record;
+}
+
 }  // namespace
+
+std::string CompareKey(const RightsRecord& record, bool tree) {
+  std::string key;
+  AppendKeyPart(key, formats::FoldName(record.server));
+  AppendKeyPart(key, formats::DirectoryKey(record.directory));
+  AppendKeyPart(key, formats::FoldName(record.object));
+  if (tree) AppendKeyPart(key, formats::FoldName(record.tree));
+  return key;
+}
+
+void CompareSorted(SortedSource& file, SortedSource& live,
+                   const std::function<void(Difference)>& each) {
+  while (file.Front() != nullptr || live.Front() != nullptr) {
+    const int order = file.Front() == nullptr   ? 1
+                      : live.Front() == nullptr ? -1
+                                                : KeyOf(file).compare(KeyOf(live));
+    if (order < 0) {
+      each({DifferenceKind::kMissing, TakeLast(file), ""});
+    } else if (order > 0) {
+      each({DifferenceKind::kExtra, TakeLast(live), ""});
+    } else {
+      RightsRecord record = TakeLast(file);
+      const RightsRecord now = TakeLast(live);
+      if (formats::RightsMaskFromText(record.rights) != formats::RightsMaskFromText(now.rights)) {
+        each({DifferenceKind::kChange, std::move(record), now.rights});
+      }
+    }
+  }
+}
+
+void FailSorted(SortedSource& file, const std::string& why,
+                const std::function<void(Difference)>& each) {
+  while (file.Front() != nullptr) each({DifferenceKind::kFailed, TakeLast(file), why});
+}
+
+std::string OrderKey(const Difference& difference) {
+  std::string key(1, difference.filter ? '1' : '0');
+  key += static_cast<char>('0' + static_cast<int>(difference.kind));
+  key += CompareKey(difference.record);
+  AppendKeyPart(key, formats::FoldName(difference.record.tree));
+  return key;
+}
+
+SortedEntry AsEntry(Difference difference) {
+  std::string key = OrderKey(difference);
+  return {std::move(key), std::move(difference.record), std::move(difference.detail),
+          static_cast<std::uint8_t>(static_cast<int>(difference.kind) |
+                                    (difference.filter ? 0x10 : 0))};
+}
+
+Difference FromEntry(const SortedEntry& entry) {
+  return {static_cast<DifferenceKind>(entry.tag & 0x0F), entry.record, entry.detail,
+          (entry.tag & 0x10) != 0};
+}
+
+bool FilterAsRecord(const formats::FilterRecord& filter, RightsRecord* record) {
+  // All eight words: the rights every filter lets through when there is none.
+  static const auto kNone = formats::RightsMaskFromText(formats::BuildRightsText(0xFFFF));
+  if (formats::RightsMaskFromText(filter.rights) == kNone) return false;
+  *record = {"", "", filter.server, filter.path, filter.rights};
+  return true;
+}
 
 std::vector<Difference> CompareFilters(const std::vector<formats::FilterRecord>& file,
                                        const std::vector<formats::FilterRecord>& live) {
@@ -65,44 +135,35 @@ formats::FilterRecord FilterOf(const Difference& difference) {
 
 std::vector<Difference> CompareRecords(const std::vector<RightsRecord>& file,
                                        const std::vector<RightsRecord>& live) {
-  const auto fileByKey = ByKey(file);
-  const auto liveByKey = ByKey(live);
-  std::vector<Difference> changed, missing, extra;
-  for (const auto& [key, record] : fileByKey) {
-    const auto found = liveByKey.find(key);
-    if (found == liveByKey.end()) {
-      missing.push_back({DifferenceKind::kMissing, *record, ""});
-    } else if (formats::RightsMaskFromText(record->rights) !=
-               formats::RightsMaskFromText(found->second->rights)) {
-      changed.push_back({DifferenceKind::kChange, *record, found->second->rights});
-    }
+  const std::size_t inMemory = SIZE_MAX;
+  SortedSpool fileSide(inMemory), liveSide(inMemory);
+  Spool(file, fileSide);
+  Spool(live, liveSide);
+  std::vector<Difference> byKind[3];
+  CompareSorted(fileSide, liveSide, [&](Difference difference) {
+    byKind[static_cast<int>(difference.kind)].push_back(std::move(difference));
+  });
+  std::vector<Difference> all = std::move(byKind[0]);
+  for (int kind : {1, 2}) {
+    all.insert(all.end(), std::make_move_iterator(byKind[kind].begin()),
+               std::make_move_iterator(byKind[kind].end()));
   }
-  for (const auto& [key, record] : liveByKey) {
-    if (!fileByKey.contains(key)) extra.push_back({DifferenceKind::kExtra, *record, ""});
-  }
-  std::vector<Difference> all = std::move(changed);
-  all.insert(all.end(), missing.begin(), missing.end());
-  all.insert(all.end(), extra.begin(), extra.end());
   return all;
 }
 
 std::vector<Difference> FailedRecords(const std::vector<RightsRecord>& file,
                                       const std::string& why) {
+  SortedSpool side(SIZE_MAX);
+  Spool(file, side);
   std::vector<Difference> failed;
-  for (const auto& [key, record] : ByKey(file)) {
-    failed.push_back({DifferenceKind::kFailed, *record, why});
-  }
+  FailSorted(side, why, [&](Difference difference) { failed.push_back(std::move(difference)); });
   return failed;
 }
 
 void SortDifferences(std::vector<Difference>& differences) {
-  using Order = std::tuple<bool, DifferenceKind, Key, std::string>;
-  std::vector<Order> orders;
+  std::vector<std::string> orders;
   orders.reserve(differences.size());
-  for (const Difference& difference : differences) {
-    orders.emplace_back(difference.filter, difference.kind, KeyOf(difference.record),
-                        formats::FoldName(difference.record.tree));
-  }
+  for (const Difference& difference : differences) orders.push_back(OrderKey(difference));
   std::vector<std::size_t> index(differences.size());
   std::iota(index.begin(), index.end(), 0);
   std::stable_sort(index.begin(), index.end(),
@@ -113,24 +174,26 @@ void SortDifferences(std::vector<Difference>& differences) {
   differences = std::move(sorted);
 }
 
+void DifferenceCount::Add(DifferenceKind kind) {
+  switch (kind) {
+    case DifferenceKind::kChange:
+      ++changed;
+      break;
+    case DifferenceKind::kMissing:
+      ++missing;
+      break;
+    case DifferenceKind::kExtra:
+      ++extra;
+      break;
+    case DifferenceKind::kFailed:
+      ++failed;
+      break;
+  }
+}
+
 DifferenceCount CountDifferences(const std::vector<Difference>& differences) {
   DifferenceCount count;
-  for (const Difference& difference : differences) {
-    switch (difference.kind) {
-      case DifferenceKind::kChange:
-        ++count.changed;
-        break;
-      case DifferenceKind::kMissing:
-        ++count.missing;
-        break;
-      case DifferenceKind::kExtra:
-        ++count.extra;
-        break;
-      case DifferenceKind::kFailed:
-        ++count.failed;
-        break;
-    }
-  }
+  for (const Difference& difference : differences) count.Add(difference.kind);
   return count;
 }
 

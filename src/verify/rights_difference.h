@@ -3,11 +3,13 @@
 // No Qt, no network: the live side comes in as records, read by the caller.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "formats/filters_file.h"
 #include "formats/rights_file.h"
+#include "verify/sorted_spool.h"
 
 namespace verify {
 
@@ -26,6 +28,29 @@ struct Difference {
   bool filter = false;
   bool operator==(const Difference&) const = default;
 };
+
+// The key an assignment is matched by: its server, directory and object without regard to
+// case (and with "/" and "\" alike, as the network takes them), and with `tree` its tree too.
+std::string CompareKey(const formats::RightsRecord& record, bool tree = false);
+
+// Two sides whose entries hold records, each in the order of CompareKey: every difference
+// handed to `each` in key order. Of entries with one key, the last counts on each side.
+void CompareSorted(SortedSource& file, SortedSource& live,
+                   const std::function<void(Difference)>& each);
+
+// Every record of `file` as kFailed with `why`, one for each key, as CompareSorted counts them.
+void FailSorted(SortedSource& file, const std::string& why,
+                const std::function<void(Difference)>& each);
+
+// The key that puts differences in SortDifferences' order, and the entry that carries one
+// (and back).
+std::string OrderKey(const Difference& difference);
+SortedEntry AsEntry(Difference difference);
+Difference FromEntry(const SortedEntry& entry);
+
+// A filter as a record of its server and path (tree and object empty), or nothing for a
+// filter that lets every right through, which is no filter at all.
+bool FilterAsRecord(const formats::FilterRecord& filter, formats::RightsRecord* record);
 
 // An assignment is the same on both sides when server, volume, directory and object match
 // without regard to case (and with "/" and "\" alike, as the network takes them); the tree
@@ -65,6 +90,7 @@ struct DifferenceCount {
   std::size_t extra = 0;
   std::size_t failed = 0;  // not compared, so not counted as differences
   std::size_t Total() const { return changed + missing + extra; }
+  void Add(DifferenceKind kind);
 };
 DifferenceCount CountDifferences(const std::vector<Difference>& differences);
 
