@@ -13,3 +13,6 @@ tolvane_add_test(scan_engine_test
 tolvane_add_test(volume_security_test
   SOURCES capture/volume_security_test.cpp
   LIBS tolvane_capture tolvane_sim tolvane_test_files)
+tolvane_add_test(capture_jobs_test
+  SOURCES capture/capture_jobs_test.cpp
+  LIBS tolvane_cli_lib tolvane_sim tolvane_test_files)

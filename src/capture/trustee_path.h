@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "netware/file_listing.h"
 
@@ -16,5 +17,21 @@ namespace capture {
 // row, one at the end) are passed over, so "VOL1:" gives the head alone.
 std::string BuildTrusteePath(std::string_view returnedPath, std::string_view serverName,
                              std::string_view volumeName, nw::FileListing& listing);
+
+// The volume's folders do not change while a scan runs, and the paths of many assignments
+// share their upper directories: each prefix is listed once.
+class CachedListing : public nw::FileListing {
+ public:
+  explicit CachedListing(nw::FileListing& inner) : inner_(inner) {}
+  std::string Dir(const std::string& path) override {
+    auto [entry, isNew] = names_.try_emplace(path);
+    if (isNew) entry->second = inner_.Dir(path);
+    return entry->second;
+  }
+
+ private:
+  nw::FileListing& inner_;
+  std::unordered_map<std::string, std::string> names_;
+};
 
 }  // namespace capture

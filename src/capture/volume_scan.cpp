@@ -1,9 +1,11 @@
 #include "capture/volume_scan.h"
 
 #include <array>
+#include <memory>
 #include <stdexcept>
 #include <unordered_map>
 
+#include "capture/object_id.h"
 #include "capture/trustee_path.h"
 #include "formats/byte_buffer.h"
 #include "formats/rights_text.h"
@@ -18,22 +20,9 @@ constexpr std::size_t kServerNameSize = 48;
 constexpr std::size_t kVolumeNameSize = 32;
 constexpr std::size_t kDirPathSize = 255;
 constexpr nw::nuint32 kFirstTrusteePath = 0xFFFFFFFFu;
+}  // namespace
 
-// The volume's folders do not change while a scan runs, and the paths of many assignments
-// share their upper directories: each prefix is listed once.
-class CachedListing : public nw::FileListing {
- public:
-  explicit CachedListing(nw::FileListing& inner) : inner_(inner) {}
-  std::string Dir(const std::string& path) override {
-    auto [entry, isNew] = names_.try_emplace(path);
-    if (isNew) entry->second = inner_.Dir(path);
-    return entry->second;
-  }
-
- private:
-  nw::FileListing& inner_;
-  std::unordered_map<std::string, std::string> names_;
-};
+namespace detail {
 
 class Scanner {
  public:
@@ -44,19 +33,17 @@ class Scanner {
         target_(target),
         options_(options),
         volumePath_(formats::Utf8ToCp1252("\\\\" + target.server + "\\" + target.volume)),
-        volumeHead_("\\\\" + target.server + "\\") {}
-
-  ~Scanner() {
-    if (context_) client_.NWDSFreeContext(*context_);
-  }
+        volumeHead_("\\\\" + target.server + "\\"),
+        mapper_(client, options.setUpOnce) {}
 
   // The records of one object, handed to `found`; false when the name maps to no object.
-  bool ScanObject(
-      const std::string& name,
-      const std::function<void(const formats::RightsRecord&, const std::string&)>& found) {
+  // `known`: the object's ID, given rather than looked up.
+  bool ScanObject(const std::string& name, const ObjectScanner::Found& found,
+                  std::optional<nw::nuint32> known = std::nullopt) {
     if (!options_.setUpOnce || !volumeNumber_) SetUpVolume();
-    const std::optional<nw::nuint32> objectID =
-        options_.objectID ? options_.objectID(name) : MapName(name);
+    const std::optional<nw::nuint32> objectID = known               ? known
+                                                : options_.objectID ? options_.objectID(name)
+                                                                    : mapper_.Map(conn_, name);
     // An object whose name does not map is left out rather than scanned under whatever ID
     // the last one had.
     if (!objectID) return false;
@@ -108,36 +95,6 @@ class Scanner {
     volumeNumber_ = number;
   }
 
-  // A context whose name context is the root, so every name is read as a complete one.
-  std::optional<nw::NWDSContextHandle> RootContext() {
-    nw::NWDSContextHandle context = 0;
-    if (client_.NWDSCreateContextHandle(&context) != 0) return std::nullopt;
-    formats::CopyTextToBytes(pathBuffer_, std::string_view("[Root]\0", 7));
-    if (client_.NWDSSetContext(context, nw::DCK_NAME_CONTEXT, pathBuffer_.data()) != 0) {
-      client_.NWDSFreeContext(context);
-      return std::nullopt;
-    }
-    return context;
-  }
-
-  std::optional<nw::nuint32> MapName(const std::string& name) {
-    // A name the client cannot carry names no object it could find.
-    std::string clientName;
-    try {
-      clientName = formats::Utf8ToCp1252(name, "object name");
-    } catch (const formats::FormatError&) {
-      return std::nullopt;
-    }
-    std::optional<nw::NWDSContextHandle> context = options_.setUpOnce ? context_ : RootContext();
-    if (options_.setUpOnce && !context_) context = context_ = RootContext();
-    if (!context) return std::nullopt;
-    nw::nuint32 objectID = 0;
-    const nw::NWRCODE rc = client_.NWDSMapNameToID(*context, conn_, clientName.c_str(), &objectID);
-    if (!options_.setUpOnce) client_.NWDSFreeContext(*context);
-    if (rc != 0 || objectID == 0) return std::nullopt;
-    return objectID;
-  }
-
   // A directory's whole trustee list is read the first time one of its trustees is scanned:
   // reading it again for every trustee would cost batches in the square of their number.
   const nw::TrusteeList& TrusteesOf(const std::string& returnedBytes) {
@@ -152,10 +109,10 @@ class Scanner {
   const ScanOptions& options_;
   const std::string volumePath_;
   const std::string volumeHead_;
+  ObjectMapper mapper_;
 
   nw::NWCONN_HANDLE conn_ = 0;
   std::optional<nw::nuint32> volumeNumber_;
-  std::optional<nw::NWDSContextHandle> context_;  // set-up once: the scan's one context
   std::unordered_map<std::string, nw::TrusteeList> directories_;
 
   std::array<std::uint8_t, kPathBufferSize> pathBuffer_{};
@@ -164,12 +121,23 @@ class Scanner {
   std::array<char, kDirPathSize> dirPathBuffer_{};
 };
 
-}  // namespace
+}  // namespace detail
+
+ObjectScanner::ObjectScanner(nw::NetWareClient& client, nw::FileListing& files,
+                             const ScanTarget& target, const ScanOptions& options)
+    : scanner_(std::make_unique<detail::Scanner>(client, files, target, options)) {}
+
+ObjectScanner::~ObjectScanner() = default;
+
+bool ObjectScanner::Scan(const std::string& name, std::optional<nw::nuint32> id,
+                         const Found& found) {
+  return scanner_->ScanObject(name, found, id);
+}
 
 ScanSummary ScanVolume(nw::NetWareClient& client, nw::FileListing& files, const ScanTarget& target,
                        const NameSource& names, const RecordSink& sink, ScanObserver& observer,
                        const ScanOptions& options) {
-  Scanner scanner(client, files, target, options);
+  detail::Scanner scanner(client, files, target, options);
   ScanSummary summary;
   while (std::optional<std::string> name = names()) {
     observer.OnObject(summary.objects, *name);

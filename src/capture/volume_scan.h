@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,6 +52,27 @@ using NameSource = std::function<std::optional<std::string>()>;
 // Takes one record; formats::UnwritableValue costs only that record, any other exception
 // ends the scan.
 using RecordSink = std::function<void(const formats::RightsRecord&)>;
+
+namespace detail {
+class Scanner;
+}
+
+// The per-object scan one object at a time, for callers that share the objects out among
+// several scanners (each on its own platform) and put the records back in order.
+class ObjectScanner {
+ public:
+  using Found = std::function<void(const formats::RightsRecord&, const std::string& trusteePath)>;
+  // `target` and `options` must outlive the scanner.
+  ObjectScanner(nw::NetWareClient& client, nw::FileListing& files, const ScanTarget& target,
+                const ScanOptions& options);
+  ~ObjectScanner();
+  // The records of the object `name` (whose ID is `id` when given, else looked up), handed
+  // to `found`; false when the name maps to no object. Throws as ScanVolume.
+  bool Scan(const std::string& name, std::optional<nw::nuint32> id, const Found& found);
+
+ private:
+  std::unique_ptr<detail::Scanner> scanner_;
+};
 
 // Throws std::runtime_error naming the network path or the volume when the volume cannot be
 // reached; what reached the sink until then is not a complete capture.

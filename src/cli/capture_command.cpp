@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "capture/object_search.h"
 #include "capture/volume_name.h"
 #include "capture/volume_scan.h"
+#include "cli/capture_volume.h"
+#include "cli/parallel.h"
 #include "cli/volume_access.h"
 #include "formats/filters_file.h"
 #include "formats/name_fold.h"
@@ -84,13 +87,8 @@ bool PartOfNetwork(const fs::path& output, const fs::path& network) {
   return false;
 }
 
-struct Unwritten {
-  RightsRecord record;
-  std::string why;
-};
+}  // namespace
 
-// What the scan found that the file cannot hold, one line each (the first few, then a
-// count), so that no assignment is lost without a word.
 void TellUnwritten(Context& context, const std::vector<Unwritten>& unwritten) {
   const std::size_t told = std::min(unwritten.size(), kUnwrittenTold);
   for (std::size_t i = 0; i < told; ++i) {
@@ -105,132 +103,163 @@ void TellUnwritten(Context& context, const std::vector<Unwritten>& unwritten) {
   }
 }
 
-// Each object the scan reaches moves the progress bar.
-class ProgressObserver : public capture::ScanObserver {
- public:
-  ProgressObserver(Context& context, std::size_t total) : context_(context), total_(total) {}
-  void OnObject(std::int64_t counter, const std::string&) override {
-    context_.Progress(static_cast<std::size_t>(counter), total_);
-  }
-  void OnRecord(const RightsRecord&, const std::string&) override {}
+std::string LeftOutProblem(const std::string& tree, const std::vector<std::string>& leftOut) {
+  return Count(leftOut.size(), "search result", "search results") + " of the tree " + tree +
+         " cannot be captured and " + (leftOut.size() == 1 ? "is" : "are") +
+         " left out, the first " + formats::QuoteForMessage(leftOut.front()) + ".";
+}
 
- private:
-  Context& context_;
-  const std::size_t total_;
-};
-
-// The objects a capture asks for: a tree's NDS objects, or a version 3 server's bindery users
-// and groups, whose records carry the tree the server stands in.
-struct ScanObjects {
-  std::string tree;
-  std::vector<std::string> names;
-  std::vector<nw::nuint32> binderyIDs;  // beside `names` for a bindery
-};
-
-ScanObjects ObjectsToScan(Context& context, const std::string& tree, const std::string& server,
-                          const std::string& volume, std::size_t* leftOut) {
-  nw::NetWareClient& client = context.platform.Client();
-  const capture::ServerFacts facts = capture::ReadServerFacts(client, server);
+ScanObjects ObjectsToScan(nw::NetWarePlatform& platform, const ChosenVolume& chosen,
+                          std::vector<std::string>* leftOut) {
+  nw::NetWareClient& client = platform.Client();
+  const capture::ServerFacts facts = capture::ReadServerFacts(client, chosen.server);
   ScanObjects scan;
   if (facts.bindery) {
     scan.tree = facts.tree;
-    const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client, server, volume);
+    const nw::NWCONN_HANDLE conn = capture::VolumeConnection(client, chosen.server, chosen.volume);
     for (capture::BinderyObject& object : capture::BinderyObjects(client, conn)) {
       scan.names.push_back(std::move(object.name));
       scan.binderyIDs.push_back(object.id);
     }
     return scan;
   }
-  std::unique_ptr<nw::NWDirectory> directory = context.platform.CreateDirectory();
-  capture::ObjectNames objects = capture::CompileObjectNames(*directory, tree);
-  *leftOut = objects.leftOut.size();
-  if (!objects.leftOut.empty()) {
-    context.Problem(Count(objects.leftOut.size(), "search result", "search results") +
-                    " of the tree " + tree + " cannot be captured and " +
-                    (objects.leftOut.size() == 1 ? "is" : "are") + " left out, the first " +
-                    formats::QuoteForMessage(objects.leftOut.front()) + ".");
-  }
-  scan.tree = tree;
+  std::unique_ptr<nw::NWDirectory> directory = platform.CreateDirectory();
+  capture::ObjectNames objects = capture::CompileObjectNames(*directory, chosen.tree);
+  *leftOut = std::move(objects.leftOut);
+  scan.tree = chosen.tree;
   scan.names = std::move(objects.names);
   return scan;
 }
 
-// The scan of a mapped volume; the number of search results left out of it in `leftOut`.
-void ScanMapped(Context& context, const std::string& tree, const std::string& server,
-                const std::string& volume, const capture::RecordSink& sink, std::size_t* leftOut) {
-  const ScanObjects objects = ObjectsToScan(context, tree, server, volume, leftOut);
-  ProgressObserver observer(context, objects.names.size());
-  std::size_t next = 0;
-  capture::ScanOptions options;
-  options.setUpOnce = true;
-  if (!objects.binderyIDs.empty()) {
-    options.objectID = [&](const std::string&) -> std::optional<nw::nuint32> {
-      return objects.binderyIDs[next - 1];
-    };
-  }
-  capture::ScanVolume(
-      context.platform.Client(), context.platform.Files(), {objects.tree, server, volume},
-      [&]() -> std::optional<std::string> {
-        if (next == objects.names.size()) return std::nullopt;
-        return objects.names[next++];
-      },
-      sink, observer, options);
-}
+namespace {
 
-// CaptureVolume, and the number of search results left out of it.
-// With `filters`, the volume's inherited rights filters are read into it too.
-bool CaptureCounting(Context& context, const std::string& tree, const std::string& server,
-                     const std::string& volume, const capture::RecordSink& sink,
-                     std::string* failure, std::size_t* leftOut,
-                     std::vector<formats::FilterRecord>* filters = nullptr) {
-  nw::NWSession& session = context.platform.Session();
-  const capture::CaptureDrive drive = capture::MapCaptureDrive(session, server, volume);
-  const std::string cannot = "Cannot add drive mapping to server " + server + ", volume " + volume;
+// The drive letters of every platform are the workstation's: two volumes captured side by
+// side must not both take the same free letter.
+std::mutex driveMutex;
+
+// The drive mapped to the volume for the scan, and unmapped after it, as the window does.
+bool ScanOnDrive(nw::NetWarePlatform& platform, const ChosenVolume& chosen,
+                 const std::function<void()>& scan, VolumeOutcome* outcome) {
+  nw::NWSession& session = platform.Session();
+  capture::CaptureDrive drive;
+  {
+    const std::lock_guard lock(driveMutex);
+    drive = capture::MapCaptureDrive(session, chosen.server, chosen.volume);
+  }
+  const std::string cannot =
+      "Cannot add drive mapping to server " + chosen.server + ", volume " + chosen.volume;
   if (drive.candidates.empty()) {
-    *failure = cannot + ": " + capture::NoFreeDriveReason(drive) + ".";
+    outcome->failure = cannot + ": " + capture::NoFreeDriveReason(drive) + ".";
     return false;
   }
   if (!drive.mapped) {
-    *failure = cannot + (drive.error.empty()
-                             ? " (" + drive.networkPath + " on " + drive.candidates.front() + ")."
-                             : ": " + drive.error);
+    outcome->failure = cannot + (drive.error.empty() ? " (" + drive.networkPath + " on " +
+                                                           drive.candidates.front() + ")."
+                                                     : ": " + drive.error);
     return false;
   }
   bool done = false;
   try {
-    ScanMapped(context, tree, server, volume, sink, leftOut);
-    if (filters) *filters = capture::ReadFilters(context.platform.Client(), server, volume);
+    scan();
     done = true;
   } catch (const std::exception& e) {
-    *failure = e.what();
+    outcome->failure = e.what();
   }
-  context.EndProgress();
   std::string error;
+  const std::lock_guard lock(driveMutex);
   if (!capture::UnmapCaptureDrive(session, drive.candidates.front(), &error)) {
-    context.Problem("Cannot delete drive mapping " + drive.candidates.front() +
-                    (error.empty() ? "." : ": " + error));
+    outcome->problems.push_back("Cannot delete drive mapping " + drive.candidates.front() +
+                                (error.empty() ? "." : ": " + error));
   }
   return done;
 }
 
 }  // namespace
 
+VolumeOutcome CaptureOneVolume(nw::NetWarePlatform& platform,
+                               const std::vector<nw::NetWarePlatform*>& workers,
+                               const VolumeTarget& target) {
+  VolumeOutcome outcome;
+  std::vector<formats::FilterRecord> filters;
+  const auto sink = [&](const RightsRecord& record) {
+    // A value the format cannot carry costs its record, not the capture; it is told.
+    try {
+      if (target.writer) {
+        target.writer->Write(record);
+      } else {
+        *target.bytes += formats::FormatRightsRecord(record);
+      }
+      ++outcome.written;
+    } catch (const formats::UnwritableValue& e) {
+      outcome.unwritten.push_back({record, e.what()});
+    }
+  };
+  outcome.done = ScanOnDrive(
+      platform, target.chosen,
+      [&] {
+        ScanObjects searched;
+        if (!target.objects) {
+          std::vector<std::string> leftOut;
+          searched = ObjectsToScan(platform, target.chosen, &leftOut);
+          outcome.leftOut = leftOut.size();
+          if (!leftOut.empty()) {
+            outcome.problems.push_back(LeftOutProblem(target.chosen.tree, leftOut));
+          }
+        }
+        const ScanObjects& objects = target.objects ? *target.objects : searched;
+        VolumeScan scan{target.chosen.server,
+                        target.chosen.volume,
+                        &objects,
+                        target.byDirectory,
+                        target.filtersWriter ? &filters : nullptr,
+                        nullptr};
+        if (target.progress) {
+          scan.progress = [&](std::size_t done) { target.progress(done, objects.names.size()); };
+        }
+        ScanVolumeOn(workers, scan, sink);
+      },
+      &outcome);
+  // The filters file first: a filter it cannot hold fails the capture before the rights file
+  // is replaced.
+  try {
+    if (outcome.done && target.filtersWriter) {
+      for (const formats::FilterRecord& filter : filters) target.filtersWriter->Write(filter);
+      target.filtersWriter->Commit();
+      outcome.filters = filters.size();
+    }
+    if (outcome.done && target.writer) target.writer->Commit();
+  } catch (const std::exception& e) {
+    outcome.done = false;
+    outcome.failure = e.what();
+  }
+  return outcome;
+}
+
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink,
                    std::string* failure) {
-  std::size_t leftOut = 0;
-  return CaptureCounting(context, tree, server, volume, sink, failure, &leftOut);
+  const WorkerPlatforms platforms(context, context.jobs);
+  std::vector<nw::NetWarePlatform*> workers;
+  for (std::size_t i = 0; i < platforms.size(); ++i) workers.push_back(&platforms[i]);
+  VolumeOutcome outcome;
+  const ChosenVolume chosen{tree, server, volume};
+  const bool done = ScanOnDrive(
+      context.platform, chosen,
+      [&] {
+        std::vector<std::string> leftOut;
+        const ScanObjects objects = ObjectsToScan(context.platform, chosen, &leftOut);
+        if (!leftOut.empty()) context.Problem(LeftOutProblem(tree, leftOut));
+        VolumeScan scan{server, volume, &objects, false, nullptr, nullptr};
+        scan.progress = [&](std::size_t done) { context.Progress(done, objects.names.size()); };
+        ScanVolumeOn(workers, scan, sink);
+      },
+      &outcome);
+  context.EndProgress();
+  for (const std::string& problem : outcome.problems) context.Problem(problem);
+  if (!done) *failure = outcome.failure;
+  return done;
 }
 
-namespace {
-
-struct ChosenVolume {
-  std::string tree;  // the tree whose objects are scanned; a bindery's records name its own
-  std::string server;
-  std::string volume;
-};
-
-// A volume object of a tree, with its name as the window's list spells it.
 ChosenVolume VolumeObject(Context& context, const std::string& treeName,
                           const std::string& volumeObject) {
   const std::string tree = ConnectedTree(context, treeName);
@@ -252,6 +281,8 @@ ChosenVolume VolumeObject(Context& context, const std::string& treeName,
   const capture::VolumeObjectName parts = capture::SplitVolumeObjectName(selected);
   return {tree, parts.server, parts.volume};
 }
+
+namespace {
 
 // A server's volume: from its bindery on a version 3 server, else the volume object
 // SERVER_VOLUME of the tree it stands in.
@@ -282,12 +313,16 @@ ChosenVolume ServerVolume(Context& context, const std::string& server, const std
                    facts.name + "' lists them).");
 }
 
+}  // namespace
+
 void RefuseNetworkFile(const std::string& file, const CaptureOptions& options, const char* kind) {
   if (!options.network.empty() && PartOfNetwork(file, options.network)) {
     throw UsageError("The file " + file + " belongs to the network in " + options.network +
                      " (its store or a volume's folders); a " + kind + " is never written there.");
   }
 }
+
+namespace {
 
 template <typename Writer>
 std::unique_ptr<Writer> OpenWriter(const std::string& file) {
@@ -301,6 +336,9 @@ std::unique_ptr<Writer> OpenWriter(const std::string& file) {
 }  // namespace
 
 int Capture(Context& context, const CaptureOptions& options) {
+  if (options.all || (!options.server.empty() && options.volume.empty())) {
+    return CaptureMany(context, options);
+  }
   const ChosenVolume chosen = options.server.empty()
                                   ? VolumeObject(context, options.tree, options.volume)
                                   : ServerVolume(context, options.server, options.volume);
@@ -324,7 +362,6 @@ int Capture(Context& context, const CaptureOptions& options) {
                                                          : formats::FiltersFileName(file).string();
   }
   std::unique_ptr<formats::FiltersFileWriter> filtersWriter;
-  std::vector<formats::FilterRecord> filters;
   if (!filtersFile.empty()) {
     if (NamesStandardOutput(filtersFile)) {
       throw UsageError("--filters needs a file name; standard output takes only the rights file.");
@@ -338,37 +375,19 @@ int Capture(Context& context, const CaptureOptions& options) {
     filtersWriter = OpenWriter<formats::FiltersFileWriter>(filtersFile);
   }
 
-  std::size_t written = 0, leftOut = 0;
-  std::vector<Unwritten> unwritten;
-  std::string failure;
-  bool done = CaptureCounting(
-      context, chosen.tree, chosen.server, chosen.volume,
-      [&](const RightsRecord& record) {
-        // A value the format cannot carry costs its record, not the capture; it is told.
-        try {
-          if (writer) {
-            writer->Write(record);
-          } else {
-            bytes += formats::FormatRightsRecord(record);
-          }
-          ++written;
-        } catch (const formats::UnwritableValue& e) {
-          unwritten.push_back({record, e.what()});
-        }
-      },
-      &failure, &leftOut, filtersWriter ? &filters : nullptr);
-  // The filters file first: a filter it cannot hold fails the capture before the rights file
-  // is replaced.
-  try {
-    if (done && filtersWriter) {
-      for (const formats::FilterRecord& filter : filters) filtersWriter->Write(filter);
-      filtersWriter->Commit();
-    }
-    if (done && writer) writer->Commit();
-  } catch (const std::exception& e) {
-    done = false;
-    failure = e.what();
-  }
+  const WorkerPlatforms platforms(context, context.jobs);
+  std::vector<nw::NetWarePlatform*> workers;
+  for (std::size_t i = 0; i < platforms.size(); ++i) workers.push_back(&platforms[i]);
+  VolumeTarget target{chosen,  writer.get(), &bytes, filtersWriter.get(), options.byDirectory,
+                      nullptr, nullptr};
+  target.progress = [&](std::size_t done, std::size_t total) { context.Progress(done, total); };
+  const VolumeOutcome outcome = CaptureOneVolume(context.platform, workers, target);
+  context.EndProgress();
+  for (const std::string& problem : outcome.problems) context.Problem(problem);
+  const bool done = outcome.done;
+  const std::string& failure = outcome.failure;
+  const std::vector<Unwritten>& unwritten = outcome.unwritten;
+  const std::size_t written = outcome.written;
   if (!done) {
     const bool earlier =
         writer && !writer->Direct() && formats::RightsFileWriter::EarlierFileExists(file);
@@ -393,10 +412,10 @@ int Capture(Context& context, const CaptureOptions& options) {
   context.Note((toStandardOutput ? std::string("Wrote ") : "File " + file + ": ") +
                Count(written, "record", "records") + ".");
   if (filtersWriter) {
-    context.Note("File " + filtersFile + ": " + Count(filters.size(), "filter", "filters") + ".");
+    context.Note("File " + filtersFile + ": " + Count(outcome.filters, "filter", "filters") + ".");
   }
   // A file without some of the volume's assignments is no complete capture.
-  return unwritten.empty() && leftOut == 0 ? kDone : kFailed;
+  return unwritten.empty() && outcome.leftOut == 0 ? kDone : kFailed;
 }
 
 }  // namespace cli

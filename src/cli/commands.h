@@ -80,10 +80,22 @@ struct CaptureOptions {
   std::string output;   // "-": standard output; empty: SERVER_VOLUME.RIGHTS here
   std::string filters;  // empty: beside the rights file (none with standard output)
   bool noFilters = false;
+  // Every directory's and file's trustee list read in batches rather than each object asked
+  // for its trustee paths as the window does: far fewer round trips, the same file, except
+  // that an assignment on a path the volume no longer shows is not found.
+  bool byDirectory = false;
+  // Every volume object of the tree; with a server and no volume, every volume of the server.
+  bool all = false;
+  // The folder the files of many volumes go into (default: here), made when missing.
+  std::string outputDir;
+  // The run in a folder of its own under outputDir, named by the time it started.
+  bool dated = false;
   // The network folder in use: its store and volume folders are never an output.
   std::string network;
 };
 int Capture(Context& context, const CaptureOptions& options);
+// Throws UsageError for options that do not go together (`outputGiven`: --output was given).
+void CheckCaptureOptions(const CaptureOptions& options, bool outputGiven);
 
 struct RestoreOptions {
   std::string file;

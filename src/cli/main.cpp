@@ -204,7 +204,9 @@ int main(int argc, char** argv) {
 
   cli::CaptureOptions captureOptions;
   CLI::App* capture = app.add_subcommand(
-      "capture", "Capture every trustee assignment of a volume into a rights file");
+      "capture",
+      "Capture every trustee assignment of a volume (or of every volume of a tree or a server) "
+      "into a rights file");
   CLI::Option* captureTree = capture->add_option("--tree", captureOptions.tree, "The tree");
   capture
       ->add_option("--server", captureOptions.server,
@@ -213,9 +215,17 @@ int main(int argc, char** argv) {
       ->excludes(captureTree);
   capture
       ->add_option("--volume", captureOptions.volume,
-                   "The volume object, SERVER_VOLUME; with --server the volume's name")
-      ->required()
+                   "The volume object, SERVER_VOLUME; with --server the volume's name (none: "
+                   "every volume of the server)")
       ->type_name("SERVER_VOLUME|VOLUME");
+  capture->add_flag("--all", captureOptions.all, "With --tree: every volume object of the tree");
+  capture
+      ->add_option("--output-dir", captureOptions.outputDir,
+                   "With --all or --server without --volume: the folder the files go into, as "
+                   "SERVER_VOLUME.RIGHTS and .FILTERS (default: here; made when missing)")
+      ->type_name("DIR");
+  capture->add_flag("--dated", captureOptions.dated,
+                    "Put the run into a new folder under --output-dir named by its start time");
   capture
       ->add_option("-o,--output", captureOptions.output,
                    "The rights file (default SERVER_VOLUME.RIGHTS here; - is standard output); "
@@ -229,10 +239,10 @@ int main(int argc, char** argv) {
                    ".FILTERS; none with --output - or a device)")
       ->type_name("FILE")
       ->excludes(noFilters);
-  capture->add_flag("--by-object", captureOptions.byObject,
-                    "Ask each object for its trustee paths, as the window does, rather than read "
-                    "every directory's trustee list in batches: more round trips, and it also "
-                    "finds assignments on paths the volume no longer shows");
+  capture->add_flag("--by-directory", captureOptions.byDirectory,
+                    "Read every directory's and file's trustee list in batches rather than ask "
+                    "each object for its trustee paths: far fewer round trips, the same file, "
+                    "but an assignment on a path the volume no longer shows is not found");
   AddJobsOption(capture, &jobs);
 
   cli::RestoreOptions restoreOptions;
@@ -322,6 +332,7 @@ int main(int argc, char** argv) {
     if (chosen == capture && captureOptions.filters.empty() && capture->count("--filters") > 0) {
       throw cli::UsageError("--filters needs a file name.");
     }
+    if (chosen == capture) cli::CheckCaptureOptions(captureOptions, capture->count("--output") > 0);
     if (chosen == volumes && volumesTree.empty() && volumesServer.empty()) {
       throw cli::UsageError("volumes needs a TREE or --server.\nTry 'tolvane-cli volumes --help'.");
     }

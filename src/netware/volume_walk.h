@@ -13,13 +13,14 @@ namespace nw {
 inline constexpr NWRCODE kNoMoreFiles = 0x89FF;
 
 using VolumeVisit = std::function<void(const std::string& path, const NW_ENTRY_INFO& entry)>;
+// Sees one entry of a directory; a code other than 0 ends the listing with that code.
+using EntryVisit = std::function<NWRCODE(const std::string& path, const NW_ENTRY_INFO& entry)>;
 
-namespace detail {
-
-// Visits the entries of the directory `directory` ("DATA:" for the root, "DATA:\Apps"
-// below it), each directory's own entries right after it.
-inline NWRCODE WalkDirectory(NetWareClient& client, NWCONN_HANDLE conn,
-                             const std::string& directory, const VolumeVisit& visit) {
+// Visits the entries of the directory `directory` ("DATA:" for the root, "DATA:\Apps" below
+// it) in the server's order, not those of its subdirectories. `path` is as for WalkVolume.
+// 0 when the whole directory was listed; otherwise the code that ended it.
+inline NWRCODE ListDirectory(NetWareClient& client, NWCONN_HANDLE conn,
+                             const std::string& directory, const EntryVisit& visit) {
   constexpr std::uint8_t kFullPathDirHandle = 0;
   const std::string pattern = directory + "\\*";
   SEARCH_SEQUENCE sequence{};
@@ -32,13 +33,22 @@ inline NWRCODE WalkDirectory(NetWareClient& client, NWCONN_HANDLE conn,
     if (rc == kNoMoreFiles) return 0;
     if (rc != 0) return rc;
     entry.entryName[sizeof(entry.entryName) - 1] = 0;
-    const std::string path = directory + "\\" + entry.entryName;
-    visit(path, entry);
-    if ((entry.attributes & FA_DIRECTORY) != 0) {
-      const NWRCODE inner = WalkDirectory(client, conn, path, visit);
-      if (inner != 0) return inner;
-    }
+    const NWRCODE stop = visit(directory + "\\" + entry.entryName, entry);
+    if (stop != 0) return stop;
   }
+}
+
+namespace detail {
+
+// Each directory's own entries right after it.
+inline NWRCODE WalkDirectory(NetWareClient& client, NWCONN_HANDLE conn,
+                             const std::string& directory, const VolumeVisit& visit) {
+  return ListDirectory(client, conn, directory,
+                       [&](const std::string& path, const NW_ENTRY_INFO& entry) -> NWRCODE {
+                         visit(path, entry);
+                         if ((entry.attributes & FA_DIRECTORY) == 0) return 0;
+                         return WalkDirectory(client, conn, path, visit);
+                       });
 }
 
 }  // namespace detail

@@ -68,11 +68,12 @@ TEST_F(ScanEngineTest, BothWaysOfSettingUpMakeTheSameRecords) {
     EXPECT_EQ(summary.unmappedObjects, 2);
     EXPECT_THAT(observer.objects, ElementsAre("0 U1.ACME", "1 U25.ACME", "2 NOSUCH.ACME",
                                               "3 \u03A9mega.ACME", "4 IDLE.ACME", "5 U21.ACME"));
-    // U25 and U21 sit in the second batch of Shared's trustee list.
+    // U25 and U21 sit in the second batch of Shared's trustee list; an object's paths come
+    // in the order of their folded paths, the root first.
     EXPECT_THAT(observer.records,
-                ElementsAre("T,U1.ACME,FS1,VOL:\\Shared,Read\r\n",
+                ElementsAre("T,U1.ACME,FS1,VOL:,Supervisor\r\n",
                             "T,U1.ACME,FS1,VOL:\\Apps\\Tools\\Bin,Read-FileScan\r\n",
-                            "T,U1.ACME,FS1,VOL:,Supervisor\r\n",
+                            "T,U1.ACME,FS1,VOL:\\Shared,Read\r\n",
                             "T,U25.ACME,FS1,VOL:\\Shared,Read-Create-Delete\r\n",
                             "T,U21.ACME,FS1,VOL:\\Shared,Read-Delete\r\n"));
     EXPECT_THAT(written, ElementsAre("U1.ACME", "U1.ACME", "U1.ACME", "U25.ACME", "U21.ACME"));

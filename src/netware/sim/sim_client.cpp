@@ -106,11 +106,21 @@ NWRCODE SimClient::NWScanObjectTrusteePaths(nw::NWCONN_HANDLE conn, nw::nuint32 
     if (iterHandle == nullptr || path == nullptr) return kInvalidParameter;
     const VolumeRow* volume = network_.Cached().VolumeByNumber(server.id, volNum);
     if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    // Keyset iteration: the handle is the key of the last row returned.
+    // An object's paths come in the order of their folded paths (byte order, "/" between
+    // components), so that a client reading directories' trustee lists instead can put them
+    // in the same order. Keyset iteration: the handle is the key of the last row returned,
+    // and an object holds one row a path.
+    const bool first = *iterHandle == 0xFFFFFFFFu || *iterHandle == 0;
     auto q = network_.GetStore().Prepare(
-        "SELECT id, dir_key, rights FROM trustees "
-        "WHERE object_id = ?1 AND volume_id = ?2 AND id > ?3 ORDER BY id LIMIT 1");
-    q.Bind(1, objID).Bind(2, volume->id).Bind(3, *iterHandle == 0xFFFFFFFFu ? 0 : *iterHandle);
+        first ? "SELECT id, dir_key, rights FROM trustees INDEXED BY trustees_by_object "
+                "WHERE object_id = ?1 AND volume_id = ?2 "
+                "ORDER BY dir_key LIMIT 1"
+              : "SELECT id, dir_key, rights FROM trustees INDEXED BY trustees_by_object "
+                "WHERE object_id = ?1 AND volume_id = ?2 "
+                "AND dir_key > (SELECT dir_key FROM trustees WHERE id = ?3) "
+                "ORDER BY dir_key LIMIT 1");
+    q.Bind(1, objID).Bind(2, volume->id);
+    if (!first) q.Bind(3, *iterHandle);
     if (!q.Step()) {
       Clear(path, pathSize);
       return nw::kNoMoreEntries;
