@@ -236,7 +236,8 @@ int CaptureMany(Context& context, const CaptureOptions& options) {
                               filtersWriter ? &*filtersWriter : nullptr,
                               options.byDirectory,
                               planned.bindery ? nullptr : &tree->second,
-                              nullptr};
+                              nullptr,
+                              false};
           line.outcome =
               CaptureOneVolume(*lanePlatforms[lane].front(), lanePlatforms[lane], target);
           if (!line.outcome.done) {

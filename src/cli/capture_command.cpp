@@ -138,8 +138,18 @@ namespace {
 std::mutex driveMutex;
 
 // The drive mapped to the volume for the scan, and unmapped after it, as the window does.
+// Without `mapDrive`, only the scan.
 bool ScanOnDrive(nw::NetWarePlatform& platform, const ChosenVolume& chosen,
-                 const std::function<void()>& scan, VolumeOutcome* outcome) {
+                 const std::function<void()>& scan, VolumeOutcome* outcome, bool mapDrive = true) {
+  if (!mapDrive) {
+    try {
+      scan();
+      return true;
+    } catch (const std::exception& e) {
+      outcome->failure = e.what();
+      return false;
+    }
+  }
   nw::NWSession& session = platform.Session();
   capture::CaptureDrive drive;
   {
@@ -218,7 +228,7 @@ VolumeOutcome CaptureOneVolume(nw::NetWarePlatform& platform,
         }
         ScanVolumeOn(workers, scan, sink);
       },
-      &outcome);
+      &outcome, target.mapDrive);
   // The filters file first: a filter it cannot hold fails the capture before the rights file
   // is replaced.
   try {
@@ -379,7 +389,7 @@ int Capture(Context& context, const CaptureOptions& options) {
   std::vector<nw::NetWarePlatform*> workers;
   for (std::size_t i = 0; i < platforms.size(); ++i) workers.push_back(&platforms[i]);
   VolumeTarget target{chosen,  writer.get(), &bytes, filtersWriter.get(), options.byDirectory,
-                      nullptr, nullptr};
+                      nullptr, nullptr,      true};
   target.progress = [&](std::size_t done, std::size_t total) { context.Progress(done, total); };
   const VolumeOutcome outcome = CaptureOneVolume(context.platform, workers, target);
   context.EndProgress();

@@ -64,9 +64,13 @@ struct VolumeTarget {
   bool byDirectory = false;
   const ScanObjects* objects = nullptr;  // none: searched through the platform
   std::function<void(std::size_t done, std::size_t total)> progress;
+  // A drive mapped to the volume while it is scanned, as the window does. The scan needs
+  // none; volumes captured side by side would take drive letters by chance.
+  bool mapDrive = true;
 };
 
-// Maps a drive to the volume on `platform`, scans it on `workers`, unmaps the drive, and
+// Maps a drive to the volume on `platform` (unless told not to), scans it on `workers`,
+// unmaps the drive, and
 // commits the files when the scan completed. Never throws for what the network does.
 VolumeOutcome CaptureOneVolume(nw::NetWarePlatform& platform,
                                const std::vector<nw::NetWarePlatform*>& workers,

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/refused.h"
@@ -178,6 +180,168 @@ TEST_F(CliCaptureTest, AnAssignmentTheFileCannotHoldIsToldAndVerifyFindsIt) {
   EXPECT_EQ(verify.status, 1);
   EXPECT_THAT(verify.out, AllOf(HasSubstr("extra T,\"Say\"Hi0.ACME\",FS1,SYS:\\PUBLIC,Read\n"),
                                 HasSubstr("24 extra")));
+}
+
+}  // namespace
+
+namespace {
+
+// A tree of four servers with ten volumes, every volume with assignments of its own and a
+// filter on DATA volumes.
+std::string TreeOfFourServers() {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> servers{
+      {"S1", {"SYS", "DATA", "APPS"}},
+      {"S2", {"SYS", "DATA", "HOME"}},
+      {"S3", {"SYS", "DATA", "WORK"}},
+      {"S4", {"SYS"}}};
+  std::string objects, serverList, assignments, filters;
+  int n = 0;
+  for (const auto& [server, volumes] : servers) {
+    std::string volumeList;
+    for (const std::string& volume : volumes) {
+      objects += R"({"name": ")" + server + "_" + volume + R"(", "class": "Volume", "server": ")" +
+                 server + R"(", "volume": ")" + volume + R"("},)";
+      volumeList += std::string(volumeList.empty() ? "" : ",") + R"({"name": ")" + volume +
+                    R"(", "directories": ["Dir1/Sub", "Dir2"]})";
+      for (const char* user : {"U1", "U2"}) {
+        assignments += R"({"server": ")" + server + R"(", "volume": ")" + volume +
+                       R"(", "directory": "Dir)" + std::to_string(++n % 2 + 1) +
+                       R"(", "object": ")" + user + R"(.ACME", "rights": "Read"},)";
+      }
+      if (volume == "DATA") {
+        filters += std::string(filters.empty() ? "" : ",") + R"({"server": ")" + server +
+                   R"(", "volume": "DATA", "path": "Dir1/Sub", "rights": "Read"})";
+      }
+    }
+    serverList += std::string(serverList.empty() ? "" : ",") + R"({"name": ")" + server +
+                  R"(", "tree": "T", "volumes": [)" + volumeList + "]}";
+  }
+  assignments.pop_back();
+  return R"({"trees": [{"name": "T", "objects": [{"name": "ACME", "class": "Organization",
+      "children": [)" +
+         objects + R"({"name": "U1", "class": "User"}, {"name": "U2", "class": "User"}]}]}],
+      "servers": [)" +
+         serverList + R"(], "assignments": [)" + assignments + R"(], "filters": [)" + filters +
+         R"(], "workstation": {"trees": ["T"]}})";
+}
+
+class CliCaptureManyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::LoadNetworkJson(network(), TreeOfFourServers());
+    sim::SetServerUp(network(), "S4", false);
+  }
+  Result Run(const std::string& args) {
+    return testing_support::RunProgram(temp_.path(), "", CLI_TOOL,
+                                       "--network " + Quoted(network()) + " " + args);
+  }
+  fs::path network() const { return temp_ / "net"; }
+  // Each line up to its time, which differs from run to run.
+  static std::vector<std::string> Untimed(const std::string& out) {
+    std::vector<std::string> lines = testing_support::Lines(out);
+    for (std::string& line : lines) {
+      if (line.find(": failed: ") == npos) line = line.substr(0, line.rfind(", "));
+    }
+    return lines;
+  }
+
+  testing_support::TempDir temp_;
+};
+
+// Every volume of the tree: one line each in the tree's order, a server that is down failing
+// its volume only, every other volume's files the bytes of its own capture, and status 1.
+TEST_F(CliCaptureManyTest, EveryVolumeOfATreeInOneCommand) {
+  const Result listed = Run("volumes T");
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const std::vector<std::string> volumes = testing_support::Lines(listed.out);
+  ASSERT_EQ(volumes.size(), 10u);
+  std::vector<std::string> lines[2];
+  for (const int jobs : {1, 8}) {
+    SCOPED_TRACE(jobs);
+    const fs::path folder = temp_ / ("out" + std::to_string(jobs));
+    const Result result = Run("capture --tree T --all --jobs " + std::to_string(jobs) +
+                              " --output-dir " + Quoted(folder / "made"));
+    EXPECT_EQ(result.status, 1) << result.err;
+    lines[jobs > 1] = Untimed(result.out);
+    ASSERT_EQ(lines[jobs > 1].size(), volumes.size()) << result.out;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+      const std::string& line = lines[jobs > 1][i];
+      EXPECT_EQ(line.rfind(volumes[i] + ": ", 0), 0u) << line;
+      const fs::path rights = folder / "made" / (volumes[i] + ".RIGHTS");
+      const fs::path filters = folder / "made" / (volumes[i] + ".FILTERS");
+      if (volumes[i] == "S4_SYS") {
+        EXPECT_THAT(line, HasSubstr("S4_SYS: failed: "));
+        EXPECT_FALSE(fs::exists(rights));
+        continue;
+      }
+      const bool data = volumes[i].ends_with("_DATA");
+      EXPECT_EQ(line, volumes[i] + ": 2 records, " + (data ? "1 filter" : "0 filters"));
+      const Result one = Run("capture --tree T --volume " + volumes[i] + " --output " +
+                             Quoted(temp_ / "one.RIGHTS") + " --jobs 1");
+      ASSERT_EQ(one.status, 0) << one.err;
+      EXPECT_EQ(ReadFileBytes(rights), ReadFileBytes(temp_ / "one.RIGHTS"));
+      EXPECT_EQ(ReadFileBytes(filters), ReadFileBytes(temp_ / "one.FILTERS"));
+    }
+    EXPECT_THAT(result.err, HasSubstr("9 volumes captured into "));
+  }
+  EXPECT_EQ(lines[0], lines[1]);
+}
+
+// A server's volumes, a version 3 server's from its bindery, each file the same as its own
+// capture's; --dated puts the run into a folder named by its start time.
+TEST_F(CliCaptureManyTest, EveryVolumeOfAServerIntoADatedFolder) {
+  sim::CreateDemoNetwork(temp_ / "demo");
+  const auto demo = [&](const std::string& args) {
+    return testing_support::RunProgram(temp_.path(), "", CLI_TOOL,
+                                       "--network " + Quoted(temp_ / "demo") + " " + args);
+  };
+  const Result result = demo("capture --server OLDFS --output-dir runs --dated");
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::vector<fs::path> runs;
+  for (const auto& entry : fs::directory_iterator(temp_ / "runs")) runs.push_back(entry.path());
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string stamp = runs[0].filename().string();
+  // 2026-12-08T01-23-45
+  ASSERT_EQ(stamp.size(), 19u) << stamp;
+  for (std::size_t i = 0; i < stamp.size(); ++i) {
+    const char expected = i == 10 ? 'T' : (i == 4 || i == 7 || i == 13 || i == 16) ? '-' : '0';
+    if (expected == '0') {
+      EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(stamp[i]))) << stamp;
+    } else {
+      EXPECT_EQ(stamp[i], expected) << stamp;
+    }
+  }
+  const std::vector<std::string> lines = Untimed(result.out);
+  ASSERT_EQ(lines.size(), 2u) << result.out;
+  for (const std::string& volume : {std::string("SYS"), std::string("ARCHIVE")}) {
+    SCOPED_TRACE(volume);
+    EXPECT_THAT(lines, Contains(StartsWith("OLDFS_" + volume + ": ")));
+    const Result one = demo("capture --server OLDFS --volume " + volume + " --output one.RIGHTS");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(ReadFileBytes(runs[0] / ("OLDFS_" + volume + ".RIGHTS")),
+              ReadFileBytes(temp_ / "one.RIGHTS"));
+    EXPECT_THAT(ReadFileBytes(temp_ / "one.RIGHTS"), HasSubstr(",OLDFS,"));
+  }
+}
+
+TEST_F(CliCaptureManyTest, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsWritten) {
+  WriteFileBytes(temp_ / "plain", "a file\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"capture --tree T --all --output x.RIGHTS", "--output names the file of one volume"},
+      {"capture --tree T --all --volume S1_SYS", "--volume names one"},
+      {"capture --tree T", "capture --tree needs --volume (one volume) or --all"},
+      {"capture --server S1 --all", "--all captures every volume object of a tree"},
+      {"capture --tree T --volume S1_SYS --output-dir d", "--output-dir goes with --all"},
+      {"capture --tree T --volume S1_SYS --dated", "--dated goes with --all"},
+      {"capture --tree T --all --filters f", "--filters names the filters file of one volume"},
+      {"capture --tree T --all --output-dir plain", "Cannot make the folder plain"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args);
+    EXPECT_THAT(Run(args), Refused(message));
+    EXPECT_FALSE(fs::exists(temp_ / "d"));
+    EXPECT_FALSE(fs::exists(temp_ / "S1_SYS.RIGHTS"));
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
 #include "netware/sim/sim_network.h"
 #include "support/run_program.h"
@@ -23,10 +25,11 @@ class CliRoundTripTest : public ::testing::Test {
                                        "TOLVANE_NETWORK='" + scene.network.path().string() + "'",
                                        CLI_TOOL, args);
   }
-  // The window's capture of the volume, then tolvane-cli's (names in other case): the same
+  // The window's capture of the volume, then tolvane-cli's (names in other case) with each
+  // number of jobs, and `byDirectoryToo` with the batched reads of trustee lists: the same
   // bytes; the window writes the rights file alone.
   void ExpectCaptureIsTheWindows(const std::string& tree, const std::string& volume,
-                                 const std::string& telling) {
+                                 const std::string& telling, bool byDirectoryToo) {
     ASSERT_TRUE(scene.Open());
     scene.Show();
     scene.SelectVolume(tree, volume);
@@ -35,25 +38,32 @@ class CliRoundTripTest : public ::testing::Test {
     ASSERT_THAT(window, HasSubstr(telling));
     EXPECT_THAT(scene.ProgramFiles(), Not(Contains(volume + ".FILTERS")));
 
-    std::filesystem::remove(scene.RightsFile(volume));
     std::string lower = "capture --tree " + tree + " --volume " + volume;
     std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    const auto capture = Cli(lower);
-    EXPECT_EQ(capture.status, 0) << capture.err;
-    EXPECT_EQ(scene.Rights(volume), window);
+    std::vector<std::string> ways{" --jobs 1", " --jobs 3", " --jobs 8"};
+    if (byDirectoryToo) ways.insert(ways.end(), {" --by-directory --jobs 1", " --by-directory"});
+    for (const std::string& way : ways) {
+      SCOPED_TRACE(way);
+      std::filesystem::remove(scene.RightsFile(volume));
+      const auto capture = Cli(lower + way);
+      EXPECT_EQ(capture.status, 0) << capture.err;
+      EXPECT_EQ(scene.Rights(volume), window);
+    }
   }
   testing_support::WindowScene scene;
 };
 
 TEST_F(CliRoundTripTest, TheCaptureIsTheWindowsByteForByte) {
   scene.Demo();
-  ExpectCaptureIsTheWindows("QARN", "FS1_DATA", "DATA:\\Finance\\Budget, 2024");
+  // The demo holds an assignment on a folder that is gone, which only the scan of each object
+  // finds.
+  ExpectCaptureIsTheWindows("QARN", "FS1_DATA", "DATA:\\Finance\\Budget, 2024", false);
 }
 
 // A trustee on a file is completed from the file's own trustee list in the window too.
 TEST_F(CliRoundTripTest, TheCaptureOfTrusteesOnFilesIsTheWindowsByteForByte) {
   scene.Load(testing_support::TestData("cli_filters_network.json"));
-  ExpectCaptureIsTheWindows("T", "FS1_SYS", "T,Staff.ACME,FS1,SYS:\\PUBLIC\\EDIT.EXE,Read");
+  ExpectCaptureIsTheWindows("T", "FS1_SYS", "T,Staff.ACME,FS1,SYS:\\PUBLIC\\EDIT.EXE,Read", true);
 }
 
 TEST_F(CliRoundTripTest, AMigrationGrantsAVolumesTrusteesOnAnotherServerAndVolume) {
