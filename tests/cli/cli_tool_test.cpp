@@ -99,7 +99,7 @@ TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
       {"help frobnicate", "unknown command \"frobnicate\""},
       {"volumes NOSUCH", "not connected to the tree \"NOSUCH\""},
       {"trees extra", "not expected: extra"},
-      {"capture --tree QARN", "--volume is required"},
+      {"capture --tree QARN", "capture --tree needs --volume (one volume) or --all"},
       {"capture --tree QARN --volume FS1DATA", "does not name a server and a volume"},
       {"capture --tree QARN --volume FS1_NOSUCH", "has no volume object \"FS1_NOSUCH\""},
       {"capture --tree QARN --volume FS1_DATA --output ''", "--output needs a file name"},
