@@ -47,7 +47,7 @@ class SortedSource {
 class SortedSpool : public SortedSource {
  public:
   // About how many bytes of entries are held in memory before a run is spilled.
-  explicit SortedSpool(std::size_t runBytes = std::size_t{16} << 20);
+  explicit SortedSpool(std::size_t runBytes = std::size_t{8} << 20);
   ~SortedSpool();
   SortedSpool(const SortedSpool&) = delete;
   SortedSpool& operator=(const SortedSpool&) = delete;
