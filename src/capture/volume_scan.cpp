@@ -98,8 +98,17 @@ class Scanner {
   // A directory's whole trustee list is read the first time one of its trustees is scanned:
   // reading it again for every trustee would cost batches in the square of their number.
   const nw::TrusteeList& TrusteesOf(const std::string& returnedBytes) {
+    const auto read = [&] {
+      nw::TrusteeList list;
+      nw::ReadTrusteeList(client_, conn_, returnedBytes.c_str(), &list);
+      return list;
+    };
+    if (options_.sharedLists) {
+      shared_ = options_.sharedLists->Get(returnedBytes, read);
+      return *shared_;
+    }
     auto [cached, isNew] = directories_.try_emplace(returnedBytes);
-    if (isNew) nw::ReadTrusteeList(client_, conn_, returnedBytes.c_str(), &cached->second);
+    if (isNew) cached->second = read();
     return cached->second;
   }
 
@@ -114,6 +123,7 @@ class Scanner {
   nw::NWCONN_HANDLE conn_ = 0;
   std::optional<nw::nuint32> volumeNumber_;
   std::unordered_map<std::string, nw::TrusteeList> directories_;
+  std::shared_ptr<const nw::TrusteeList> shared_;  // the shared list last handed out
 
   std::array<std::uint8_t, kPathBufferSize> pathBuffer_{};
   std::array<char, kServerNameSize> serverBuffer_{};
@@ -122,6 +132,20 @@ class Scanner {
 };
 
 }  // namespace detail
+
+std::shared_ptr<const nw::TrusteeList> SharedTrusteeLists::Get(
+    const std::string& returnedBytes, const std::function<nw::TrusteeList()>& read) {
+  {
+    const std::lock_guard lock(mutex_);
+    const auto found = lists_.find(returnedBytes);
+    if (found != lists_.end()) return found->second;
+  }
+  // Read outside the lock, so that other scanners go on; two that meet the same directory
+  // at once both read it, and the first list stored is kept.
+  auto list = std::make_shared<const nw::TrusteeList>(read());
+  const std::lock_guard lock(mutex_);
+  return lists_.try_emplace(returnedBytes, std::move(list)).first->second;
+}
 
 ObjectScanner::ObjectScanner(nw::NetWareClient& client, nw::FileListing& files,
                              const ScanTarget& target, const ScanOptions& options)

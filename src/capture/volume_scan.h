@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "formats/rights_file.h"
 #include "netware/file_listing.h"
 #include "netware/nw_client.h"
+#include "netware/trustee_list.h"
 
 namespace capture {
 
@@ -19,6 +22,19 @@ struct ScanTarget {
   std::string tree;  // written into every record; the names are read from its root
   std::string server;
   std::string volume;
+};
+
+// The trustee lists of the directories a scan has read, shared by scanners that work side by
+// side on one volume so that each list is read once, whoever meets it first.
+class SharedTrusteeLists {
+ public:
+  // The list of `returnedBytes`, read through `read` when no scanner has read it yet.
+  std::shared_ptr<const nw::TrusteeList> Get(const std::string& returnedBytes,
+                                             const std::function<nw::TrusteeList()>& read);
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const nw::TrusteeList>> lists_;
 };
 
 struct ScanOptions {
@@ -29,6 +45,8 @@ struct ScanOptions {
   // Set for a server's bindery, whose objects come with their IDs: the ID of the name just
   // given by the name source, in place of its lookup in NDS (nullopt: the name is left out).
   std::function<std::optional<nw::nuint32>(const std::string& name)> objectID = nullptr;
+  // Set: the lists are kept there rather than in the scanner.
+  SharedTrusteeLists* sharedLists = nullptr;
 };
 
 class ScanObserver {

@@ -185,7 +185,10 @@ void ScanByObject(const std::vector<nw::NetWarePlatform*>& workers, const Volume
                   const capture::RecordSink& sink) {
   const ScanObjects& objects = *scan.objects;
   const capture::ScanTarget target{objects.tree, scan.server, scan.volume};
-  const capture::ScanOptions options{.setUpOnce = true};
+  // Side by side, the workers share the trustee lists they read, so each is read once.
+  capture::SharedTrusteeLists lists;
+  const capture::ScanOptions options{.setUpOnce = true,
+                                     .sharedLists = workers.size() > 1 ? &lists : nullptr};
   std::vector<std::unique_ptr<capture::ObjectScanner>> scanners;
   for (nw::NetWarePlatform* platform : workers) {
     scanners.push_back(std::make_unique<capture::ObjectScanner>(
