@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -321,6 +322,24 @@ TEST_F(CliCaptureManyTest, EveryVolumeOfAServerIntoADatedFolder) {
     EXPECT_EQ(ReadFileBytes(runs[0] / ("OLDFS_" + volume + ".RIGHTS")),
               ReadFileBytes(temp_ / "one.RIGHTS"));
     EXPECT_THAT(ReadFileBytes(temp_ / "one.RIGHTS"), HasSubstr(",OLDFS,"));
+  }
+}
+
+// A dated folder that is there already (made here for every second the run may start in) is
+// refused, and nothing is written into it.
+TEST_F(CliCaptureManyTest, ADatedRunNeverWritesIntoAnEarlierOne) {
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t second = now - 1; second <= now + 10; ++second) {
+    std::tm local{};
+    localtime_r(&second, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H-%M-%S", &local);
+    fs::create_directories(temp_ / "runs" / stamp);
+  }
+  EXPECT_THAT(Run("capture --tree T --all --output-dir runs --dated"),
+              Refused("is there already; a dated run never writes into an earlier one."));
+  for (const auto& run : fs::directory_iterator(temp_ / "runs")) {
+    EXPECT_TRUE(fs::is_empty(run.path())) << run.path();
   }
 }
 
