@@ -14,3 +14,7 @@ add_dependencies(sim_tool_tests tolvane-netsim)
 tolvane_add_test(sim_entries_tests
   SOURCES sim/entries_test.cpp
   LIBS tolvane_sim tolvane_test_files nlohmann_json::nlohmann_json)
+
+tolvane_add_test(sim_threads_tests TIMEOUT 120
+  SOURCES sim/threads_test.cpp
+  LIBS tolvane_restore tolvane_sim tolvane_test_files)

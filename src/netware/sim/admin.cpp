@@ -165,6 +165,7 @@ void SetServerUp(const fs::path& folder, const std::string& server, bool up) {
   auto q = store->Prepare("UPDATE servers SET up = ?1 WHERE name_key = ?2");
   q.Bind(1, up ? 1 : 0).Bind(2, text::Fold(server));
   if (q.Run() == 0) throw SimError("There is no server " + text::Quote(server) + ".");
+  store->NoteWrite();
 }
 
 std::string MapDrive(const fs::path& folder, const std::string& drive, const std::string& path) {

@@ -1,7 +1,9 @@
 #include "netware/sim/folders.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,7 +74,46 @@ bool RealEntry(const fs::path& path, bool wantDirectory) {
   return fs::is_directory(status) || (!wantDirectory && fs::is_regular_file(status));
 }
 
+// The network folder of a volume root (NETWORK/volumes/SERVER/VOLUME) and the root below it.
+std::pair<fs::path, fs::path> SplitRoot(const fs::path& root) {
+  const fs::path server = root.parent_path(), volumes = server.parent_path();
+  return {volumes.parent_path(), volumes.filename() / server.filename() / root.filename()};
+}
+
 }  // namespace
+
+FolderResolver::~FolderResolver() {
+  for (const auto& [folder, fd] : networks_) ::close(fd);
+}
+
+std::optional<bool> FolderResolver::RealPath(const fs::path& root,
+                                             const std::vector<std::string>& names,
+                                             bool wantDirectory) {
+  const auto [network, below] = SplitRoot(root);
+  auto found = networks_.find(network.string());
+  if (found == networks_.end()) {
+    const int fd = ::open(network.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    found = networks_.emplace(network.string(), fd).first;
+  }
+  fs::path path = below;
+  for (const std::string& name : names) path /= name;
+  // One resolution of the whole path that refuses any link on the way, rather than a stat
+  // of every step, each walking the path again.
+  open_how how{};
+  how.flags = O_PATH | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+  const long fd = ::syscall(SYS_openat2, found->second, path.c_str(), &how, sizeof how);
+  if (fd < 0) {
+    if (errno == ENOSYS || errno == EPERM) return std::nullopt;  // an older kernel, a sandbox
+    return false;
+  }
+  struct stat status {};
+  const bool ok = ::fstat(static_cast<int>(fd), &status) == 0 &&
+                  (S_ISDIR(status.st_mode) || (!wantDirectory && S_ISREG(status.st_mode)));
+  ::close(static_cast<int>(fd));
+  return ok;
+}
 
 bool InsideNetwork(const fs::path& volumeRoot) {
   fs::path path = volumeRoot;
@@ -168,13 +209,16 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
     }
     if (missing) return std::nullopt;
     // The listings may be stale: each step is confirmed on the disk, never through a link.
-    bool ok = InsideNetwork(root);
-    fs::path step = root;
-    for (std::size_t i = 0; ok && i < names.size(); ++i) {
-      step /= names[i];
-      ok = RealEntry(step, wantDirectory || i + 1 < names.size());
+    std::optional<bool> ok = RealPath(root, names, wantDirectory);
+    if (!ok) {
+      ok = InsideNetwork(root);
+      fs::path step = root;
+      for (std::size_t i = 0; *ok && i < names.size(); ++i) {
+        step /= names[i];
+        ok = RealEntry(step, wantDirectory || i + 1 < names.size());
+      }
     }
-    if (ok) return names;
+    if (*ok) return names;
     if (components.empty()) return std::nullopt;
   }
   return std::nullopt;

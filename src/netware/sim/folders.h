@@ -44,6 +44,11 @@ void MakeRealFile(const std::filesystem::path& path);
 // not resolved and nothing is made through it.
 class FolderResolver {
  public:
+  FolderResolver() = default;
+  ~FolderResolver();
+  FolderResolver(const FolderResolver&) = delete;
+  FolderResolver& operator=(const FolderResolver&) = delete;
+
   // The stored names of `components` below `root` (a volume root), matched without regard
   // to case (an exact spelling wins); nullopt when one is missing, a link, "." or "..",
   // hidden (a leading dot) unless `hidden` admits such entries, when `wantDirectory` and the
@@ -71,7 +76,14 @@ class FolderResolver {
   static const std::string* Pick(const Listing& listing, const std::string& name,
                                  bool hidden = false);
 
+  // Whether the stored `names` below `root` stand as real folders (the last, unless
+  // `wantDirectory`, a file), no step a link, the three folders above them included;
+  // nullopt when the system cannot answer in one call.
+  std::optional<bool> RealPath(const std::filesystem::path& root,
+                               const std::vector<std::string>& names, bool wantDirectory);
+
   std::unordered_map<std::string, Listing> listings_;
+  std::unordered_map<std::string, int> networks_;  // network folder -> its descriptor
   std::unordered_set<std::string> roots_;  // volume roots made or checked by MakeDirectories
 };
 

@@ -7,12 +7,11 @@
 namespace sim {
 namespace {
 
-// Commits made by any connection of this process, so that a store sees them at once.
-std::atomic<std::uint64_t> processCommits{0};
-int CountCommit(void*) {
-  processCommits.fetch_add(1, std::memory_order_release);
-  return 0;
-}
+// Writes to what a generation keys, by any connection of this process, so that every store
+// of the process sees them at once. Other commits (a grant) leave the caches standing: many
+// connections of one process granting side by side would otherwise reload them after
+// every grant of the others.
+std::atomic<std::uint64_t> processKeyedWrites{0};
 constexpr auto kLookInterval = std::chrono::milliseconds(2);
 
 constexpr int kLockWaitMs = 2000;
@@ -222,7 +221,6 @@ void Store::MakeFilters() {
 }
 
 void Store::Configure() {
-  sqlite3_commit_hook(db_, CountCommit, nullptr);
   // WAL with synchronous=NORMAL: a commit survives the crash of any process; only a power
   // loss may take back the last commits, never corrupt the store.
   Exec("PRAGMA synchronous=NORMAL");
@@ -260,9 +258,14 @@ void Store::Exec(const char* sql) {
   if (rc != SQLITE_OK) Fail(rc, sql);
 }
 
+void Store::NoteWrite() {
+  ++generation_;
+  processKeyedWrites.fetch_add(1, std::memory_order_release);
+}
+
 std::uint64_t Store::Generation() {
   const auto now = std::chrono::steady_clock::now();
-  const std::uint64_t commits = processCommits.load(std::memory_order_acquire);
+  const std::uint64_t commits = processKeyedWrites.load(std::memory_order_acquire);
   if (dataVersion_ != nullptr && commits == lastCommits_ && now - lastLook_ < kLookInterval) {
     return generation_;
   }

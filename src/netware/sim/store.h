@@ -90,11 +90,13 @@ class Store {
 
   // Changes whenever the store changed since the last look: another connection committed
   // (PRAGMA data_version), or this one wrote through NoteWrite. Asking the store costs a
-  // read transaction, so it is asked at once after any commit in this process and otherwise
-  // at most every couple of milliseconds: another process's change shows that much later.
+  // read transaction, so it is asked at once after a NoteWrite anywhere in this process and
+  // otherwise at most every couple of milliseconds: another process's change shows that
+  // much later.
   std::uint64_t Generation();
-  // Own writes to what a generation keys: trees, servers, volumes, objects, the workstation.
-  void NoteWrite() { ++generation_; }
+  // A write to what a generation keys (trees, servers, volumes, objects, the workstation),
+  // noted once it is committed.
+  void NoteWrite();
   std::int64_t LastRowId() const { return sqlite3_last_insert_rowid(db_); }
 
   // Throws StoreBusy for a lock that outlasted the wait, SimError for anything else.
