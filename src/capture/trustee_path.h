@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,6 +33,34 @@ class CachedListing : public nw::FileListing {
  private:
   nw::FileListing& inner_;
   std::unordered_map<std::string, std::string> names_;
+};
+
+// The names a listing gave, shared by scanners that work side by side on one volume, so that
+// each prefix is listed once, whoever asks first.
+class SharedListing : public nw::FileListing {
+ public:
+  class Names {
+   private:
+    friend class SharedListing;
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::string> names_;
+  };
+
+  SharedListing(nw::FileListing& inner, Names& names) : inner_(inner), names_(names) {}
+  std::string Dir(const std::string& path) override {
+    {
+      const std::lock_guard lock(names_.mutex_);
+      const auto found = names_.names_.find(path);
+      if (found != names_.names_.end()) return found->second;
+    }
+    std::string name = inner_.Dir(path);
+    const std::lock_guard lock(names_.mutex_);
+    return names_.names_.try_emplace(path, std::move(name)).first->second;
+  }
+
+ private:
+  nw::FileListing& inner_;
+  Names& names_;
 };
 
 }  // namespace capture

@@ -185,14 +185,22 @@ void ScanByObject(const std::vector<nw::NetWarePlatform*>& workers, const Volume
                   const capture::RecordSink& sink) {
   const ScanObjects& objects = *scan.objects;
   const capture::ScanTarget target{objects.tree, scan.server, scan.volume};
-  // Side by side, the workers share the trustee lists they read, so each is read once.
+  // Side by side, the workers share the trustee lists and names they read, so each is read
+  // once.
   capture::SharedTrusteeLists lists;
   const capture::ScanOptions options{.setUpOnce = true,
                                      .sharedLists = workers.size() > 1 ? &lists : nullptr};
+  capture::SharedListing::Names names;
+  std::vector<std::unique_ptr<capture::SharedListing>> listings;
   std::vector<std::unique_ptr<capture::ObjectScanner>> scanners;
   for (nw::NetWarePlatform* platform : workers) {
-    scanners.push_back(std::make_unique<capture::ObjectScanner>(
-        platform->Client(), platform->Files(), target, options));
+    nw::FileListing* files = &platform->Files();
+    if (workers.size() > 1) {
+      listings.push_back(std::make_unique<capture::SharedListing>(*files, names));
+      files = listings.back().get();
+    }
+    scanners.push_back(
+        std::make_unique<capture::ObjectScanner>(platform->Client(), *files, target, options));
   }
   RunSettings settings;
   settings.jobs = workers.size();
