@@ -145,8 +145,9 @@ struct Granted {
   std::optional<std::string> refused;  // a mapped name the client cannot carry
 };
 
-// Records of one trustee at one path, and filters of one path, go to one worker in file
-// order: its granter's trustee lists then stay true for what it grants.
+// Records of one path, and filters of one path, go to one worker in file order: a trustee's
+// records at a path take effect in the file's order, and the worker's trustee list of the
+// path stays true, as no other worker grants there.
 std::size_t Affinity(const std::string& server, const std::string& name) {
   return std::hash<std::string>{}(formats::FoldName(server) + '\n' + formats::FoldName(name));
 }
@@ -218,7 +219,7 @@ int Restore(Context& context, const RestoreOptions& options) {
           }
         },
         std::function<std::size_t(const RightsRecord&)>(
-            [](const RightsRecord& record) { return Affinity(record.server, record.object); }));
+            [](const RightsRecord& record) { return Affinity(record.server, formats::DirectoryKey(record.directory)); }));
     RunOrdered<Granted>(
         input.filters.size(),
         {.jobs = settings.jobs,
