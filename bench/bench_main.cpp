@@ -1,8 +1,8 @@
-// Capture and restore at scale, headless, through both front ends: the real window
-// offscreen with a desktop that answers every message, and tolvane-cli's commands. Each
-// step of each size runs in a child process of its own, so that its peak memory is its own.
-// Every call that would cross the network to a real server is counted; the smallest size is
-// also run with each such call waiting the latency, the others are projected from counts.
+// Capture, restore and verify at scale, headless, through both front ends: the real window
+// offscreen with a desktop that answers every message, and tolvane-cli's commands with one
+// job and with the default jobs. Each step of each size runs in a child process of its own,
+// so that its peak memory is its own. Every call that would cross the network to a real
+// server is counted, and every size is run again with each such call waiting the latency.
 //
 //   tolvane-bench [--sizes 2000,20000,50000] [--latency-us 300] [--work DIR] [--results FILE]
 
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -123,31 +124,57 @@ void RunWindow(const sim::GenerateOptions& options, const fs::path& work, Report
     throw std::runtime_error("restore did not complete");
 }
 
-// tolvane-cli's capture (without its filters file, then with it) and restore of the generated
-// volume, its commands called in-process.
-void RunCli(const sim::GenerateOptions& options, const fs::path& work, Report& report) {
-  std::unique_ptr<nw::NetWarePlatform> platform = sim::OpenNetwork(NetworkOf(work));
+// The command line's default number of jobs, which the benchmark sets beside --jobs 1.
+constexpr std::size_t kDefaultJobs = 8;
+
+std::unique_ptr<nw::NetWarePlatform> OpenInitialised(const fs::path& network) {
+  std::unique_ptr<nw::NetWarePlatform> platform = sim::OpenNetwork(network);
+  std::uint8_t reserved1 = 0, reserved2 = 0;
+  if (platform->Client().NWCallsInit(&reserved1, &reserved2) != 0) {
+    throw std::runtime_error("NWCallsInit failed");
+  }
+  return platform;
+}
+
+// The rights file tolvane-cli's capture with `jobs` writes; its filters file beside it.
+fs::path CliFile(const sim::GenerateOptions& options, const fs::path& work, std::size_t jobs) {
+  return ProgramOf(work) / ("cli" + std::to_string(jobs) + "-" + BaseOf(options) + ".RIGHTS");
+}
+
+// One of tolvane-cli's commands (capture, restore after a clear, verify) with `jobs`, called
+// in-process as main() calls it; true when it did all it had to.
+bool RunCli(const std::string& command, std::size_t jobs, const sim::GenerateOptions& options,
+            const fs::path& work, Report& report) {
+  std::unique_ptr<nw::NetWarePlatform> platform = OpenInitialised(NetworkOf(work));
   std::ostringstream out, err;
   cli::Context context(*platform, out, err, /*quiet=*/true, /*progress=*/false);
-  const std::string file = (ProgramOf(work) / ("cli-" + BaseOf(options) + ".RIGHTS")).string();
-  int status = 0;
-  cli::CaptureOptions capture;
-  capture.tree = options.tree;
-  capture.volume = BaseOf(options);
-  capture.output = (ProgramOf(work) / "no-filters.RIGHTS").string();
-  capture.noFilters = true;
-  capture.network = NetworkOf(work).string();
-  Put(report, "cli.capture.nofilters", Measure([&] { status = cli::Capture(context, capture); }));
-  if (status != cli::kDone) throw std::runtime_error("cli capture failed: " + err.str());
-  capture.output = file;
-  capture.noFilters = false;
-  Put(report, "cli.capture", Measure([&] { status = cli::Capture(context, capture); }));
-  if (status != cli::kDone) throw std::runtime_error("cli capture failed: " + err.str());
-  sim::ClearAssignments(NetworkOf(work), options.server, options.volume);
-  cli::RestoreOptions restore;
-  restore.file = file;
-  Put(report, "cli.restore", Measure([&] { status = cli::Restore(context, restore); }));
-  if (status != cli::kDone) throw std::runtime_error("cli restore failed: " + err.str());
+  context.jobs = jobs;
+  context.SetPlatformOpener([&] { return OpenInitialised(NetworkOf(work)); });
+  const std::string file = CliFile(options, work, jobs).string();
+  const std::string name = "cli" + std::to_string(jobs) + "." + command;
+  int status = -1;
+  if (command == "capture") {
+    cli::CaptureOptions capture;
+    capture.tree = options.tree;
+    capture.volume = BaseOf(options);
+    capture.output = file;
+    capture.network = NetworkOf(work).string();
+    Put(report, name, Measure([&] { status = cli::Capture(context, capture); }));
+  } else if (command == "restore") {
+    sim::ClearAssignments(NetworkOf(work), options.server, options.volume);
+    cli::RestoreOptions restore;
+    restore.file = file;
+    Put(report, name, Measure([&] { status = cli::Restore(context, restore); }));
+  } else {
+    cli::VerifyOptions verify;
+    verify.file = file;
+    Put(report, name, Measure([&] { status = cli::Verify(context, verify); }));
+  }
+  if (status != cli::kDone) {
+    throw std::runtime_error("tolvane-cli " + command + " with " + std::to_string(jobs) +
+                             " jobs failed: " + err.str() + out.str().substr(0, 2000));
+  }
+  return true;
 }
 
 // Every mask as generated comes back, a restored Read carrying 0x0004 as well.
@@ -160,6 +187,12 @@ bool MasksCameBack(const std::map<std::string, std::uint16_t>& before,
     if (found == after.end() || found->second != expected) return false;
   }
   return true;
+}
+
+double PeakKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss);
 }
 
 // One step of one size, in this process; prints its report.
@@ -187,30 +220,41 @@ void RunStep(const std::string& step, long objects, const fs::path& work) {
     for (const auto& line : sim::DumpFilters(NetworkOf(work), options.server, options.volume)) {
       filters << line << "\r\n";
     }
-  } else if (step == "window" || step == "cli") {
+  } else if (step == "window") {
     const auto masks = testing_support::StoreMasks(NetworkOf(work), options.server, options.volume);
-    (step == "window" ? RunWindow : RunCli)(options, work, report);
+    RunWindow(options, work, report);
     // The peak before the checks below, which hold both sides of the comparison.
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    report[step + ".peakKiB"] = double(usage.ru_maxrss);
-    const std::string prefix = step == "cli" ? "cli-" : "";
+    report["window.peakKiB"] = PeakKiB();
     const auto before = SortedLines(floorFile);
-    const bool sameFile =
-        SortedLines(ProgramOf(work) / (prefix + BaseOf(options) + ".RIGHTS")) == before;
     const auto dump = sim::DumpAssignments(NetworkOf(work), options.server, options.volume);
-    const bool sameStore = std::vector<std::string>(dump.begin(), dump.end()) == before;
-    // tolvane-cli's filters too: its filters file, and the store after its restore.
-    const auto filtersBefore = SortedLines(floorFilters);
-    const bool sameFilters =
-        step != "cli" ||
-        (SortedLines(ProgramOf(work) / ("cli-" + options.server + "_" + options.volume +
-                                        ".FILTERS")) == filtersBefore &&
-         sim::DumpFilters(NetworkOf(work), options.server, options.volume) == filtersBefore);
-    report[step + ".exact"] =
-        sameFile && sameStore && sameFilters &&
+    report["window.exact"] =
+        SortedLines(ProgramOf(work) / (BaseOf(options) + ".RIGHTS")) == before &&
+        std::vector<std::string>(dump.begin(), dump.end()) == before &&
         MasksCameBack(masks,
                       testing_support::StoreMasks(NetworkOf(work), options.server, options.volume));
+  } else if (step.rfind("cli", 0) == 0) {
+    // cliJ.capture, cliJ.restore, cliJ.verify: each command in a process of its own, so that
+    // its peak memory is its own.
+    const std::size_t jobs = std::stoul(step.substr(3, step.find('.') - 3));
+    const std::string command = step.substr(step.find('.') + 1);
+    const auto masks = testing_support::StoreMasks(NetworkOf(work), options.server, options.volume);
+    RunCli(command, jobs, options, work, report);
+    report[step + ".peakKiB"] = PeakKiB();
+    const auto before = SortedLines(floorFile);
+    const auto filtersBefore = SortedLines(floorFilters);
+    bool exact = true;  // verify: it found no difference, or RunCli threw
+    if (command == "capture") {
+      fs::path filters = CliFile(options, work, jobs);
+      exact = SortedLines(CliFile(options, work, jobs)) == before &&
+              SortedLines(filters.replace_extension(".FILTERS")) == filtersBefore;
+    } else if (command == "restore") {
+      const auto dump = sim::DumpAssignments(NetworkOf(work), options.server, options.volume);
+      exact = std::vector<std::string>(dump.begin(), dump.end()) == before &&
+              sim::DumpFilters(NetworkOf(work), options.server, options.volume) == filtersBefore &&
+              MasksCameBack(masks, testing_support::StoreMasks(NetworkOf(work), options.server,
+                                                               options.volume));
+    }
+    report[step + ".exact"] = exact;
   } else {
     throw std::runtime_error("unknown step " + step);
   }
@@ -256,60 +300,87 @@ double Trips(const Report& r, const std::string& command) {
   return r.at(command + ".client") + r.at(command + ".control") + r.at(command + ".listing");
 }
 
-// What capturing the filters adds to tolvane-cli's capture; the window captures none.
-std::string FiltersCost(const Report& r, const std::string& front, double assignments) {
-  if (!r.count(front + ".capture.nofilters.client")) return "-";
-  std::ostringstream cell;
-  cell.setf(std::ios::fixed);
-  cell.precision(3);
-  cell << (Trips(r, front + ".capture") - Trips(r, front + ".capture.nofilters")) / assignments;
-  return cell.str();
-}
+// The front ends as the table names them, and the prefix of their figures.
+const std::vector<std::pair<std::string, std::string>> kFronts = {
+    {"window", "window"},
+    {"cli --jobs 1", "cli1"},
+    {"cli (default, --jobs " + std::to_string(kDefaultJobs) + ")",
+     "cli" + std::to_string(kDefaultJobs)}};
+const char* const kCommands[] = {"capture", "restore", "verify"};
 
 std::string Tables(const std::vector<SizeResult>& results, long latencyUs) {
   std::ostringstream out;
   out.setf(std::ios::fixed);
-  out.precision(2);
-  out << "| objects | assignments | front end | capture s | restore s | capture round trips per "
-         "assignment (client, control, listing: all) | restore round trips per record (client, "
-         "control, listing: all) | capture s at "
-      << latencyUs << " µs | restore s at " << latencyUs
-      << " µs | peak MiB | capture / floor | filters' round trips per assignment | exact |\n"
-      << "|---:|---:|:---|---:|---:|:---|:---|---:|---:|---:|---:|---:|:---:|\n";
+  const std::string at = " at " + std::to_string(latencyUs) + " µs";
+  out << "| objects | assignments | front end | capture s | restore s | verify s | capture s" << at
+      << " | restore s" << at << " | verify s" << at
+      << " | round trips per assignment (capture, restore, verify) | latency added per "
+         "assignment, in round trips (capture, restore, verify) | peak MiB (capture, restore, "
+         "verify) | exact |\n"
+      << "|---:|---:|:---|---:|---:|---:|---:|---:|---:|:---|:---|:---|:---:|\n";
   for (const SizeResult& size : results) {
     const Report& r = size.zero;
     const double assignments = std::max(1.0, r.at("assignments"));
-    for (const std::string front : {"window", "cli"}) {
-      auto perAssignment = [&](const std::string& command) {
+    for (const auto& [front, prefix] : kFronts) {
+      const auto figure = [&](const Report& from, const std::string& command, const char* what,
+                              int precision) {
+        const std::string key = prefix + "." + command + what;
+        if (!from.count(key)) return std::string("-");
+        std::ostringstream cell;
+        cell.setf(std::ios::fixed);
+        cell.precision(precision);
+        cell << from.at(key);
+        return cell.str();
+      };
+      const auto list = [&](const std::function<std::string(const char*)>& cell) {
+        std::string text;
+        for (const char* command : kCommands) text += (text.empty() ? "" : ", ") + cell(command);
+        return text;
+      };
+      bool exact = true;
+      out << "| " << size.objects << " | " << long(r.at("assignments")) << " | " << front;
+      for (const char* command : kCommands) out << " | " << figure(r, command, ".s", 2);
+      for (const char* command : kCommands) out << " | " << figure(size.latent, command, ".s", 2);
+      out << " | " << list([&](const char* command) {
+        const std::string key = prefix + "." + command;
+        if (!r.count(key + ".s")) return std::string("-");
         std::ostringstream cell;
         cell.setf(std::ios::fixed);
         cell.precision(2);
-        cell << r.at(command + ".client") / assignments << ", "
-             << r.at(command + ".control") / assignments << ", "
-             << r.at(command + ".listing") / assignments << ": " << Trips(r, command) / assignments;
+        cell << Trips(r, key) / assignments;
         return cell.str();
-      };
-      // Measured where it was run at the latency, else the time here plus a wait per trip.
-      auto atLatency = [&](const std::string& command) {
+      });
+      out << " | " << list([&](const char* command) {
+        const std::string key = prefix + "." + command + ".s";
+        if (!r.count(key) || !size.latent.count(key)) return std::string("-");
+        std::ostringstream cell;
+        cell.setf(std::ios::fixed);
+        cell.precision(3);
+        cell << (size.latent.at(key) - r.at(key)) / (double(latencyUs) * 1e-6) / assignments;
+        return cell.str();
+      });
+      out << " | " << list([&](const char* command) {
+        // The window's capture and restore run in one process: one peak for both.
+        const std::string key =
+            prefix == "window" ? "window.peakKiB" : prefix + "." + command + ".peakKiB";
+        if (!r.count(key) || (prefix == "window" && std::string(command) == "verify")) {
+          return std::string("-");
+        }
         std::ostringstream cell;
         cell.setf(std::ios::fixed);
         cell.precision(1);
-        if (size.latent.count(command + ".s")) {
-          cell << size.latent.at(command + ".s");
-        } else {
-          cell << r.at(command + ".s") + Trips(r, command) * double(latencyUs) * 1e-6
-               << " (projected)";
-        }
+        cell << r.at(key) / 1024.0;
         return cell.str();
-      };
-      out << "| " << size.objects << " | " << long(r.at("assignments")) << " | " << front << " | "
-          << r.at(front + ".capture.s") << " | " << r.at(front + ".restore.s") << " | "
-          << perAssignment(front + ".capture") << " | " << perAssignment(front + ".restore")
-          << " | " << atLatency(front + ".capture") << " | " << atLatency(front + ".restore")
-          << " | " << r.at(front + ".peakKiB") / 1024.0 << " | "
-          << r.at(front + ".capture.s") / std::max(r.at("floor.s"), 1e-9) << " | "
-          << FiltersCost(r, front, assignments) << " | "
-          << (r.at(front + ".exact") != 0 ? "yes" : "NO") << " |\n";
+      });
+      for (const Report* from : {&r, &size.latent}) {
+        for (const auto& [key, value] : *from) {
+          if (key.rfind(prefix + ".", 0) == 0 && key.size() > 6 &&
+              key.compare(key.size() - 6, 6, ".exact") == 0 && value == 0) {
+            exact = false;
+          }
+        }
+      }
+      out << " | " << (exact ? "yes" : "NO") << " |\n";
     }
   }
   return out.str();
@@ -391,14 +462,21 @@ int main(int argc, char** argv) {
     for (long size : sizes) {
       std::cerr << "running " << size << " objects..." << std::endl;
       const fs::path folder = work / std::to_string(size);
-      SizeResult result{
-          size, RunSize(argv[0], size, folder, 0, {"generate", "floor", "cli", "window"}), {}};
-      // tolvane-cli first: the window's restore brings back no filters, the command line's
-      // does. Waiting out the latency is worth it for the smallest size only; the round trips of
-      // the larger ones give their time.
-      if (size == *std::min_element(sizes.begin(), sizes.end()) && latencyUs > 0) {
+      std::vector<std::string> steps{"generate", "floor"};
+      for (std::size_t jobs : {std::size_t{1}, kDefaultJobs}) {
+        for (const char* command : kCommands) {
+          steps.push_back("cli" + std::to_string(jobs) + "." + command);
+        }
+      }
+      // The window last: its restore brings back no filters, the command line's does.
+      steps.push_back("window");
+      SizeResult result{size, RunSize(argv[0], size, folder, 0, steps), {}};
+      if (latencyUs > 0) {
         std::cerr << "  again at " << latencyUs << " µs a round trip..." << std::endl;
-        result.latent = RunSize(argv[0], size, folder, latencyUs, {"cli", "window"});
+        // The window, one request at a time, takes minutes at the latency beyond the
+        // smallest size.
+        if (size != *std::min_element(sizes.begin(), sizes.end())) steps.pop_back();
+        result.latent = RunSize(argv[0], size, folder, latencyUs, steps);
       }
       all.push_back(result);
       std::cerr << Tables({all.back()}, latencyUs);
@@ -414,18 +492,23 @@ int main(int argc, char** argv) {
     out << "# Benchmark results\n\nMachine: " << Machine() << "\n\nCommand: `./scripts/bench`\n\n"
         << "Each size is a generated network (about five assignments per object, one directory "
            "with up to 5,000 trustees, paths up to 20 levels deep, a trustee on a file for every "
-           "fourth object and a filter for every tenth), captured through each front "
-           "end (the window offscreen, tolvane-cli's commands), then cleared and restored from "
-           "the rights file. A round trip is a call that crosses the network to a real server: "
-           "a client call, an operation of the NDS controls, a directory listing. The time at "
-           "the latency is measured with every round trip waiting that long for the smallest "
-           "size, and projected from the round trips for the others. The floor is one SQL query "
-           "over the same store writing the same records to a file. \"exact\" says the rights "
-           "file and the store after the restore hold exactly the generated assignments, their "
-           "raw masks included (a restored Read carries 0x0004 as well), and for tolvane-cli its "
-           "filters file and the filters after its restore hold exactly the generated ones. The "
-           "filters' round trips are those tolvane-cli's capture makes beyond a capture with "
-           "--no-filters.\n\n"
+           "fourth object and a filter for every tenth), captured, then cleared and restored from "
+           "the rights file, then verified against it: by the window offscreen (capture and "
+           "restore, one request at a time) and by tolvane-cli's commands with --jobs 1 and with "
+           "the default jobs. Every size is measured at no latency and again with every round "
+           "trip waiting "
+        << latencyUs
+        << " µs, as against a distant server, nothing projected; the window only at the "
+           "smallest size at the latency, as it takes minutes beyond it (\"-\" where not run). "
+           "A round trip is a call that crosses the network to a real server: a client call, "
+           "an operation of the NDS controls, a directory listing. The latency added per "
+           "assignment is the time the latency adds, divided by the latency and the number of "
+           "assignments. Each tolvane-cli command runs in a process of its own, so its peak "
+           "memory is its own; the window's capture and restore share one. \"exact\" says "
+           "the rights file (and tolvane-cli's filters file) and the store after the restore "
+           "hold exactly the generated assignments and filters, their raw masks included (a "
+           "restored Read carries 0x0004 as well), and that verify found no difference, at "
+           "every latency.\n\n"
         << table;
   }
   fs::remove_all(work);
