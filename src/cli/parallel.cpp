@@ -19,6 +19,7 @@ class Run {
         settings_(settings),
         window_(std::min(count, InFlight(settings))),
         queues_(settings.affinity ? settings.jobs : 1),
+        wake_(queues_.size()),
         finished_(window_, false),
         errors_(window_),
         stopAt_(count) {}
@@ -29,18 +30,34 @@ class Run {
     std::unique_lock lock(mutex_);
     // Only this thread hands units out: what it prepares outside the lock stays its own
     // until the unit is queued.
-    const std::size_t end =
-        closed_ || stopAt_ < count_ ? dispatched_ : std::min(count_, next + window_);
+    // Units go out in batches, once half the window is back: every wake-up of a worker
+    // costs a switch of threads.
+    const bool refill = !closed_ && stopAt_ == count_ && dispatched_ - next <= window_ / 2;
+    const std::size_t end = refill ? std::min(count_, next + window_) : dispatched_;
     if (dispatched_ < end) {
       if (prepare) {
         lock.unlock();
         for (std::size_t unit = dispatched_; unit < end; ++unit) prepare(unit);
         lock.lock();
       }
-      for (; dispatched_ < end; ++dispatched_) QueueFor(dispatched_).push_back(dispatched_);
-      work_.notify_all();
+      std::vector<bool> woken(queues_.size(), false);
+      for (; dispatched_ < end; ++dispatched_) {
+        const std::size_t queue = QueueOf(dispatched_);
+        queues_[queue].push_back(dispatched_);
+        woken[queue] = true;
+      }
+      for (std::size_t queue = 0; queue < queues_.size(); ++queue) {
+        if (!woken[queue]) continue;
+        // One worker takes from each worker's queue; all from the shared one.
+        if (settings_.affinity) {
+          wake_[queue].notify_one();
+        } else {
+          wake_[queue].notify_all();
+        }
+      }
     }
     const std::size_t slot = next % window_;
+    awaited_ = next;
     ready_.wait(lock, [&] { return finished_[slot]; });
     finished_[slot] = false;
     return std::exchange(errors_[slot], nullptr);
@@ -58,17 +75,18 @@ class Run {
       std::lock_guard lock(mutex_);
       stopped_ = true;
     }
-    work_.notify_all();
+    for (std::condition_variable& wake : wake_) wake.notify_all();
   }
 
   void Work(std::size_t worker,
             const std::function<void(std::size_t worker, std::size_t unit)>& run) {
-    std::deque<std::size_t>& queue = queues_[settings_.affinity ? worker : 0];
+    const std::size_t mine = settings_.affinity ? worker : 0;
+    std::deque<std::size_t>& queue = queues_[mine];
     for (;;) {
       std::size_t unit = 0;
       {
         std::unique_lock lock(mutex_);
-        work_.wait(lock, [&] { return stopped_ || !queue.empty(); });
+        wake_[mine].wait(lock, [&] { return stopped_ || !queue.empty(); });
         if (stopped_) return;
         unit = queue.front();
         queue.pop_front();
@@ -81,6 +99,7 @@ class Run {
       } catch (...) {
         error = std::current_exception();
       }
+      bool awaited = false;
       {
         std::lock_guard lock(mutex_);
         if (error) {
@@ -88,27 +107,30 @@ class Run {
           stopAt_ = std::min(stopAt_, unit);
         }
         finished_[unit % window_] = true;
+        awaited = unit == awaited_;
       }
-      ready_.notify_one();
+      // Only the unit the calling thread waits for wakes it.
+      if (awaited) ready_.notify_one();
     }
   }
 
  private:
-  std::deque<std::size_t>& QueueFor(std::size_t unit) {
-    return settings_.affinity ? queues_[settings_.affinity(unit) % settings_.jobs] : queues_[0];
+  std::size_t QueueOf(std::size_t unit) const {
+    return settings_.affinity ? settings_.affinity(unit) % settings_.jobs : 0;
   }
 
   const std::size_t count_;
   const RunSettings& settings_;
   const std::size_t window_;
   std::mutex mutex_;
-  std::condition_variable work_;
   std::condition_variable ready_;
   std::vector<std::deque<std::size_t>> queues_;
-  std::vector<bool> finished_;  // by slot (unit modulo the window)
+  std::vector<std::condition_variable> wake_;  // a queue's workers
+  std::vector<bool> finished_;                 // by slot (unit modulo the window)
   std::vector<std::exception_ptr> errors_;
   std::size_t dispatched_ = 0;
-  std::size_t stopAt_;  // the first unit known to have failed; count_ while none has
+  std::size_t awaited_ = 0;  // the unit the calling thread waits for
+  std::size_t stopAt_;       // the first unit known to have failed; count_ while none has
   bool closed_ = false;
   bool stopped_ = false;
 };

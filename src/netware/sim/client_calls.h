@@ -34,14 +34,18 @@ inline bool Put(const std::string& utf8, char* buffer, std::size_t size) {
 inline std::string In(const char* cp1252) { return text::Cp1252ToUtf8(cp1252); }
 
 template <typename Body>
-nw::NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
+nw::NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body, bool writes) {
   return Guarded([&]() -> nw::NWRCODE {
     const Catalog& catalog = network_.Sync();
     auto found = connections_.find(conn);
     const ServerRow* server = found != connections_.end() ? catalog.Server(found->second) : nullptr;
     if (server == nullptr) return nw::kInvalidConnection;
     if (!server->up) return nw::kServerDown;
-    return body(*server);
+    CallScope scope(network_.GetStore(), writes);
+    const nw::NWRCODE code = body(*server);
+    // A write is stored, durably, before the code says so.
+    scope.Commit();
+    return code;
   });
 }
 
@@ -49,15 +53,18 @@ nw::NWRCODE SimClient::OnServer(nw::NWCONN_HANDLE conn, Body&& body) {
 // server, else the code to answer.
 template <typename Body>
 nw::NWRCODE SimClient::OnPath(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
-                              Body&& body) {
-  return OnServer(conn, [&](const ServerRow& server) -> nw::NWRCODE {
-    if (path == nullptr) return kInvalidParameter;
-    if (dirHandle != 0) return kBadDirectoryHandle;
-    VolumePath parsed;
-    const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
-    if (volume == nullptr) return nw::kVolumeDoesNotExist;
-    return body(server, *volume, parsed);
-  });
+                              Body&& body, bool writes) {
+  return OnServer(
+      conn,
+      [&](const ServerRow& server) -> nw::NWRCODE {
+        if (path == nullptr) return kInvalidParameter;
+        if (dirHandle != 0) return kBadDirectoryHandle;
+        VolumePath parsed;
+        const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
+        if (volume == nullptr) return nw::kVolumeDoesNotExist;
+        return body(server, *volume, parsed);
+      },
+      writes);
 }
 
 }  // namespace sim

@@ -288,10 +288,10 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
         }
         auto stored = EntryOfPath(volume, parsed, false);
         if (!stored) return nw::kNoMoreEntries;
-        // Autocommit: stored before the code says so.
         AddTrustee(network_.GetStore(), volume.id, text::Join(*stored, "/"), objID, rightsMask);
         return nw::kSuccess;
-      });
+      },
+      /*writes=*/true);
 }
 
 NWRCODE SimClient::NWCCOpenConnByName(nw::NWCONN_HANDLE, const char* name, nw::nuint32, nw::nuint32,

@@ -99,11 +99,13 @@ class SimClient : public nw::NetWareClient {
     std::string nameContext;  // UTF-8; "[Root]" or a dotted container name
   };
   nw::NWCONN_HANDLE NewHandle(std::int64_t serverId);
-  // `body(server)` on the connection's server when it is open and up, else the code to answer.
+  // `body(server)` on the connection's server when it is open and up, else the code to answer;
+  // its statements on one snapshot of the store, with the write lock when it `writes`.
   template <typename Body>
-  nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body);
+  nw::NWRCODE OnServer(nw::NWCONN_HANDLE conn, Body&& body, bool writes = false);
   template <typename Body>
-  nw::NWRCODE OnPath(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path, Body&& body);
+  nw::NWRCODE OnPath(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path, Body&& body,
+                     bool writes = false);
   // A full path's volume on the connection's server (nullptr: 0x8998 no such volume), and the
   // entry it names as the volume's folders store it: a directory (the root: no names) or,
   // unless `wantDirectory`, a file; nullopt (0x899C) when nothing is there. Hidden entries

@@ -81,15 +81,18 @@ NWRCODE SimClient::EntryInfo(const VolumeRow& volume, const std::vector<std::str
 NWRCODE SimClient::NWDeleteTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
                                    const char* dirPath, nw::nuint32 objID) {
   CrossNetwork(RoundTrip::kClientCall);
-  return OnPath(conn, dirHandle, dirPath, [&](auto&, const VolumeRow& volume, auto& parsed) {
-    if (!parsed.valid) return nw::kNoMoreEntries;
-    // A trustee kept for a directory that is gone can still be removed.
-    auto q = network_.GetStore().Prepare(
-        "DELETE FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3");
-    q.Bind(1, volume.id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, objID);
-    if (q.Run() > 0) return nw::kSuccess;
-    return EntryOfPath(volume, parsed, false) ? nw::kTrusteeNotFound : nw::kNoMoreEntries;
-  });
+  return OnPath(
+      conn, dirHandle, dirPath,
+      [&](auto&, const VolumeRow& volume, auto& parsed) {
+        if (!parsed.valid) return nw::kNoMoreEntries;
+        // A trustee kept for a directory that is gone can still be removed.
+        auto q = network_.GetStore().Prepare(
+            "DELETE FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 AND object_id = ?3");
+        q.Bind(1, volume.id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, objID);
+        if (q.Run() > 0) return nw::kSuccess;
+        return EntryOfPath(volume, parsed, false) ? nw::kTrusteeNotFound : nw::kNoMoreEntries;
+      },
+      /*writes=*/true);
 }
 
 NWRCODE SimClient::NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle,
@@ -180,18 +183,20 @@ NWRCODE SimClient::NWSetNSEntryDOSInfo(nw::NWCONN_HANDLE conn, std::uint8_t dirH
                                        const nw::MODIFY_DOS_INFO* dosInfo) {
   CrossNetwork(RoundTrip::kClientCall);
   if (dosInfo == nullptr) return kInvalidParameter;
-  return OnPath(conn, dirHandle, path, [&](auto&, const VolumeRow& volume, auto& parsed) {
-    auto stored = EntryOfPath(volume, parsed, false);
-    if (!stored) return nw::kNoMoreEntries;
-    if (!(modifyDOSMask & nw::DM_INHERITED_RIGHTS_MASK)) return nw::kSuccess;
-    if (stored->empty()) return kAccessDenied;
-    Store& store = network_.GetStore();
-    const std::uint16_t now = FilterOf(store, volume.id, DirectoryKey(*stored));
-    // Autocommit: stored before the code says so.
-    SetFilter(store, volume.id, text::Join(*stored, "/"),
-              (now & ~dosInfo->inheritanceRevokeMask) | dosInfo->inheritanceGrantMask);
-    return nw::kSuccess;
-  });
+  return OnPath(
+      conn, dirHandle, path,
+      [&](auto&, const VolumeRow& volume, auto& parsed) {
+        auto stored = EntryOfPath(volume, parsed, false);
+        if (!stored) return nw::kNoMoreEntries;
+        if (!(modifyDOSMask & nw::DM_INHERITED_RIGHTS_MASK)) return nw::kSuccess;
+        if (stored->empty()) return kAccessDenied;
+        Store& store = network_.GetStore();
+        const std::uint16_t now = FilterOf(store, volume.id, DirectoryKey(*stored));
+        SetFilter(store, volume.id, text::Join(*stored, "/"),
+                  (now & ~dosInfo->inheritanceRevokeMask) | dosInfo->inheritanceGrantMask);
+        return nw::kSuccess;
+      },
+      /*writes=*/true);
 }
 
 NWRCODE SimClient::NWScanObject(nw::NWCONN_HANDLE conn, const char* searchName,

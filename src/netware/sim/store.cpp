@@ -1,6 +1,8 @@
 #include "netware/sim/store.h"
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <system_error>
 #include <tuple>
 
@@ -122,7 +124,22 @@ std::filesystem::path Store::DatabaseFile(const std::filesystem::path& folder) {
   return folder / "network.db";
 }
 
-Store::Store(std::filesystem::path folder, sqlite3* db) : folder_(std::move(folder)), db_(db) {}
+namespace {
+
+// One write lock per store file for the whole process, kept for the process's life.
+std::timed_mutex* WriteLockOf(const std::filesystem::path& file) {
+  static std::mutex guard;
+  static std::map<std::string, std::unique_ptr<std::timed_mutex>> locks;
+  std::lock_guard lock(guard);
+  std::unique_ptr<std::timed_mutex>& found = locks[file.lexically_normal().string()];
+  if (!found) found = std::make_unique<std::timed_mutex>();
+  return found.get();
+}
+
+}  // namespace
+
+Store::Store(std::filesystem::path folder, sqlite3* db)
+    : folder_(std::move(folder)), db_(db), writeLock_(WriteLockOf(DatabaseFile(folder_))) {}
 
 Store::~Store() {
   for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
@@ -307,6 +324,41 @@ void Store::Fail(int code, std::string_view what) {
                    ".");
   }
   throw SimError("The network store " + file + " failed: " + sqlite3_errmsg(db_) + during + ".");
+}
+
+CallScope::CallScope(Store& store, bool writes) : store_(store) {
+  if (store_.InTransaction()) return;
+  if (writes) {
+    if (!store_.WriteLock().try_lock_for(std::chrono::milliseconds(kLockWaitMs))) {
+      store_.Fail(SQLITE_BUSY, "BEGIN IMMEDIATE");
+    }
+    locked_ = true;
+  }
+  try {
+    // Prepared once: a call's scope is the hottest statement there is.
+    store_.Prepare(writes ? "BEGIN IMMEDIATE" : "BEGIN").Run();
+  } catch (...) {
+    if (locked_) store_.WriteLock().unlock();
+    throw;
+  }
+  open_ = true;
+}
+
+CallScope::~CallScope() {
+  if (open_) {
+    try {
+      store_.Exec("ROLLBACK");
+    } catch (const SimError&) {
+      // Nothing more to undo: SQLite rolls back by itself when it cannot.
+    }
+  }
+  if (locked_) store_.WriteLock().unlock();
+}
+
+void CallScope::Commit() {
+  if (!open_) return;
+  store_.Prepare("COMMIT").Run();
+  open_ = false;
 }
 
 Transaction::Transaction(Store& store) : store_(store) { store_.Exec("BEGIN IMMEDIATE"); }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -98,6 +99,10 @@ class Store {
   // noted once it is committed.
   void NoteWrite();
   std::int64_t LastRowId() const { return sqlite3_last_insert_rowid(db_); }
+  bool InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+  // The lock the writers of this process take before the store's own, so that they wait
+  // for each other without polling.
+  std::timed_mutex& WriteLock() { return *writeLock_; }
 
   // Throws StoreBusy for a lock that outlasted the wait, SimError for anything else.
   [[noreturn]] void Fail(int code, std::string_view what);
@@ -115,6 +120,26 @@ class Store {
   std::chrono::steady_clock::time_point lastLook_;
   std::uint64_t generation_ = 0;
   bool hasFilters_ = false;
+  std::timed_mutex* writeLock_;
+};
+
+// One client call's statements on one snapshot of the store: another connection's commit
+// then costs this connection's page cache once a call rather than once a statement. A call
+// that writes holds the write lock from its start, waited for on a lock this process shares
+// among its connections to the store (another process's writer still through the store's
+// own wait). Inside a transaction already it does nothing. Rolled back unless committed.
+class CallScope {
+ public:
+  CallScope(Store& store, bool writes);
+  ~CallScope();
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+  void Commit();
+
+ private:
+  Store& store_;
+  bool open_ = false;
+  bool locked_ = false;
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back unless committed.
