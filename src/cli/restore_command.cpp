@@ -164,10 +164,12 @@ int Restore(Context& context, const RestoreOptions& options) {
 
   const WorkerPlatforms platforms(context, context.jobs);
   std::vector<std::unique_ptr<restore::Granter>> granters;
+  restore::FoundObjects found;
   for (std::size_t worker = 0; worker < platforms.size(); ++worker) {
     granters.push_back(std::make_unique<restore::Granter>(
         platforms[worker].Client(),
         restore::GrantOptions{.dryRun = options.dryRun, .reuse = true, .groups = true}));
+    granters.back()->ShareObjects(&found);
   }
   const RunSettings settings{.jobs = platforms.size(), .inFlight = 0, .affinity = {}};
   Tally tally;
@@ -218,8 +220,9 @@ int Restore(Context& context, const RestoreOptions& options) {
             context.Line(ResultLine(word, record, Extra(outcome, record.rights)));
           }
         },
-        std::function<std::size_t(const RightsRecord&)>(
-            [](const RightsRecord& record) { return Affinity(record.server, formats::DirectoryKey(record.directory)); }));
+        std::function<std::size_t(const RightsRecord&)>([](const RightsRecord& record) {
+          return Affinity(record.server, formats::DirectoryKey(record.directory));
+        }));
     RunOrdered<Granted>(
         input.filters.size(),
         {.jobs = settings.jobs,

@@ -138,6 +138,10 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
       *objectID = known->second;
       return true;
     }
+    if (const std::optional<nw::nuint32> found = shared_ ? shared_->Find(key) : std::nullopt) {
+      *objectID = objects_[key] = *found;
+      return true;
+    }
   }
 
   nw::NWRCODE rc = 0;
@@ -176,8 +180,23 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
     *outcome = Failed(GrantFailure::kObjectNotFound, rc, 0);
     return false;
   }
-  if (options_.reuse) objects_[key] = *objectID;
+  if (options_.reuse) {
+    objects_[key] = *objectID;
+    if (shared_) shared_->Add(key, *objectID);
+  }
   return true;
+}
+
+std::optional<nw::nuint32> FoundObjects::Find(const Key& key) const {
+  std::lock_guard lock(mutex_);
+  const auto found = ids_.find(key);
+  if (found == ids_.end()) return std::nullopt;
+  return found->second;
+}
+
+void FoundObjects::Add(const Key& key, nw::nuint32 id) {
+  std::lock_guard lock(mutex_);
+  ids_.emplace(key, id);
 }
 
 GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& server,

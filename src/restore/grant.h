@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -70,6 +72,20 @@ struct GrantOutcome {
   nw::nuint32 objectID = 0;   // the object found for the record; 0 before its lookup
 };
 
+// The objects the granters of one run found, shared among them (each on a platform of its
+// own, on threads of their own): an object's ID is the same whichever connection asks, so
+// each object is looked up once in the run.
+class FoundObjects {
+ public:
+  using Key = std::pair<std::string, std::string>;  // (tree or server, name), both folded
+  std::optional<nw::nuint32> Find(const Key& key) const;
+  void Add(const Key& key, nw::nuint32 id);
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<Key, nw::nuint32> ids_;
+};
+
 class Granter {
  public:
   explicit Granter(nw::NetWareClient& client, GrantOptions options = {});
@@ -78,6 +94,8 @@ class Granter {
   Granter& operator=(const Granter&) = delete;
 
   GrantOutcome Grant(const formats::RightsRecord& record);
+  // With reuse, the objects this granter finds are shared with the others of `found`.
+  void ShareObjects(FoundObjects* found) { shared_ = found; }
 
   // Sets the inherited rights filter of the file or directory `path` on `server` to the
   // rights `rights` names (all eight words: no filter). The status says what the entry held
@@ -119,6 +137,7 @@ class Granter {
   std::map<std::pair<std::string, std::string>, nw::nuint32> objects_;  // (tree or server, name)
   std::map<std::string, nw::NWDSContextHandle> contexts_;               // by tree
   std::map<std::string, Directory> directories_;  // by folded server and directory
+  FoundObjects* shared_ = nullptr;
 };
 
 }  // namespace restore

@@ -105,3 +105,27 @@ TEST_F(GrantEngineTest, AConnectionThatBrokeCostsItsRecordAndIsOpenedAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Granters of one run, each on a platform of its own, look each object up once between
+// them; an object one could not find is asked again by the next, and the IDs they share
+// grant to the right objects.
+TEST_F(GrantEngineTest, GrantersOfOneRunLookEachObjectUpOnce) {
+  testing_support::CountingPlatform other(sim::OpenNetwork(network_.path()));
+  restore::FoundObjects found;
+  restore::Granter first(platform_->Client(), {.reuse = true});
+  restore::Granter second(other.Client(), {.reuse = true});
+  first.ShareObjects(&found);
+  second.ShareObjects(&found);
+  EXPECT_EQ(first.Grant(Record("FS1", "U2.ACME", "VOL:\\A", "Read")).status, kAdded);
+  EXPECT_EQ(first.Grant(Record("FS1", "Nobody.ACME", "VOL:\\A", "Read")).failure, kObjectNotFound);
+  EXPECT_EQ(Calls("NWDSMapNameToID"), 2);
+  EXPECT_EQ(second.Grant(Record("fs1", "u2.acme", "VOL:\\B", "Write")).status, kAdded);
+  EXPECT_EQ(other.Counter().Count("NWDSMapNameToID"), 0);
+  EXPECT_EQ(second.Grant(Record("FS1", "Nobody.ACME", "VOL:\\B", "Read")).failure, kObjectNotFound);
+  EXPECT_EQ(other.Counter().Count("NWDSMapNameToID"), 1);
+  EXPECT_THAT(Dump(), IsSupersetOf({"T,U2.ACME,FS1,VOL:\\A,Read", "T,U2.ACME,FS1,VOL:\\B,Write"}));
+}
+
+}  // namespace
