@@ -246,6 +246,36 @@ TEST_F(CliRestoreTest, EveryNumberOfJobsGivesTheSameLinesAndTheSameVolume) {
   }
 }
 
+// A number of jobs below one, or no number, is refused before anything is granted.
+TEST_F(CliRestoreTest, JobsBelowOneAreRefused) {
+  ClearData();
+  const std::vector<std::string> before = Dump();
+  for (const char* args :
+       {"restore --jobs 0 data.RIGHTS", "restore --jobs -2 data.RIGHTS",
+        "verify --jobs 0 data.RIGHTS", "capture --tree QARN --volume FS1_DATA --jobs 0 -o -"}) {
+    SCOPED_TRACE(args);
+    EXPECT_THAT(Cli(args), Refused("--jobs needs a number of 1 or more."));
+  }
+  EXPECT_THAT(Cli("restore --jobs many data.RIGHTS"), Refused("--jobs"));
+  EXPECT_EQ(Dump(), before);
+}
+
+// Two restores at once, in two processes, each on several jobs, leave the volume as one
+// restore of both halves does.
+TEST_F(CliRestoreTest, TwoProcessesRestoringAtOnceLeaveTheVolumeWhole) {
+  const std::vector<std::string> lines = Lines(ReadFileBytes(temp_ / "data.RIGHTS"));
+  std::string first, second;
+  for (std::size_t i = 0; i < lines.size(); ++i) (i % 2 ? second : first) += lines[i] + "\n";
+  WriteFileBytes(temp_ / "first.RIGHTS", first);
+  WriteFileBytes(temp_ / "second.RIGHTS", second);
+  ClearData();
+  const Result both = Shell(
+      "\"$CLI\" -q restore --jobs 4 first.RIGHTS >/dev/null & "
+      "\"$CLI\" -q restore --jobs 4 second.RIGHTS >/dev/null; a=$?; wait $!; exit $((a + $?))");
+  EXPECT_EQ(both.status, 0) << both.err;
+  EXPECT_EQ(Dump(), restored_);
+}
+
 TEST_F(CliRestoreTest, VerifyComparesEachRecordUnderItsOwnTree) {
   const std::string file = ReadFileBytes(temp_ / "FS1_DATA.RIGHTS");
   const std::size_t second = file.find("\r\n") + 2;
