@@ -13,17 +13,12 @@
 
 #include "cli/refused.h"
 #include "netware/sim/sim_network.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "support/cli_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-
-using Result = testing_support::ProgramResult;
+using namespace cli_testing;
 
 const std::string kNetwork = testing_support::TestData("cli_capture_network.json");
 
@@ -35,26 +30,17 @@ constexpr const char* kLeftAsItWas = "An earlier rights file has been left as it
 
 constexpr std::size_t npos = std::string::npos;
 
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-class CliCaptureTest : public ::testing::Test {
+class CliCaptureTest : public CliTest {
  protected:
   void SetUp() override { sim::LoadNetworkJson(network(), kNetwork); }
 
-  Result Run(const std::string& args) {
-    return testing_support::RunProgram(temp_.path(), "", CLI_TOOL,
-                                       "--network " + Quoted(network()) + " " + args);
-  }
   Result Capture(const std::string& output) {
     return Run("capture --tree T --volume FS1_SYS --output " + output);
   }
-  fs::path network() const { return temp_ / "net"; }
   std::vector<std::string> Dump() const { return sim::DumpAssignments(network()); }
   std::vector<nw::NWDriveMapping> Drives() const {
     return sim::OpenNetwork(network())->Session().DriveMappings();
   }
-
-  testing_support::TempDir temp_;
 };
 
 // A link planted at the old temporary name or at the output is replaced, never written through.
@@ -226,17 +212,12 @@ std::string TreeOfFourServers() {
          R"(], "workstation": {"trees": ["T"]}})";
 }
 
-class CliCaptureManyTest : public ::testing::Test {
+class CliCaptureManyTest : public CliTest {
  protected:
   void SetUp() override {
     sim::LoadNetworkJson(network(), TreeOfFourServers());
     sim::SetServerUp(network(), "S4", false);
   }
-  Result Run(const std::string& args) {
-    return testing_support::RunProgram(temp_.path(), "", CLI_TOOL,
-                                       "--network " + Quoted(network()) + " " + args);
-  }
-  fs::path network() const { return temp_ / "net"; }
   // Each line up to its time, which differs from run to run.
   static std::vector<std::string> Untimed(const std::string& out) {
     std::vector<std::string> lines = testing_support::Lines(out);
@@ -245,8 +226,6 @@ class CliCaptureManyTest : public ::testing::Test {
     }
     return lines;
   }
-
-  testing_support::TempDir temp_;
 };
 
 // Every volume of the tree: one line each in the tree's order, a server that is down failing
@@ -292,10 +271,7 @@ TEST_F(CliCaptureManyTest, EveryVolumeOfATreeInOneCommand) {
 // capture's; --dated puts the run into a folder named by its start time.
 TEST_F(CliCaptureManyTest, EveryVolumeOfAServerIntoADatedFolder) {
   sim::CreateDemoNetwork(temp_ / "demo");
-  const auto demo = [&](const std::string& args) {
-    return testing_support::RunProgram(temp_.path(), "", CLI_TOOL,
-                                       "--network " + Quoted(temp_ / "demo") + " " + args);
-  };
+  const auto demo = [&](const std::string& args) { return RunOn(temp_ / "demo", args); };
   const Result result = demo("capture --server OLDFS --output-dir runs --dated");
   ASSERT_EQ(result.status, 0) << result.err;
   std::vector<fs::path> runs;

@@ -10,42 +10,35 @@
 
 #include "cli/refused.h"
 #include "netware/sim/sim_network.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "support/cli_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::WriteFileBytes;
-using Result = testing_support::ProgramResult;
+using namespace cli_testing;
 
 constexpr const char* kSame = "0 differences: 0 changed, 0 missing, 0 extra\n";
 
-class CliDiffTest : public ::testing::Test {
+class CliDiffTest : public CliTest {
  protected:
   // Runs diff where no network is, nor any may be made: HOME is an empty folder.
   Result Diff(const std::string& args) {
     fs::create_directories(home());
-    return testing_support::RunProgram(
-        temp_.path(),
+    return RunIn(
         "env -u TOLVANE_NETWORK HOME=" + home().string() + " XDG_DATA_HOME=" + home().string(),
-        CLI_TOOL, "diff " + args);
+        "diff " + args);
   }
   void Write(const std::string& name, const std::string& bytes) {
     fs::create_directories((temp_ / name).parent_path());
     WriteFileBytes(temp_ / name, bytes);
   }
   fs::path home() const { return temp_ / "home"; }
-  testing_support::TempDir temp_;
 };
 
 // A capture of the network of the filters tests, compared with itself and with itself changed.
 TEST_F(CliDiffTest, ACaptureComparedWithItselfAndAfterOneChange) {
-  sim::LoadNetworkJson(temp_ / "net", testing_support::TestData("cli_filters_network.json"));
-  const Result captured = testing_support::RunProgram(
-      temp_.path(), "", CLI_TOOL,
-      "--network '" + (temp_ / "net").string() + "' capture --tree T --volume FS1_SYS");
+  sim::LoadNetworkJson(network(), testing_support::TestData("cli_filters_network.json"));
+  const Result captured = Run("capture --tree T --volume FS1_SYS");
   ASSERT_EQ(captured.status, 0) << captured.err;
   fs::copy_file(temp_ / "FS1_SYS.RIGHTS", temp_ / "copy.RIGHTS");
   EXPECT_EQ(Diff("FS1_SYS.RIGHTS FS1_SYS.RIGHTS").out, kSame);

@@ -13,16 +13,12 @@
 
 #include "cli/refused.h"
 #include "netware/sim/sim_network.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "support/cli_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-using Result = testing_support::ProgramResult;
+using namespace cli_testing;
 
 // The file trustee is a record like any other.
 constexpr const char* kRights =
@@ -37,17 +33,11 @@ constexpr const char* kFilters =
     "FS1,SYS:\\PUBLIC\\EDIT.EXE,Read\r\n"
     "FS1,SYS:\\USERS\\JSMITH\\Notes.txt,\r\n";
 
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-class CliFiltersTest : public ::testing::Test {
+class CliFiltersTest : public CliTest {
  protected:
+  CliFiltersTest() : CliTest("work") {}
   void SetUp() override {
     sim::LoadNetworkJson(network(), testing_support::TestData("cli_filters_network.json"));
-    fs::create_directory(work());
-  }
-  Result Run(const std::string& args) {
-    return testing_support::RunProgram(work(), "", CLI_TOOL,
-                                       "--network " + Quoted(network()) + " " + args);
   }
   // The files of the work folder and their bytes.
   std::map<std::string, std::string> Files() const {
@@ -58,9 +48,6 @@ class CliFiltersTest : public ::testing::Test {
     }
     return files;
   }
-  fs::path network() const { return temp_ / "net"; }
-  fs::path work() const { return temp_ / "work"; }
-  testing_support::TempDir temp_;
 };
 
 TEST_F(CliFiltersTest, TheFiltersFileGoesBesideTheRightsFileOrWhereTheOptionsSay) {

@@ -10,16 +10,12 @@
 
 #include "cli/refused.h"
 #include "netware/sim/sim_network.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "support/cli_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-using Result = testing_support::ProgramResult;
+using namespace cli_testing;
 
 // From QARN to NORDLAB: Sales.HQ.QARN became Sales.NordLab, the rest of HQ went to the top,
 // Boss is Chief now. Temp has no object in NORDLAB.
@@ -33,18 +29,14 @@ constexpr const char* kMappingFile =
     "context HQ.QARN=NordLab\n"
     "context Sales.HQ.QARN=Sales.NordLab\n";
 
-class CliMappingTest : public ::testing::Test {
+class CliMappingTest : public CliTest {
  protected:
+  CliMappingTest() : CliTest("work") {}
   void SetUp() override {
     sim::LoadNetworkJson(network(), testing_support::TestData("cli_tree_migration_network.json"));
-    fs::create_directory(work());
     WriteFileBytes(work() / "m.txt", kMappingFile);
     const Result captured = Run("capture --tree QARN --volume FS1_DATA -o old.rights");
     ASSERT_EQ(captured.status, 0) << captured.err;
-  }
-  Result Run(const std::string& args) {
-    return testing_support::RunProgram(work(), "", CLI_TOOL,
-                                       "--network '" + network().string() + "' " + args);
   }
   // The assignments of the target volume, as the network holds them.
   std::string Target() {
@@ -52,10 +44,6 @@ class CliMappingTest : public ::testing::Test {
                                        "--network '" + network().string() + "' dump --server FS3")
         .out;
   }
-  fs::path network() const { return temp_ / net_; }
-  fs::path work() const { return temp_ / "work"; }
-  testing_support::TempDir temp_;
-  std::string net_ = "net";
 };
 
 TEST_F(CliMappingTest, AMigrationOntoAnotherTreeLeavesOnlyTheObjectsItLacksDifferent) {

@@ -6,34 +6,22 @@
 
 #include "cli/refused.h"
 #include "netware/sim/sim_network.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "support/cli_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::WriteFileBytes;
+using namespace cli_testing;
 
-using Result = testing_support::ProgramResult;
-
-class CliTest : public ::testing::Test {
+// The demo network, named by the environment.
+class CliToolTest : public CliTest {
  protected:
   void SetUp() override { sim::CreateDemoNetwork(network()); }
 
-  // Runs the program in the test's folder after `environment`, without --network unless given.
-  Result RunIn(const std::string& environment, const std::string& args) {
-    return testing_support::RunProgram(temp_.path(), environment, CLI_TOOL, args);
-  }
-  Result Run(const std::string& args) {
-    return RunIn("TOLVANE_NETWORK='" + network().string() + "'", args);
-  }
-  fs::path network() const { return temp_ / "net"; }
-
-  testing_support::TempDir temp_;
+  Result Run(const std::string& args) const { return RunIn(NetworkVariable(), args); }
 };
 
-TEST_F(CliTest, ListsTheTreesAndVolumesOfTheNetworkTheOptionNamesOverTheEnvironment) {
+TEST_F(CliToolTest, ListsTheTreesAndVolumesOfTheNetworkTheOptionNamesOverTheEnvironment) {
   const Result other =
       RunIn("TOLVANE_NETWORK=/nonexistent/net", "--network '" + network().string() + "' trees");
   EXPECT_EQ(other.status, 0);
@@ -47,7 +35,7 @@ TEST_F(CliTest, ListsTheTreesAndVolumesOfTheNetworkTheOptionNamesOverTheEnvironm
   EXPECT_FALSE(fs::exists(temp_ / "empty" / "network.db"));
 }
 
-TEST_F(CliTest, CreatesTheDefaultNetworkAsTheDemoNetwork) {
+TEST_F(CliToolTest, CreatesTheDefaultNetworkAsTheDemoNetwork) {
   const Result created =
       RunIn("env -u TOLVANE_NETWORK XDG_DATA_HOME='" + (temp_ / "data").string() + "'", "trees");
   EXPECT_EQ(created.status, 0);
@@ -56,7 +44,7 @@ TEST_F(CliTest, CreatesTheDefaultNetworkAsTheDemoNetwork) {
   EXPECT_TRUE(fs::exists(temp_ / "data" / "tolvane" / "network" / "network.db"));
 }
 
-TEST_F(CliTest, SaysItsVersionAndGivesHelpByCommand) {
+TEST_F(CliToolTest, SaysItsVersionAndGivesHelpByCommand) {
   const Result version = Run("--version");
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "tolvane-cli " TOLVANE_VERSION "\n");
@@ -74,7 +62,7 @@ TEST_F(CliTest, SaysItsVersionAndGivesHelpByCommand) {
                                                HasSubstr("--map-volume"), HasSubstr("--map-tree")));
 }
 
-TEST_F(CliTest, ANetworkThatCannotBeWrittenIsNamedAsSuch) {
+TEST_F(CliToolTest, ANetworkThatCannotBeWrittenIsNamedAsSuch) {
   // The network folder readable but not writable by the user who runs the program; not the
   // superuser, who may write anything.
   const bool root = ::geteuid() == 0;
@@ -83,16 +71,15 @@ TEST_F(CliTest, ANetworkThatCannotBeWrittenIsNamedAsSuch) {
   fs::permissions(temp_.path(), fs::perms::owner_all | read | enter);
   fs::permissions(network() / "network.db", read);
   fs::permissions(network(), read | enter);
-  const Result refused = RunIn((root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-                                   std::string("env TOLVANE_NETWORK='") + network().string() + "'",
-                               "trees");
+  const std::string user = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const Result refused = RunIn(user + "env " + NetworkVariable(), "trees");
   EXPECT_THAT(refused, Refused("NWCallsInit returns errors ! The network in " + network().string() +
                                " cannot be used: " + (network() / "network.db").string() +
                                " cannot be written: Permission denied."));
   fs::permissions(network(), fs::perms::owner_all);
 }
 
-TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
+TEST_F(CliToolTest, BadUsageGetsAMessageAndStatusTwo) {
   WriteFileBytes(temp_ / "short.RIGHTS", "QARN,A.QARN,FS1\r\n");
   const std::pair<const char*, const char*> cases[] = {
       {"", "A subcommand is required"},
@@ -111,9 +98,8 @@ TEST_F(CliTest, BadUsageGetsAMessageAndStatusTwo) {
       {"verify", "FILE is required"},
   };
   for (const auto& [args, message] : cases) EXPECT_THAT(Run(args), Refused(message)) << args;
-  EXPECT_THAT(
-      RunIn("TOLVANE_SIM_LATENCY_US=12us TOLVANE_NETWORK='" + network().string() + "'", "trees"),
-      Refused("TOLVANE_SIM_LATENCY_US must be a number"));
+  EXPECT_THAT(RunIn("TOLVANE_SIM_LATENCY_US=12us " + NetworkVariable(), "trees"),
+              Refused("TOLVANE_SIM_LATENCY_US must be a number"));
 }
 
 }  // namespace

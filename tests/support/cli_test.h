@@ -1,0 +1,55 @@
+#pragma once
+// The ground of the tests that run tolvane-cli as a user runs it: a temporary folder, a
+// simulated network in it, and the program run there on that network, through --network or
+// TOLVANE_NETWORK. The test program defines CLI_TOOL, the path of tolvane-cli.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace cli_testing {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+using Result = testing_support::ProgramResult;
+
+// A path as the shell reads it whole.
+inline std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+class CliTest : public ::testing::Test {
+ protected:
+  // The program runs in `folder` under the temporary folder, or in the temporary folder itself.
+  explicit CliTest(const std::string& folder = "")
+      : work_(folder.empty() ? temp_.path() : temp_ / folder) {
+    fs::create_directories(work_);
+  }
+
+  // Runs the program after `environment`, without --network unless `args` gives it.
+  Result RunIn(const std::string& environment, const std::string& args) const {
+    return testing_support::RunProgram(work_, environment, CLI_TOOL, args);
+  }
+  // Runs the program on the network in `folder`.
+  Result RunOn(const fs::path& folder, const std::string& args) const {
+    return RunIn("", "--network " + Quoted(folder) + " " + args);
+  }
+  Result Run(const std::string& args) const { return RunOn(network(), args); }
+  // The environment that names the test's network instead of the option.
+  std::string NetworkVariable() const { return "TOLVANE_NETWORK=" + Quoted(network()); }
+
+  fs::path network() const { return temp_ / net_; }
+  const fs::path& work() const { return work_; }
+
+  testing_support::TempDir temp_;
+  // The network's folder under the temporary folder; a test may move on to a fresh one.
+  std::string net_ = "net";
+
+ private:
+  fs::path work_;
+};
+
+}  // namespace cli_testing
