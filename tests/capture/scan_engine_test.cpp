@@ -9,8 +9,7 @@
 #include "capture/volume_scan.h"
 #include "formats/rights_file.h"
 #include "netware/sim/sim_network.h"
-#include "support/counting_platform.h"
-#include "support/temp_dir.h"
+#include "support/counted_network_test.h"
 
 namespace {
 
@@ -28,14 +27,10 @@ class Recorder : public capture::ScanObserver {
   std::vector<std::string> objects, records, paths;
 };
 
-class ScanEngineTest : public ::testing::Test {
+class ScanEngineTest : public testing_support::CountedNetworkTest {
  protected:
-  void SetUp() override {
-    // 25 trustees on Shared (two batches), U1 also on a deeper directory and the volume root.
-    sim::LoadNetworkJson(network_.path(), testing_support::TestData("capture_scan_network.json"));
-    platform_ =
-        std::make_unique<testing_support::CountingPlatform>(sim::OpenNetwork(network_.path()));
-  }
+  // 25 trustees on Shared (two batches), U1 also on a deeper directory and the volume root.
+  ScanEngineTest() : CountedNetworkTest("capture_scan_network.json") {}
 
   capture::ScanSummary Scan(std::vector<std::string> names, capture::ScanOptions options) {
     std::size_t next = 0;
@@ -48,8 +43,6 @@ class ScanEngineTest : public ::testing::Test {
         [&](const formats::RightsRecord& r) { written.push_back(r.object); }, observer, options);
   }
 
-  testing_support::TempDir network_;
-  std::unique_ptr<testing_support::CountingPlatform> platform_;
   Recorder observer;
   std::vector<std::string> written;
 };

@@ -7,26 +7,16 @@
 #include <stdexcept>
 
 #include "capture/filters.h"
-#include "netware/sim/sim_network.h"
 #include "netware/volume_walk.h"
-#include "support/counting_platform.h"
-#include "support/temp_dir.h"
+#include "support/counted_network_test.h"
 
 namespace {
 
 using namespace ::testing;
 
-class VolumeSecurityTest : public ::testing::Test {
+class VolumeSecurityTest : public testing_support::CountedNetworkTest {
  protected:
-  void SetUp() override {
-    sim::LoadNetworkJson(network_.path(), testing_support::TestData("cli_filters_network.json"));
-    platform_ =
-        std::make_unique<testing_support::CountingPlatform>(sim::OpenNetwork(network_.path()));
-  }
-  nw::NetWareClient& client() { return platform_->Client(); }
-
-  testing_support::TempDir network_;
-  std::unique_ptr<testing_support::CountingPlatform> platform_;
+  VolumeSecurityTest() : CountedNetworkTest("cli_filters_network.json") {}
 };
 
 TEST_F(VolumeSecurityTest, TheWalkReachesEveryEntryEachAfterItsDirectory) {

@@ -32,7 +32,7 @@ constexpr std::size_t npos = std::string::npos;
 
 class CliCaptureTest : public CliTest {
  protected:
-  void SetUp() override { sim::LoadNetworkJson(network(), kNetwork); }
+  CliCaptureTest() : CliTest("", kNetwork) {}
 
   Result Capture(const std::string& output) {
     return Run("capture --tree T --volume FS1_SYS --output " + output);
@@ -214,8 +214,9 @@ std::string TreeOfFourServers() {
 
 class CliCaptureManyTest : public CliTest {
  protected:
+  CliCaptureManyTest() : CliTest("", TreeOfFourServers()) {}
   void SetUp() override {
-    sim::LoadNetworkJson(network(), TreeOfFourServers());
+    CliTest::SetUp();
     sim::SetServerUp(network(), "S4", false);
   }
   // Each line up to its time, which differs from run to run.

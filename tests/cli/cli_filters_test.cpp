@@ -35,10 +35,7 @@ constexpr const char* kFilters =
 
 class CliFiltersTest : public CliTest {
  protected:
-  CliFiltersTest() : CliTest("work") {}
-  void SetUp() override {
-    sim::LoadNetworkJson(network(), testing_support::TestData("cli_filters_network.json"));
-  }
+  CliFiltersTest() : CliTest("work", testing_support::TestData("cli_filters_network.json")) {}
   // The files of the work folder and their bytes.
   std::map<std::string, std::string> Files() const {
     std::map<std::string, std::string> files;

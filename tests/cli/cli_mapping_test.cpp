@@ -31,9 +31,10 @@ constexpr const char* kMappingFile =
 
 class CliMappingTest : public CliTest {
  protected:
-  CliMappingTest() : CliTest("work") {}
+  CliMappingTest()
+      : CliTest("work", testing_support::TestData("cli_tree_migration_network.json")) {}
   void SetUp() override {
-    sim::LoadNetworkJson(network(), testing_support::TestData("cli_tree_migration_network.json"));
+    CliTest::SetUp();
     WriteFileBytes(work() / "m.txt", kMappingFile);
     const Result captured = Run("capture --tree QARN --volume FS1_DATA -o old.rights");
     ASSERT_EQ(captured.status, 0) << captured.err;

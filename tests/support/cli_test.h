@@ -7,7 +7,9 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
+#include "netware/sim/sim_network.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -23,10 +25,15 @@ inline std::string Quoted(const fs::path& path) { return "'" + path.string() + "
 
 class CliTest : public ::testing::Test {
  protected:
-  // The program runs in `folder` under the temporary folder, or in the temporary folder itself.
-  explicit CliTest(const std::string& folder = "")
-      : work_(folder.empty() ? temp_.path() : temp_ / folder) {
+  // The program runs in `folder` under the temporary folder, or in the temporary folder itself;
+  // the network is made from `description` (JSON) before each test, when one is given.
+  explicit CliTest(const std::string& folder = "", std::string description = "")
+      : work_(folder.empty() ? temp_.path() : temp_ / folder),
+        description_(std::move(description)) {
     fs::create_directories(work_);
+  }
+  void SetUp() override {
+    if (!description_.empty()) sim::LoadNetworkJson(network(), description_);
   }
 
   // Runs the program after `environment`, without --network unless `args` gives it.
@@ -50,6 +57,7 @@ class CliTest : public ::testing::Test {
 
  private:
   fs::path work_;
+  std::string description_;
 };
 
 }  // namespace cli_testing
