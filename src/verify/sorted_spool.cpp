@@ -14,11 +14,6 @@ namespace {
 
 std::string Reason() { return std::generic_category().message(errno); }
 
-std::string TempFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-}
-
 // What an entry costs in memory, near enough to bound a run.
 std::size_t Cost(const SortedEntry& entry) {
   const formats::RightsRecord& r = entry.record;
@@ -33,6 +28,21 @@ void Put(std::string& out, const std::string& text) {
 }
 
 }  // namespace
+
+std::string TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+}
+
+int OpenUnnamedFile(const std::string& folder, const std::string& prefix) {
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::string name = folder + "/" + prefix + "XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+  }
+  return fd;
+}
 
 void AppendKeyPart(std::string& key, std::string_view part) {
   for (const char c : part) {
@@ -110,14 +120,8 @@ void SortedSpool::Spill() {
   std::stable_sort(entries_.begin(), entries_.end(),
                    [](const SortedEntry& a, const SortedEntry& b) { return a.key < b.key; });
   if (fd_ < 0) {
-    // Unnamed, so that it goes with the process however the run ends.
     const std::string folder = TempFolder();
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {  // a file system without unnamed files
-      std::string name = folder + "/tolvane-sort-XXXXXX";
-      fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-      if (fd_ >= 0) ::unlink(name.c_str());
-    }
+    fd_ = OpenUnnamedFile(folder, "tolvane-sort-");
     if (fd_ < 0) {
       throw SpoolError("Cannot make a temporary file for sorting in " + folder + ": " + Reason() +
                        ".");

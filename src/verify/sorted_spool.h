@@ -29,6 +29,13 @@ struct SortedEntry {
   bool operator==(const SortedEntry&) const = default;
 };
 
+// The folder for temporary files: TMPDIR, or /tmp.
+std::string TempFolder();
+// A new file in `folder` with no name, so that it goes with the process however the run ends;
+// on a file system without unnamed files, one named `prefix` and six letters, unlinked at once.
+// -1, with errno set, when neither can be made.
+int OpenUnnamedFile(const std::string& folder, const std::string& prefix);
+
 // Appends `part` to `key` so that keys built of parts compare as the tuples of their parts:
 // each part ends with a zero byte, and a zero or one byte inside a part is escaped.
 void AppendKeyPart(std::string& key, std::string_view part);
