@@ -9,16 +9,13 @@
 #include <filesystem>
 #include <tuple>
 
+#include "formats/format_testing.h"
 #include "formats/rights_file.h"
-#include "support/temp_dir.h"
 
 namespace formats {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::ReadFileBytes;
-using testing_support::TempDir;
 
 TEST(FiltersFile, TakesTheRightsFilesNameWithItsOwnExtension) {
   const std::pair<const char*, const char*> names[] = {
@@ -40,24 +37,13 @@ TEST(FiltersFile, LinesAreWrittenAndReadBackAsTheRightsFileQuotesThem) {
       {{"MFS1", " DATA:\\x", "Read"}, "MFS1,\" DATA:\\x\",Read\r\n"},
       {{"MFS1", "DATA:\\Café\\€", "Read"}, "MFS1,DATA:\\Caf\xE9\\\x80,Read\r\n"}};
   TempDir dir;
-  std::string bytes;
-  std::vector<FilterRecord> filters;
-  {
-    FiltersFileWriter writer(dir / "MFS1_DATA.FILTERS");
-    for (const auto& [filter, line] : lines) {
-      EXPECT_EQ(FormatFilterRecord(filter), line);
-      writer.Write(filter);
-      bytes += line;
-      filters.push_back(filter);
-    }
-    EXPECT_THROW(writer.Write({"MFS1", "DATA:\\a\"b", "Read"}), UnwritableValue);
-    writer.Commit();
-  }
+  FiltersFileWriter writer(dir / "MFS1_DATA.FILTERS");
+  const auto [bytes, filters] = WriteEach(writer, lines, FormatFilterRecord);
+  EXPECT_THROW(writer.Write({"MFS1", "DATA:\\a\"b", "Read"}), UnwritableValue);
+  writer.Commit();
   EXPECT_EQ(ReadFileBytes(dir / "MFS1_DATA.FILTERS"), bytes);
-  FiltersFileReader reader(dir / "MFS1_DATA.FILTERS");
-  std::vector<FilterRecord> read;
-  while (!reader.AtEnd()) read.push_back(reader.ReadFilter());
-  EXPECT_EQ(read, filters);
+  EXPECT_EQ(ReadAll(FiltersFileReader(dir / "MFS1_DATA.FILTERS"), &FiltersFileReader::ReadFilter),
+            filters);
 }
 
 TEST(FiltersFile, ALineOfOtherThanThreeFieldsIsNoFilterAndTheNextStillReads) {

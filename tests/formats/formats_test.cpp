@@ -18,21 +18,17 @@
 
 #include "formats/byte_buffer.h"
 #include "formats/field_reader.h"
+#include "formats/format_testing.h"
 #include "formats/object_list_file.h"
 #include "formats/rights_file.h"
 #include "formats/rights_file_writer.h"
 #include "formats/rights_text.h"
 #include "formats/windows1252.h"
-#include "support/temp_dir.h"
 
 namespace formats {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ::testing;
-using testing_support::ReadFileBytes;
-using testing_support::TempDir;
-using testing_support::WriteFileBytes;
 
 const RightsRecord kPlain{"CORP", "JSmith.Sales.Main", "FS1", "VOL1:\\Users\\JSmith",
                           "Read-Write-Create-Delete-FileScan-Modify"};
@@ -55,9 +51,7 @@ std::vector<std::string> Fields(FieldReader reader) {
 }
 
 std::vector<RightsRecord> Records(RightsFileReader reader) {
-  std::vector<RightsRecord> records;
-  while (!reader.AtEnd()) records.push_back(reader.ReadRecord());
-  return records;
+  return ReadAll(reader, &RightsFileReader::ReadRecord);
 }
 
 std::vector<std::string> Names(const TempDir& dir) {
@@ -141,14 +135,7 @@ TEST(RightsFile, RecordsAreWrittenAsLinesAndReadBackExactly) {
       {{"T", "Bj\u0151rn", "FS1", "V:", ""}, "U+0151"}};
   TempDir dir;
   RightsFileWriter writer(dir / "FS1_VOL1.RIGHTS");
-  std::string bytes;
-  std::vector<RightsRecord> records;
-  for (const auto& [record, line] : lines) {
-    EXPECT_EQ(FormatRightsRecord(record), line);
-    writer.Write(record);
-    bytes += line;
-    records.push_back(record);
-  }
+  const auto [bytes, records] = WriteEach(writer, lines, FormatRightsRecord);
   for (const auto& [record, mentions] : refused) {
     EXPECT_THAT(ErrorOf([&] { writer.Write(record); }), HasSubstr(mentions));
     // A refused value is told apart from a failing file, which must end a capture.
