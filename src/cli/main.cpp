@@ -169,12 +169,13 @@ int main(int argc, char** argv) {
   // program mid-run, so that a restore can stop between records and say what it did.
   std::signal(SIGPIPE, SIG_IGN);
   CLI::App app{
-      "Captures the trustee assignments of a volume into a rights file, grants them again, "
-      "and compares a rights file with the live volumes.\n"
-      "Results go to standard output, one a line: a word (add, change, same, missing, extra, "
-      "failed) and the record in the rights file's field syntax; a change carries the rights "
-      "the volume holds now, a failure its reason, as a sixth field. Messages go to standard "
-      "error.\n"
+      "Captures the trustee assignments and inherited rights filters of a volume into a rights "
+      "file and a filters file, grants them again, and compares them with the live volumes or "
+      "with another capture.\n"
+      "Results go to standard output, one a line: a word (add, change, same, remove, missing, "
+      "extra, failed), \"filter\" for a filter, and the record in its file's field syntax; a "
+      "change carries the rights the volume holds now (diff: the newer capture's), a failure "
+      "its reason, as one more field. Messages go to standard error.\n"
       "Exit status: 0 done or no difference; 1 records failed or differences found; 2 bad "
       "usage, unreadable input or unwritable output.",
       "tolvane-cli"};
