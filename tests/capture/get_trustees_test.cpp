@@ -17,14 +17,12 @@ using testing_support::ShownMessage;
 using testing_support::SortedLines;
 using testing_support::WriteFileBytes;
 
-// Two users, a group, a unit, no role, and a server that is down.
-const std::string kNetwork = testing_support::TestData("capture_get_trustees_network.json");
-
 constexpr std::int64_t kObjects = 2 + 1 + 1;
 
-class GetTrusteesTest : public ::testing::Test, protected testing_support::WindowScene {
+class GetTrusteesTest : public testing_support::WindowSceneTest {
  protected:
-  GetTrusteesTest() : WindowScene(kNetwork) {}
+  // Two users, a group, a unit, no role, and a server that is down.
+  GetTrusteesTest() : WindowSceneTest("capture_get_trustees_network.json") {}
   void SetUp() override {
     ASSERT_TRUE(Open());
     Show();

@@ -17,16 +17,14 @@ using namespace ::testing;
 using testing_support::ReadFileBytes;
 using testing_support::ShownMessage;
 
-// CORP: volumes at two depths, a container whose name differs from a volume's only in case.
-// OTHER: one volume. BARE: no volume.
-const std::string kNetwork = testing_support::TestData("selection_network.json");
-
 constexpr const char* kVolSys = R"(NDS:\\CORP\ACME\FS1_SYS)";
 constexpr const char* kVolVol1 = R"(NDS:\\CORP\ACME\SALES\FS1_VOL1)";
 
-class VolumeSelectionTest : public ::testing::Test, protected testing_support::WindowScene {
+class VolumeSelectionTest : public testing_support::WindowSceneTest {
  protected:
-  VolumeSelectionTest() : WindowScene(kNetwork) {}
+  // CORP: volumes at two depths, a container whose name differs from a volume's only in case.
+  // OTHER: one volume. BARE: no volume.
+  VolumeSelectionTest() : WindowSceneTest("selection_network.json") {}
   void SetUp() override {
     ASSERT_TRUE(Open());
     Show();

@@ -3,6 +3,8 @@
 // folder, with the fake desktop and a platform that counts (and can hook) client calls;
 // helpers do what a user does with the mouse and read what lands on disk and in the store.
 
+#include <gtest/gtest.h>
+
 #include <QtGlobal>
 #include <cstdint>
 #include <filesystem>
@@ -79,6 +81,12 @@ class WindowScene {
   FakeDesktop desktop;
   std::unique_ptr<CountingPlatform> platform;
   std::unique_ptr<app::Form1> form;
+};
+
+// A test of the window, over the network of a description in tests/data.
+class WindowSceneTest : public ::testing::Test, protected WindowScene {
+ protected:
+  explicit WindowSceneTest(const std::string& data) : WindowScene(TestData(data)) {}
 };
 
 }  // namespace testing_support

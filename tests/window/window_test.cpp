@@ -16,7 +16,6 @@ using app::Form1;
 using app::MsgIcon;
 using testing_support::ShownMessage;
 
-const std::string kNetwork = testing_support::TestData("window_network.json");
 constexpr const char* kAcme = R"(NDS:\\ACME_TREE\ACME)";
 
 // The network's directory control, but the children of one name cannot be read.
@@ -78,9 +77,9 @@ class TestPlatform : public testing_support::CountingPlatform, public nw::NWSess
   nw::NWSession& Inner() { return testing_support::CountingPlatform::Session(); }
 };
 
-class WindowTest : public ::testing::Test, protected testing_support::WindowScene {
+class WindowTest : public testing_support::WindowSceneTest {
  protected:
-  WindowTest() : WindowScene(kNetwork) {
+  WindowTest() : WindowSceneTest("window_network.json") {
     auto made = std::make_unique<TestPlatform>(network.path());
     test = made.get();
     platform = std::move(made);
