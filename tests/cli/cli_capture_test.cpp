@@ -332,12 +332,12 @@ TEST_F(CliCaptureManyTest, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsW
       {"capture --tree T --all --filters f", "--filters names the filters file of one volume"},
       {"capture --tree T --all --output-dir plain", "Cannot make the folder plain"},
   };
-  for (const auto& [args, message] : cases) {
-    SCOPED_TRACE(args);
-    EXPECT_THAT(Run(args), Refused(message));
-    EXPECT_FALSE(fs::exists(temp_ / "d"));
-    EXPECT_FALSE(fs::exists(temp_ / "S1_SYS.RIGHTS"));
-  }
+  ExpectEachRefused(
+      cases, [&](const std::string& args) { return Run(args); },
+      [&] {
+        EXPECT_FALSE(fs::exists(temp_ / "d"));
+        EXPECT_FALSE(fs::exists(temp_ / "S1_SYS.RIGHTS"));
+      });
 }
 
 }  // namespace

@@ -116,10 +116,7 @@ TEST_F(CliDiffTest, UnreadableOrMismatchedInputIsRefused) {
       {"a.RIGHTS dir", "diff compares two rights files or two folders of them"},
       {"dir a.RIGHTS", "diff compares two rights files or two folders of them"},
   };
-  for (const auto& [args, message] : cases) {
-    SCOPED_TRACE(args);
-    EXPECT_THAT(Diff(args), Refused(message));
-  }
+  ExpectEachRefused(cases, [&](const std::string& args) { return Diff(args); });
   EXPECT_TRUE(fs::is_empty(home()));
 }
 

@@ -97,7 +97,7 @@ TEST_F(CliToolTest, BadUsageGetsAMessageAndStatusTwo) {
       {"verify nosuch.RIGHTS", "Cannot read the file nosuch.RIGHTS"},
       {"verify", "FILE is required"},
   };
-  for (const auto& [args, message] : cases) EXPECT_THAT(Run(args), Refused(message)) << args;
+  ExpectEachRefused(cases, [&](const std::string& args) { return Run(args); });
   EXPECT_THAT(RunIn("TOLVANE_SIM_LATENCY_US=12us " + NetworkVariable(), "trees"),
               Refused("TOLVANE_SIM_LATENCY_US must be a number"));
 }

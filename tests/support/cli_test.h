@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 
+#include "cli/refused.h"
 #include "netware/sim/sim_network.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -22,6 +24,18 @@ using Result = testing_support::ProgramResult;
 
 // A path as the shell reads it whole.
 inline std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// Runs `run` on the arguments of each of `cases` (arguments, message) and expects it refused
+// with the message; `after`, when given, then checks what must still not have been made.
+template <typename Cases>
+void ExpectEachRefused(const Cases& cases, const std::function<Result(const std::string&)>& run,
+                       const std::function<void()>& after = nullptr) {
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args);
+    EXPECT_THAT(run(args), Refused(message));
+    if (after) after();
+  }
+}
 
 class CliTest : public ::testing::Test {
  protected:
