@@ -1,16 +1,15 @@
 #include "cli/rights_input.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "cli/commands.h"
 #include "formats/text_file.h"
+#include "verify/sorted_spool.h"
 
 namespace cli {
 namespace {
@@ -20,14 +19,8 @@ std::string Reason(int error) { return std::generic_category().message(error); }
 }  // namespace
 
 Spool::Spool(const std::string& input) : name_(input) {
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd_ < 0) {  // a file system without unnamed files
-    std::string name = folder + "/tolvane-cli-XXXXXX";
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ >= 0) ::unlink(name.c_str());
-  }
+  const std::string folder = verify::TempFolder();
+  fd_ = verify::OpenUnnamedFile(folder, "tolvane-cli-");
   if (fd_ < 0) {
     throw UsageError("Cannot make a private copy of the input in " + folder + ": " + Reason(errno) +
                      ".");
