@@ -144,12 +144,13 @@ NWRCODE SimClient::NWScanDirectoryForTrustees2(nw::NWCONN_HANDLE conn, std::uint
     VolumePath parsed;
     const VolumeRow* volume = VolumeOfPath(server, path, &parsed);
     if (volume == nullptr || !parsed.valid) return nw::kNoMoreEntries;
-    // Keyset iteration: the handle is the key of the last trustee returned. The directory's
-    // name is as its first trustee stored it.
+    // Keyset iteration in object order along the directory's index, so that a batch costs
+    // its own rows however many trustees the directory holds: the handle is the object of
+    // the last trustee returned. The directory's name is as its first trustee stored it.
     auto q = network_.GetStore().Prepare(
-        "SELECT id, object_id, rights, (SELECT dir FROM trustees WHERE volume_id = ?1 "
-        "AND dir_key = ?2 ORDER BY id LIMIT 1) FROM trustees WHERE volume_id = ?1 "
-        "AND dir_key = ?2 AND id > ?3 ORDER BY id LIMIT ?4");
+        "SELECT object_id, object_id, rights, (SELECT dir FROM trustees WHERE volume_id = ?1 "
+        "AND dir_key = ?2 ORDER BY object_id LIMIT 1) FROM trustees WHERE volume_id = ?1 "
+        "AND dir_key = ?2 AND object_id > ?3 ORDER BY object_id LIMIT ?4");
     q.Bind(1, volume->id).Bind(2, DirectoryKey(parsed.directories)).Bind(3, *iterHandle);
     q.Bind(4, static_cast<std::int64_t>(nw::kTrusteeBatch));
     const nw::nuint32 from = *iterHandle;

@@ -108,8 +108,8 @@ NWRCODE SimClient::NWScanForTrustees(nw::NWCONN_HANDLE conn, std::uint8_t dirHan
     if (!stored) return nw::kNoMoreEntries;
     // Keyset iteration, as for a directory's list.
     auto q = network_.GetStore().Prepare(
-        "SELECT id, object_id, rights FROM trustees WHERE volume_id = ?1 AND dir_key = ?2 "
-        "AND id > ?3 ORDER BY id LIMIT ?4");
+        "SELECT object_id, object_id, rights FROM trustees WHERE volume_id = ?1 "
+        "AND dir_key = ?2 AND object_id > ?3 ORDER BY object_id LIMIT ?4");
     q.Bind(1, volume.id).Bind(2, DirectoryKey(*stored)).Bind(3, *iterHandle);
     q.Bind(4, static_cast<std::int64_t>(nw::kTrusteeBatch));
     std::uint16_t count = 0;

@@ -63,6 +63,10 @@ CREATE TABLE IF NOT EXISTS filters(
 
 // A connection to the store `file`, or SimError saying why it cannot be `made`.
 sqlite3* Connect(const std::filesystem::path& file, int flags, const char* made) {
+  // SQLite's allocation statistics take one process-wide lock on every allocation, which the
+  // connections of parallel jobs would queue on; nothing here reads them.
+  static std::once_flag configured;
+  std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(file.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
