@@ -135,16 +135,27 @@ class Scanner {
 
 std::shared_ptr<const nw::TrusteeList> SharedTrusteeLists::Get(
     const std::string& returnedBytes, const std::function<nw::TrusteeList()>& read) {
+  std::promise<std::shared_ptr<const nw::TrusteeList>> reading;
+  std::shared_future<std::shared_ptr<const nw::TrusteeList>> list;
+  bool first = false;
   {
     const std::lock_guard lock(mutex_);
-    const auto found = lists_.find(returnedBytes);
-    if (found != lists_.end()) return found->second;
+    const auto found = lists_.try_emplace(returnedBytes);
+    first = found.second;
+    if (first) found.first->second = reading.get_future().share();
+    list = found.first->second;
   }
-  // Read outside the lock, so that other scanners go on; two that meet the same directory
-  // at once both read it, and the first list stored is kept.
-  auto list = std::make_shared<const nw::TrusteeList>(read());
-  const std::lock_guard lock(mutex_);
-  return lists_.try_emplace(returnedBytes, std::move(list)).first->second;
+  if (!first) return list.get();
+  // Read outside the lock, so that scanners on other directories go on; a failed read is
+  // forgotten, so that a later scanner tries again.
+  try {
+    reading.set_value(std::make_shared<const nw::TrusteeList>(read()));
+  } catch (...) {
+    reading.set_exception(std::current_exception());
+    const std::lock_guard lock(mutex_);
+    lists_.erase(returnedBytes);
+  }
+  return list.get();
 }
 
 ObjectScanner::ObjectScanner(nw::NetWareClient& client, nw::FileListing& files,

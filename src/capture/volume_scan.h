@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,7 +35,9 @@ class SharedTrusteeLists {
 
  private:
   std::mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const nw::TrusteeList>> lists_;
+  // A list being read is a future the other scanners wait on, so that none reads it twice.
+  std::unordered_map<std::string, std::shared_future<std::shared_ptr<const nw::TrusteeList>>>
+      lists_;
 };
 
 struct ScanOptions {

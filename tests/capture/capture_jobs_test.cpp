@@ -5,9 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/filters.h"
@@ -231,6 +235,30 @@ TEST(CaptureRoundTrips, TheBatchedScanMakesFewerThanHalfACallAnAssignment) {
   EXPECT_EQ(written[0], written[1]);
   EXPECT_LT(perAssignment[1], 0.5) << "by object " << perAssignment[0];
   EXPECT_LT(perAssignment[1], perAssignment[0] / 2);
+}
+
+// Scanners that meet one directory at once wait for the first one's reading of its list;
+// a reading that failed is forgotten, so that the next scanner reads it again.
+TEST(SharedTrusteeListsTest, EachListIsReadOnceHoweverManyScannersMeetItAtOnce) {
+  capture::SharedTrusteeLists lists;
+  std::atomic<int> reads{0};
+  const auto slowRead = [&] {
+    ++reads;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return nw::TrusteeList{{7, 0x1FF}};
+  };
+  std::vector<std::shared_ptr<const nw::TrusteeList>> got(6);
+  {
+    std::vector<std::jthread> scanners;
+    for (auto& each : got) scanners.emplace_back([&] { each = lists.Get("VOL:DIR", slowRead); });
+  }
+  EXPECT_EQ(reads, 1);
+  for (const auto& each : got) EXPECT_EQ(each, got.front());
+
+  const auto failing = [&]() -> nw::TrusteeList { throw std::runtime_error("E=0x8801"); };
+  EXPECT_THROW(lists.Get("VOL:GONE", failing), std::runtime_error);
+  EXPECT_EQ(lists.Get("VOL:GONE", slowRead)->size(), 1u);
+  EXPECT_EQ(reads, 2);
 }
 
 }  // namespace
