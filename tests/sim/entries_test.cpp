@@ -1,6 +1,7 @@
 // The simulated client's calls on files and filters, the bindery, volume names, trees and
 // names by ID: the codes and contents a capture and a restore read.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -9,10 +10,8 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
-#include "netware/sim/sim_admin.h"
-#include "netware/sim/sim_network.h"
 #include "netware/volume_walk.h"
-#include "support/temp_dir.h"
+#include "sim/sim_fixture.h"
 
 namespace {
 
@@ -42,35 +41,13 @@ std::string NetworkJson() {
   return d.dump();
 }
 
-class EntriesTest : public ::testing::Test {
+class EntriesTest : public sim_testing::SimFixture {
  protected:
+  EntriesTest() : SimFixture(NetworkJson(), "FS") {}
   void SetUp() override {
-    sim::LoadNetworkJson(folder(), NetworkJson());
+    Load();
     fs::create_directory_symlink("Sub", folder() / "volumes/FS/VOL/Dir/Link");
     Open();
-  }
-  void Open() {
-    platform_ = sim::OpenNetwork(folder());
-    ASSERT_EQ(client().NWCallsInit(nullptr, nullptr), 0);
-  }
-  nw::NetWareClient& client() { return platform_->Client(); }
-  fs::path folder() const { return temp_.path() / "net"; }
-  nw::NWCONN_HANDLE Connect(const char* server) {
-    nw::NWCONN_HANDLE conn = 0;
-    EXPECT_EQ(client().NWCCOpenConnByName(0, server, nw::NWCC_NAME_FORMAT_BIND,
-                                          nw::NWCC_OPEN_LICENSED, nw::NWCC_TRAN_TYPE_WILD, &conn),
-              0);
-    return conn;
-  }
-  nw::NWDSContextHandle Context() {
-    nw::NWDSContextHandle context = 0;
-    EXPECT_EQ(client().NWDSCreateContextHandle(&context), 0);
-    return context;
-  }
-  std::uint32_t IdOf(const char* dotted) {
-    nw::nuint32 id = 0;
-    EXPECT_EQ(client().NWDSMapNameToID(Context(), Connect("FS"), dotted, &id), 0) << dotted;
-    return id;
   }
 
   // The trustee list of a path through NWScanForTrustees: each batch's size, the IDs in
@@ -131,9 +108,6 @@ class EntriesTest : public ::testing::Test {
     }
     return {found, 0};
   }
-
-  testing_support::TempDir temp_;
-  std::unique_ptr<nw::NetWarePlatform> platform_;
 };
 
 TEST_F(EntriesTest, EachPathIsJudgedAlikeByEveryCallThatTakesOne) {
@@ -388,13 +362,29 @@ TEST_F(EntriesTest, FiltersAndTrusteesOnFilesExportAndLoadBackUnchanged) {
   EXPECT_EQ(sim::DumpAssignments(copy), sim::DumpAssignments(folder()));
 }
 
-// A refused description names the place and leaves the network as it was.
-TEST_F(EntriesTest, FiltersAndFileTrusteesThatCannotBeAreRefusedWithTheirPlace) {
+// A refused description names the place and leaves the network as it was: not even the
+// folders of a new server.
+TEST_F(EntriesTest, ADescriptionThatCannotBeIsRefusedWithItsPlaceAndLeavesNothingBehind) {
+  const auto dump = sim::DumpAssignments(folder());
   const std::string staff = R"("server": "FS", "volume": "VOL", "object": "Staff.ORG")";
   const std::string vol = R"("server": "FS", "volume": "VOL", )";
   for (auto [description, message] : {
-           std::pair{R"({"filters": [{)" + vol + R"("path": "", "rights": "Read"}]})",
-                     "filters[0].path: the volume root takes no filter"},
+           std::pair{std::string(R"({ "servers": [ { "name": "FS2", "volumes": [ { "name": "V1",
+              "directories": [ "A" ], "files": [ "A/readme.txt" ] } ] } ], "assignments": [ {
+              "server": "FS2", "volume": "V1", "directory": "A", "object": "Staff.ORG",
+              "rights": "Reed" } ] })"),
+                     "assignments[0].rights: unknown right \"Reed\""},
+           {R"({ "servers": [ { "name": "FS2", "volumes": [ { "name": "V",
+              "directories": [ "A/../../x" ] } ] } ] })",
+            "servers[0].volumes[0].directories[0]: \"A/../../x\" holds the name \"..\""},
+           {R"({ "servers": [ { "name": "fs" } ] })", "servers[0].name: duplicate name"},
+           {R"({ "servers": [ { "name": "FS2", "volumes": [ { "name": "V", "size": 1 } ] } ] })",
+            "servers[0].volumes[0]: unknown field \"size\""},
+           {R"({ "servers": [ { "name": "FS 2" } ] })",
+            "servers[0].name: the name \"FS 2\" holds the character \" \""},
+           {"[1, 2]", "the description must be a JSON object"},
+           {R"({"filters": [{)" + vol + R"("path": "", "rights": "Read"}]})",
+            "filters[0].path: the volume root takes no filter"},
            {R"({"filters": [{)" + vol + R"("path": "Nope/file.txt", "rights": 1}]})",
             "filters[0].path: there is no directory or file \"Nope/file.txt\" on FS/VOL"},
            {R"({"filters": [{)" + vol + R"("path": "Dir/Link", "rights": 1}]})",
@@ -410,16 +400,14 @@ TEST_F(EntriesTest, FiltersAndFileTrusteesThatCannotBeAreRefusedWithTheirPlace) 
            {R"({"assignments": [{)" + staff + R"(, "directory": "Dir/file.txt/x", "rights": 1}]})",
             "assignments[0].directory: there is no directory \"Dir/file.txt/x\" on FS/VOL"},
        }) {
-    std::string error;
-    try {
-      sim::LoadNetworkJson(folder(), description);
-    } catch (const sim::SimError& refused) {
-      error = refused.what();
-    }
-    EXPECT_EQ(error.substr(0, std::string(message).size()), message) << description;
+    EXPECT_THAT(LoadError(description), testing::StartsWith(message));
   }
   EXPECT_EQ(sim::DumpFilters(folder()), Strings{"FS,VOL:\\Dir\\Sub,Read-FileScan"});
-  EXPECT_EQ(sim::DumpAssignments(folder()).size(), 23u);
+  EXPECT_EQ(sim::DumpAssignments(folder()), dump);
+  EXPECT_FALSE(fs::exists(folder() / "volumes" / "FS2"));
+  nw::NWCONN_HANDLE conn = 0;
+  EXPECT_EQ(sim::OpenNetwork(folder())->Client().NWCCOpenConnByName(0, "FS2", 2, 1, 0, &conn),
+            nw::kUnknownServer);
 }
 
 }  // namespace

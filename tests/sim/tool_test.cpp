@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "netware/sim/sim_admin.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -25,16 +26,12 @@ using testing_support::WriteFileBytes;
 class ToolTest : public ::testing::Test {
  protected:
   // Runs the tool with `args` (already quoted for the shell) on the test's network folder, or
-  // with no --network on the default folder in the test's own data folder: its exit status,
-  // and what it wrote to stdout and stderr.
+  // with no --network on the default folder in the test's own data folder.
   std::tuple<int, std::string, std::string> Run(const std::string& args, bool named = true) {
-    fs::path out = temp_ / "stdout", err = temp_ / "stderr";
-    std::string tool = "env -u TOLVANE_NETWORK XDG_DATA_HOME='" + (temp_ / "data").string() +
-                       "' '" + NETSIM_TOOL + "' ";
-    if (named) tool += "--network '" + network().string() + "' ";
-    int status = std::system(
-        (tool + args + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null").c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out), ReadFileBytes(err)};
+    const auto [status, out, err] = testing_support::RunProgram(
+        temp_.path(), "env -u TOLVANE_NETWORK XDG_DATA_HOME='" + (temp_ / "data").string() + "'",
+        NETSIM_TOOL, (named ? "--network '" + network().string() + "' " : "") + args);
+    return {status, out, err};
   }
   std::string Out(const std::string& args) { return std::get<1>(Run(args)); }
   void ExpectFails(const std::string& args, const std::string& message) {
