@@ -1,6 +1,7 @@
 #pragma once
 // What the tests of the file formats share: a file of records written and read back.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/rights_file.h"
 #include "support/temp_dir.h"
 
 // In the formats' own namespace, as the tests are, so that TempDir here is not gtest's.
@@ -34,12 +36,32 @@ auto WriteEach(Writer& writer, const Lines& lines, Format format) {
   return written;
 }
 
-// Every record `reader` holds, read by `read` (a member of the reader) up to its end.
+// Every record `reader` holds, read by `read` (a member of the reader) up to its end, and
+// each line that is none as "line N: message".
 template <typename Reader, typename Read>
 auto ReadAll(Reader&& reader, Read read) {
-  std::vector<std::remove_cvref_t<decltype((reader.*read)())>> all;
-  while (!reader.AtEnd()) all.push_back((reader.*read)());
+  std::pair<std::vector<std::remove_cvref_t<decltype((reader.*read)())>>, std::vector<std::string>>
+      all;
+  while (!reader.AtEnd()) {
+    try {
+      all.first.push_back((reader.*read)());
+    } catch (const BadRecord& e) {
+      EXPECT_EQ(e.Line(), reader.Line());
+      all.second.push_back("line " + std::to_string(e.Line()) + ": " + e.what());
+    }
+  }
   return all;
+}
+
+// Each of `problems` holds its part of `expected` and reads as a message of a bad line.
+inline void ExpectProblems(const std::vector<std::string>& problems,
+                           const std::vector<std::string>& expected) {
+  ASSERT_EQ(problems.size(), expected.size()) << ::testing::PrintToString(problems);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_THAT(problems[i], ::testing::AllOf(::testing::HasSubstr(expected[i]),
+                                              ::testing::HasSubstr("The text, line "),
+                                              ::testing::EndsWith(".")));
+  }
 }
 
 }  // namespace formats
