@@ -12,6 +12,3 @@ tolvane_add_test(restore_property_test TIMEOUT 120
   LIBS tolvane_formats tolvane_sim tolvane_test_files)
 target_compile_definitions(restore_property_test PRIVATE CLI_TOOL="$<TARGET_FILE:tolvane-cli>")
 add_dependencies(restore_property_test tolvane-cli)
-tolvane_add_test(exact_volume_test
-  SOURCES restore/exact_volume_test.cpp
-  LIBS tolvane_restore tolvane_sim tolvane_test_files)
