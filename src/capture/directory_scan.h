@@ -26,10 +26,14 @@ struct EntryTrustees {
 
 // The trustee list of the entry `clientPath` of the target volume ("DATA:" for its root,
 // "DATA:\Apps\EDIT.EXE", in the client's code page), its record path rebuilt through
-// `listing` only when it has trustees. Throws std::runtime_error naming the entry when the
-// list cannot be read.
+// `listing` only when it has trustees. `mayBeGone`: read through the directory call, which
+// answers for a directory the volume no longer shows as the per-object scan's calls do.
+// Throws std::runtime_error naming the entry when the list cannot be read.
 EntryTrustees ReadEntryTrustees(nw::NetWareClient& client, nw::NWCONN_HANDLE conn,
                                 nw::FileListing& listing, const ScanTarget& target,
-                                const std::string& clientPath);
+                                const std::string& clientPath, bool mayBeGone = false);
+
+// The key EntryTrustees orders by, of the entry `clientPath`.
+std::string EntryKey(const std::string& clientPath);
 
 }  // namespace capture

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "capture/directory_scan.h"
 #include "capture/filters.h"
@@ -83,7 +84,20 @@ class DirectoryScan {
     WorkerState& first = *states_.front();
     Keep(capture::ReadEntryTrustees(first.Client(), first.Conn(), first.Listing(), target_,
                                     volume_ + ":"));
+    if (scan_.alsoRead) walked_.insert("");
     Walk();
+    if (scan_.alsoRead) {
+      for (const std::string& path : *scan_.alsoRead) {
+        if (walked_.count(capture::EntryKey(path)) > 0) continue;
+        try {
+          Keep(capture::ReadEntryTrustees(first.Client(), first.Conn(), first.Listing(), target_,
+                                          path, /*mayBeGone=*/true));
+        } catch (const std::runtime_error&) {
+          // A name no entry can bear holds no trustee: the caller finds nothing there.
+        }
+      }
+      walked_.clear();
+    }
     // Each object's paths as the server returns them.
     for (auto& [id, found] : found_) {
       std::sort(found.begin(), found.end(),
@@ -104,6 +118,7 @@ class DirectoryScan {
           [&](std::size_t worker, std::size_t unit) { return List(*states_[worker], level[unit]); },
           [&](std::size_t, std::vector<Listed> listed) {
             for (Listed& entry : listed) {
+              if (scan_.alsoRead) walked_.insert(capture::EntryKey(entry.path));
               if (entry.filter) scan_.filters->push_back(std::move(*entry.filter));
               Keep(std::move(entry.trustees));
               if (entry.directory) next.push_back(std::move(entry.path));
@@ -172,6 +187,7 @@ class DirectoryScan {
   std::vector<std::string> paths_;  // by entry number, the entries holding trustees
   std::vector<std::string> keys_;   // beside paths_ until the paths are ordered
   std::unordered_map<nw::nuint32, std::vector<Found>> found_;
+  std::unordered_set<std::string> walked_;  // the keys of the entries listed, for alsoRead
 };
 
 // The records of one object, as a worker found them.

@@ -34,6 +34,10 @@ struct VolumeScan {
   std::vector<formats::FilterRecord>* filters = nullptr;
   // Called on the calling thread with the number of objects done.
   std::function<void(std::size_t done)> progress;
+  // With byDirectory: entries (client code page, "DATA:\\Dir") whose lists are read too when
+  // the walk does not meet them, as a verify does for the paths its file names, so that an
+  // assignment on a path the volume no longer shows is found there as the window finds it.
+  const std::vector<std::string>* alsoRead = nullptr;
 };
 
 // Runs the scan on `workers` (the first of them does what only one may), handing every

@@ -80,10 +80,10 @@ struct CaptureOptions {
   std::string output;   // "-": standard output; empty: SERVER_VOLUME.RIGHTS here
   std::string filters;  // empty: beside the rights file (none with standard output)
   bool noFilters = false;
-  // Every directory's and file's trustee list read in batches rather than each object asked
-  // for its trustee paths as the window does: far fewer round trips, the same file, except
-  // that an assignment on a path the volume no longer shows is not found.
-  bool byDirectory = false;
+  // Every directory's and file's trustee list read in batches; off, each object is asked for
+  // its trustee paths as the window does, which takes a round trip a path but also finds an
+  // assignment on a path the volume no longer shows.
+  bool byDirectory = true;
   // Every volume object of the tree; with a server and no volume, every volume of the server.
   bool all = false;
   // The folder the files of many volumes go into (default: here), made when missing.

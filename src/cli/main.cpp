@@ -240,10 +240,14 @@ int main(int argc, char** argv) {
                    ".FILTERS; none with --output - or a device)")
       ->type_name("FILE")
       ->excludes(noFilters);
-  capture->add_flag("--by-directory", captureOptions.byDirectory,
-                    "Read every directory's and file's trustee list in batches rather than ask "
-                    "each object for its trustee paths: far fewer round trips, the same file, "
-                    "but an assignment on a path the volume no longer shows is not found");
+  bool byObject = false;
+  CLI::Option* byObjectFlag = capture->add_flag(
+      "--by-object", byObject,
+      "Ask each object for its trustee paths, as the window does, rather than read every "
+      "directory's and file's trustee list in batches: a round trip a path, but an assignment "
+      "on a path the volume no longer shows is found too");
+  // The batched reading, now the default, was once asked for by name.
+  capture->add_flag("--by-directory")->group("")->excludes(byObjectFlag);
   AddJobsOption(capture, &jobs);
 
   cli::RestoreOptions restoreOptions;
@@ -352,6 +356,7 @@ int main(int argc, char** argv) {
       status = volumesServer.empty() ? cli::ListVolumes(context, volumesTree)
                                      : cli::ListServerVolumes(context, volumesServer);
     }
+    captureOptions.byDirectory = !byObject;
     captureOptions.network = network.empty() ? sim::DefaultNetworkFolder().string() : network;
     if (chosen == capture) status = cli::Capture(context, captureOptions);
     if (chosen == restore) status = cli::Restore(context, restoreOptions);

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "cli/rights_input.h"
 #include "cli/volume_access.h"
 #include "formats/name_fold.h"
+#include "formats/windows1252.h"
 #include "verify/rights_difference.h"
 
 namespace cli {
@@ -28,6 +30,9 @@ int Verify(Context& context, const VerifyOptions& options) {
   // read without holding either side.
   struct Group {
     std::string tree, server, volume;  // as the first record names them
+    // The entries its records name, read besides the walk of the volume where it does not
+    // meet them: a path the volume no longer shows may still hold the record's trustee.
+    std::set<std::string> paths;  // in the client's code page
   };
   std::map<std::string, Group> groups;  // by the head of their records' keys
   verify::SortedSpool fileSide;
@@ -39,7 +44,13 @@ int Verify(Context& context, const VerifyOptions& options) {
         for (const std::string& part : {record.tree, record.server, volume}) {
           verify::AppendKeyPart(head, formats::FoldName(part));
         }
-        groups.try_emplace(head, Group{record.tree, record.server, volume});
+        Group& group =
+            groups.try_emplace(head, Group{record.tree, record.server, volume, {}}).first->second;
+        try {
+          group.paths.insert(formats::Utf8ToCp1252(record.directory));
+        } catch (const formats::FormatError&) {
+          // No entry of the volume can bear the name: the record is missing, as compared.
+        }
         fileSide.Add({head + verify::CompareKey(record), record, "", 0});
       },
       "");
@@ -95,12 +106,13 @@ int Verify(Context& context, const VerifyOptions& options) {
       }
     }
     std::string failure;
+    const std::vector<std::string> paths(group.paths.begin(), group.paths.end());
     const bool read = CaptureVolume(
         context, tree, group.server, group.volume,
         [&](const RightsRecord& record) {
           live.Add({verify::CompareKey(record), record, "", 0});
         },
-        &failure);
+        &failure, &paths);
     // Without the live side nothing can be compared, which is no difference found.
     if (!read) {
       verify::FailSorted(records, failure, add);

@@ -20,8 +20,10 @@ std::string ConnectedTree(Context& context, const std::string& name);
 // One volume's live assignments, as a capture of it finds them: the drive mapped, the
 // tree's objects searched, the scan run, the drive unmapped. Whatever goes wrong, the sink's
 // own failures included, comes back as false with `failure` set, never as an exception.
+// The entries `alsoRead` names (client code page) are read too where the walk of the volume
+// does not meet them.
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
-                   const std::string& volume, const capture::RecordSink& sink,
-                   std::string* failure);
+                   const std::string& volume, const capture::RecordSink& sink, std::string* failure,
+                   const std::vector<std::string>* alsoRead = nullptr);
 
 }  // namespace cli

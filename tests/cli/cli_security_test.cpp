@@ -116,7 +116,7 @@ TEST_F(CliSecurityTest, FiltersThatCannotBeSetFailTheSameInTheDryRun) {
 // The demo's FS1/DATA captured, cleared and restored from the rights file and its filters
 // file: the restore says each filter on a line of its own, and verify finds no difference.
 TEST_F(CliSecurityTest, FiltersComeBackWithTheRecordsAndVerifyComparesThem) {
-  ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
+  ASSERT_EQ(Cli("-q capture --by-object --tree QARN --volume FS1_DATA").status, 0);
   const std::vector<std::string> filters = Dump("--filters --server FS1 --volume DATA");
   ASSERT_THAT(filters, Contains("FS1,DATA:\\Shared\\Forms,Read-FileScan"));
   ASSERT_EQ(Netsim("clear --server FS1 --volume DATA").status, 0);
@@ -187,7 +187,7 @@ TEST_F(CliSecurityTest, ABadFiltersFileOrFilterMappingGrantsNothing) {
 // restore removes them, and the volume equals its files again. Without a filters file no
 // filter is removed.
 TEST_F(CliSecurityTest, AnExactRestoreRemovesWhatWasAddedSinceTheCapture) {
-  ASSERT_EQ(Cli("-q capture --tree QARN --volume FS1_DATA").status, 0);
+  ASSERT_EQ(Cli("-q capture --by-object --tree QARN --volume FS1_DATA").status, 0);
   ASSERT_EQ(Cli("-q capture --server OLDFS --volume SYS").status, 0);
   const std::vector<std::string> held = Dump(), filters = Dump("--filters");
   Write("more.RIGHTS", {"QARN,MBrown.Sales.HQ.QARN,FS1,DATA:\\Finance,Read",
