@@ -14,11 +14,9 @@ namespace {
 using namespace ::testing;
 using testing_support::ShownMessage;
 
-const std::string kNetwork = testing_support::TestData("restore_window_network.json");
-
-class WriteTrusteesTest : public ::testing::Test, protected testing_support::WindowScene {
+class WriteTrusteesTest : public testing_support::WindowSceneTest {
  protected:
-  WriteTrusteesTest() : WindowScene(kNetwork) {}
+  WriteTrusteesTest() : WindowSceneTest("restore_window_network.json") {}
   void SetUp() override {
     ASSERT_TRUE(Open());
     Show();
