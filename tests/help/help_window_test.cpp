@@ -86,9 +86,9 @@ std::string PopupText(const std::string& file, int topic, QWidget* control) {
   return text;
 }
 
-class HelpWindow : public ::testing::Test, protected testing_support::WindowScene {
+class HelpWindow : public testing_support::WindowSceneTest {
  protected:
-  HelpWindow() : WindowScene(testing_support::TestData("window_one_server_network.json")) {}
+  HelpWindow() : WindowSceneTest("window_one_server_network.json") {}
   void SetUp() override {
     CloseViewer();
     fs::copy(TOLVANE_HELP_SOURCE, program / "Tolvane.HLP");
