@@ -22,16 +22,14 @@ namespace {
 
 using app::Form1;
 
-const std::string kNetwork = testing_support::TestData("window_one_server_network.json");
-
 QString Text(QObject* object, QAccessible::Text kind) {
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
   return accessible ? accessible->text(kind) : QStringLiteral("<no interface>");
 }
 
-class AccessibilityTest : public ::testing::Test, protected testing_support::WindowScene {
+class AccessibilityTest : public testing_support::WindowSceneTest {
  protected:
-  AccessibilityTest() : WindowScene(kNetwork) {
+  AccessibilityTest() : WindowSceneTest("window_one_server_network.json") {
     EXPECT_TRUE(Open());
     Show();
     form->activateWindow();
