@@ -247,7 +247,8 @@ VolumeOutcome CaptureOneVolume(nw::NetWarePlatform& platform,
 
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink, std::string* failure,
-                   const std::vector<std::string>* alsoRead) {
+                   const std::vector<std::string>* alsoRead,
+                   std::vector<formats::FilterRecord>* filters) {
   const WorkerPlatforms platforms(context, context.jobs);
   std::vector<nw::NetWarePlatform*> workers;
   for (std::size_t i = 0; i < platforms.size(); ++i) workers.push_back(&platforms[i]);
@@ -259,7 +260,7 @@ bool CaptureVolume(Context& context, const std::string& tree, const std::string&
         std::vector<std::string> leftOut;
         const ScanObjects objects = ObjectsToScan(context.platform, chosen, &leftOut);
         if (!leftOut.empty()) context.Problem(LeftOutProblem(tree, leftOut));
-        VolumeScan scan{server, volume, &objects, true, nullptr, nullptr};
+        VolumeScan scan{server, volume, &objects, true, filters, nullptr};
         scan.alsoRead = alsoRead;
         scan.progress = [&](std::size_t done) { context.Progress(done, objects.names.size()); };
         ScanVolumeOn(workers, scan, sink);

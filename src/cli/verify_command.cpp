@@ -59,11 +59,12 @@ int Verify(Context& context, const VerifyOptions& options) {
   struct Filters {
     std::string server, volume;  // as first named
     std::vector<formats::FilterRecord> filters;
+    std::optional<std::vector<formats::FilterRecord>> live;  // as the walk of records read them
   };
   std::map<std::pair<std::string, std::string>, Filters> filterVolumes;
   const auto filtersOf = [&](const std::string& server, const std::string& volume) -> Filters& {
     Filters& found = filterVolumes[{formats::FoldName(server), formats::FoldName(volume)}];
-    if (found.server.empty()) found = {server, volume, {}};
+    if (found.server.empty()) found = {server, volume, {}, std::nullopt};
     return found;
   };
   if (input.filtersRead) {
@@ -107,12 +108,15 @@ int Verify(Context& context, const VerifyOptions& options) {
     }
     std::string failure;
     const std::vector<std::string> paths(group.paths.begin(), group.paths.end());
+    // The walk that reads the records reads the volume's filters too.
+    std::vector<formats::FilterRecord> liveFilters;
     const bool read = CaptureVolume(
         context, tree, group.server, group.volume,
         [&](const RightsRecord& record) {
           live.Add({verify::CompareKey(record), record, "", 0});
         },
-        &failure, &paths);
+        &failure, &paths, input.filtersRead ? &liveFilters : nullptr);
+    if (read && input.filtersRead) filtersOf(group.server, group.volume).live = liveFilters;
     // Without the live side nothing can be compared, which is no difference found.
     if (!read) {
       verify::FailSorted(records, failure, add);
@@ -125,8 +129,9 @@ int Verify(Context& context, const VerifyOptions& options) {
     std::vector<verify::Difference> found;
     try {
       found = verify::CompareFilters(
-          volume.filters,
-          capture::ReadFilters(context.platform.Client(), volume.server, volume.volume));
+          volume.filters, volume.live ? *volume.live
+                                      : capture::ReadFilters(context.platform.Client(),
+                                                             volume.server, volume.volume));
     } catch (const std::runtime_error& e) {
       found = verify::FailedFilters(volume.filters, e.what());
     }

@@ -7,6 +7,7 @@
 
 #include "capture/volume_scan.h"
 #include "cli/commands.h"
+#include "formats/filters_file.h"
 
 namespace cli {
 
@@ -21,9 +22,10 @@ std::string ConnectedTree(Context& context, const std::string& name);
 // tree's objects searched, the scan run, the drive unmapped. Whatever goes wrong, the sink's
 // own failures included, comes back as false with `failure` set, never as an exception.
 // The entries `alsoRead` names (client code page) are read too where the walk of the volume
-// does not meet them.
+// does not meet them; `filters`, when set, gets the volume's filters from the same walk.
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink, std::string* failure,
-                   const std::vector<std::string>* alsoRead = nullptr);
+                   const std::vector<std::string>* alsoRead = nullptr,
+                   std::vector<formats::FilterRecord>* filters = nullptr);
 
 }  // namespace cli
