@@ -1,8 +1,11 @@
 #include "netware/sim/store.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <tuple>
 
@@ -187,6 +190,19 @@ std::unique_ptr<Store> Store::Open(const std::filesystem::path& folder) {
 }
 
 void Store::Verify() {
+  // Once a process: the workers of a command open the store side by side, and each check
+  // reads the whole of it.
+  static std::mutex guard;
+  static std::set<std::string> sound;
+  // By path and inode: a store swapped in at the same path is checked again.
+  struct stat info {};
+  const std::string path = DatabaseFile(folder_).string();
+  const std::string file =
+      path + '\n' + (::stat(path.c_str(), &info) == 0 ? std::to_string(info.st_ino) : "");
+  {
+    const std::lock_guard lock(guard);
+    if (sound.count(file) > 0) return;
+  }
   std::string verdict;
   try {
     auto q = Prepare("PRAGMA quick_check(1)");
@@ -199,6 +215,8 @@ void Store::Verify() {
   if (verdict != "ok") {
     throw SimError(DatabaseFile(folder_).string() + " is damaged: " + verdict);
   }
+  const std::lock_guard lock(guard);
+  sound.insert(file);
 }
 
 std::unique_ptr<Store> Store::Create(const std::filesystem::path& folder) {
