@@ -276,9 +276,19 @@ NWRCODE SimClient::NWIntScanDirectoryInformation2(nw::NWCONN_HANDLE conn, std::u
 NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, const char* path,
                                 nw::nuint32 objID, std::uint16_t rightsMask) {
   CrossNetwork(RoundTrip::kClientCall);
+  // The entry is found in the volume's folders before the write lock is taken, so that the
+  // writers of other jobs wait only for each other's stores.
+  std::optional<std::vector<std::string>> stored;
+  const NWRCODE found =
+      OnPath(conn, dirHandle, path,
+             [&](const ServerRow&, const VolumeRow& volume, const VolumePath& parsed) -> NWRCODE {
+               stored = EntryOfPath(volume, parsed, false);
+               return nw::kSuccess;
+             });
+  if (found != nw::kSuccess) return found;
   return OnPath(
       conn, dirHandle, path,
-      [&](const ServerRow& server, const VolumeRow& volume, const VolumePath& parsed) -> NWRCODE {
+      [&](const ServerRow& server, const VolumeRow& volume, const VolumePath&) -> NWRCODE {
         // An NDS object anywhere, or a bindery object of this very server.
         if (objID == 0 ||
             !network_.GetStore().Execute("SELECT 1 FROM objects WHERE id = ?1 UNION ALL "
@@ -287,7 +297,6 @@ NWRCODE SimClient::NWAddTrustee(nw::NWCONN_HANDLE conn, std::uint8_t dirHandle, 
                                          objID, server.id)) {
           return nw::kNoSuchObject;
         }
-        auto stored = EntryOfPath(volume, parsed, false);
         if (!stored) return nw::kNoMoreEntries;
         AddTrustee(network_.GetStore(), volume.id, text::Join(*stored, "/"), objID, rightsMask);
         return nw::kSuccess;
