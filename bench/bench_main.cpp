@@ -521,8 +521,10 @@ int main(int argc, char** argv) {
            "with up to 5,000 trustees, paths up to 20 levels deep, a trustee on a file for every "
            "fourth object and a filter for every tenth), captured, then cleared and restored from "
            "the rights file, then verified against it: by the window offscreen (capture and "
-           "restore, one request at a time) and by tolvane-cli's commands with --jobs 1 and with "
-           "the default jobs. Every size is measured at no latency and again with every round "
+           "restore, one request at a time, each object asked for its trustee paths) and by "
+           "tolvane-cli's commands with --jobs 1 and with the default jobs (its capture and "
+           "verify read every directory's trustee list in batches in the walk that reads the "
+           "filters). Every size is measured at no latency and again with every round "
            "trip waiting "
         << latencyUs
         << " µs, as against a distant server, nothing projected; the window only at the "
