@@ -336,6 +336,26 @@ Strings Tree(const fs::path& folder) {
   return paths;
 }
 
+// A path granted on once is looked at again on the disk at the next grant: a folder gone,
+// turned into a link or renamed behind the server's back is answered as it is now.
+TEST_F(SimTest, EachGrantFindsItsFolderAsItIsNowAfterAnEarlierOne) {
+  const fs::path users = folder() / "volumes" / "FS1" / "SYS" / "Users", outside = temp_ / "out";
+  const nw::NWCONN_HANDLE fs1 = Connect("FS1");
+  const std::uint32_t mbrown = IdOf("MBrown.Sales.ACME");
+  const auto grant = [&] { return client().NWAddTrustee(fs1, 0, "SYS:Users\\JSmith", mbrown, 1); };
+  ASSERT_EQ(grant(), 0);
+  fs::create_directories(outside);
+  fs::rename(users / "JSmith", outside / "JSmith");
+  EXPECT_EQ(grant(), nw::kNoMoreEntries);
+  fs::create_directory_symlink(outside / "JSmith", users / "JSmith");
+  EXPECT_EQ(grant(), nw::kNoMoreEntries);
+  fs::remove(users / "JSmith");
+  fs::rename(outside / "JSmith", users / "JSMITH");
+  EXPECT_EQ(grant(), 0);
+  EXPECT_THAT(sim::DumpAssignments(folder(), "FS1", "SYS"),
+              ::testing::Contains(::testing::HasSubstr("SYS:\\Users\\JSMITH,")));
+}
+
 TEST_F(SimTest, ALinkInAVolumeIsNoDirectoryAndNoPathLeadsOutsideTheNetwork) {
   const fs::path outside = temp_ / "outside", volumes = folder() / "volumes";
   fs::create_directories(outside / "Secret" / "Deep");

@@ -190,6 +190,14 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
       return std::nullopt;
     }
   }
+  // A path asked before is looked up as it was found, and confirmed on the disk as below.
+  std::string asked = root.native();
+  for (const auto& name : components) asked += '/' + name;
+  asked += hidden ? "/h" : "/";
+  if (const auto known = resolved_.find(asked); known != resolved_.end()) {
+    if (RealPath(root, known->second, wantDirectory).value_or(false)) return known->second;
+    resolved_.erase(known);
+  }
   // Listings are cached; one stat of the whole path confirms what they say, and a listing
   // that no longer holds is read again once.
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -218,7 +226,12 @@ std::optional<std::vector<std::string>> FolderResolver::Resolve(
         ok = RealEntry(step, wantDirectory || i + 1 < names.size());
       }
     }
-    if (*ok) return names;
+    if (*ok) {
+      // Kept only while small: a walk of a large volume asks each path once.
+      if (resolved_.size() >= kResolvedKept) resolved_.clear();
+      resolved_.emplace(std::move(asked), names);
+      return names;
+    }
     if (components.empty()) return std::nullopt;
   }
   return std::nullopt;
