@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -247,7 +248,7 @@ VolumeOutcome CaptureOneVolume(nw::NetWarePlatform& platform,
 
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink, std::string* failure,
-                   const std::vector<std::string>* alsoRead,
+                   const std::set<std::string>* alsoRead,
                    std::vector<formats::FilterRecord>* filters) {
   const WorkerPlatforms platforms(context, context.jobs);
   std::vector<nw::NetWarePlatform*> workers;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ struct VolumeScan {
   // With byDirectory: entries (client code page, "DATA:\\Dir") whose lists are read too when
   // the walk does not meet them, as a verify does for the paths its file names, so that an
   // assignment on a path the volume no longer shows is found there as the window finds it.
-  const std::vector<std::string>* alsoRead = nullptr;
+  const std::set<std::string>* alsoRead = nullptr;
 };
 
 // Runs the scan on `workers` (the first of them does what only one may), handing every

@@ -107,7 +107,6 @@ int Verify(Context& context, const VerifyOptions& options) {
       }
     }
     std::string failure;
-    const std::vector<std::string> paths(group.paths.begin(), group.paths.end());
     // The walk that reads the records reads the volume's filters too.
     std::vector<formats::FilterRecord> liveFilters;
     const bool read = CaptureVolume(
@@ -115,7 +114,7 @@ int Verify(Context& context, const VerifyOptions& options) {
         [&](const RightsRecord& record) {
           live.Add({verify::CompareKey(record), record, "", 0});
         },
-        &failure, &paths, input.filtersRead ? &liveFilters : nullptr);
+        &failure, &group.paths, input.filtersRead ? &liveFilters : nullptr);
     if (read && input.filtersRead) filtersOf(group.server, group.volume).live = liveFilters;
     // Without the live side nothing can be compared, which is no difference found.
     if (!read) {

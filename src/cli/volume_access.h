@@ -2,6 +2,7 @@
 // What the commands of tolvane-cli share: the connected tree and one volume's live
 // assignments as a capture finds them.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ std::string ConnectedTree(Context& context, const std::string& name);
 // does not meet them; `filters`, when set, gets the volume's filters from the same walk.
 bool CaptureVolume(Context& context, const std::string& tree, const std::string& server,
                    const std::string& volume, const capture::RecordSink& sink, std::string* failure,
-                   const std::vector<std::string>* alsoRead = nullptr,
+                   const std::set<std::string>* alsoRead = nullptr,
                    std::vector<formats::FilterRecord>* filters = nullptr);
 
 }  // namespace cli

@@ -84,7 +84,7 @@ class FolderResolver {
 
   std::unordered_map<std::string, Listing> listings_;
   // The stored names of the paths resolved, by root and components as asked.
-  static constexpr std::size_t kResolvedKept = 50000;
+  static constexpr std::size_t kResolvedKept = 4096;
   std::unordered_map<std::string, std::vector<std::string>> resolved_;
   std::unordered_map<std::string, int> networks_;  // network folder -> its descriptor
   std::unordered_set<std::string> roots_;  // volume roots made or checked by MakeDirectories
