@@ -20,11 +20,13 @@ namespace cli {
 namespace {
 
 // What one worker keeps from unit to unit: its connection to the volume's server, the
-// listing it rebuilds names from, the context it maps names in.
+// listing it rebuilds names from (the names it gives shared by all workers), the context it
+// maps names in.
 class WorkerState {
  public:
-  WorkerState(nw::NetWarePlatform& platform, const VolumeScan& scan)
-      : platform_(platform), scan_(scan), listing_(platform.Files()) {}
+  WorkerState(nw::NetWarePlatform& platform, const VolumeScan& scan,
+              capture::SharedListing::Names& names)
+      : platform_(platform), scan_(scan), listing_(platform.Files(), names) {}
 
   nw::NetWareClient& Client() { return platform_.Client(); }
   nw::FileListing& Listing() { return listing_; }
@@ -40,7 +42,7 @@ class WorkerState {
  private:
   nw::NetWarePlatform& platform_;
   const VolumeScan& scan_;
-  capture::CachedListing listing_;
+  capture::SharedListing listing_;
   std::optional<nw::NWCONN_HANDLE> conn_;
   std::unique_ptr<capture::ObjectMapper> mapper_;
 };
@@ -75,7 +77,7 @@ class DirectoryScan {
         target_{scan.objects->tree, scan.server, scan.volume},
         volume_(formats::Utf8ToCp1252(scan.volume)) {
     for (nw::NetWarePlatform* platform : workers) {
-      states_.push_back(std::make_unique<WorkerState>(*platform, scan));
+      states_.push_back(std::make_unique<WorkerState>(*platform, scan, names_));
     }
     settings_.jobs = states_.size();
   }
@@ -182,6 +184,7 @@ class DirectoryScan {
   const VolumeScan& scan_;
   const capture::ScanTarget target_;
   const std::string volume_;  // in the client's code page
+  capture::SharedListing::Names names_;
   std::vector<std::unique_ptr<WorkerState>> states_;
   RunSettings settings_;
   std::vector<std::string> paths_;  // by entry number, the entries holding trustees
