@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -192,8 +193,14 @@ WorkerPlatforms::WorkerPlatforms(Context& context, std::size_t jobs) {
     platforms_.push_back(&context.platform);
     return;
   }
+  // Opened side by side, as each reads its own view of the network before its first call.
+  std::vector<std::future<std::unique_ptr<nw::NetWarePlatform>>> opening;
   for (std::size_t worker = 0; worker < jobs; ++worker) {
-    owned_.push_back(context.OpenPlatform());
+    opening.push_back(
+        std::async(std::launch::async, [&context] { return context.OpenPlatform(); }));
+  }
+  for (auto& platform : opening) {
+    owned_.push_back(platform.get());
     platforms_.push_back(owned_.back().get());
   }
 }
