@@ -30,6 +30,7 @@
 #include "cli/commands.h"
 #include "netware/sim/sim_network.h"
 #include "support/fake_desktop.h"
+#include "support/shaped_network.h"
 #include "support/store_masks.h"
 
 namespace fs = std::filesystem;
@@ -47,24 +48,6 @@ using Report = std::map<std::string, double>;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-sim::GenerateOptions OptionsFor(long objects) {
-  sim::GenerateOptions options;
-  options.units = static_cast<int>(objects / 100);
-  options.groups = static_cast<int>(objects / 20);
-  options.roles = static_cast<int>(objects / 50);
-  options.users = static_cast<int>(objects - options.units - options.groups - options.roles);
-  options.directories = static_cast<int>(std::max<long>(100, objects / 4));
-  options.assignments = static_cast<int>(objects * 5);
-  options.depth = 20;
-  options.crowdedTrustees = static_cast<int>(std::min<long>(5000, objects));
-  // Trustees on files and inherited rights filters, which the command line's capture walks
-  // the whole volume for.
-  options.fileTrustees = static_cast<int>(objects / 4);
-  options.filters = static_cast<int>(objects / 10);
-  options.seed = 7;
-  return options;
 }
 
 fs::path NetworkOf(const fs::path& work) { return work / "network"; }
@@ -217,7 +200,7 @@ double PeakKiB() {
 
 // One step of one size, in this process; prints its report.
 void RunStep(const std::string& step, long objects, const fs::path& work) {
-  const auto options = OptionsFor(objects);
+  const auto options = testing_support::ShapedNetwork(objects);
   Report report;
   const auto floorFile = work / "before.txt";
   const auto floorFilters = work / "filters-before.txt";

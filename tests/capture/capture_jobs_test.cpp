@@ -21,6 +21,7 @@
 #include "formats/rights_file.h"
 #include "netware/sim/sim_network.h"
 #include "support/counting_platform.h"
+#include "support/shaped_network.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -197,17 +198,7 @@ TEST_F(CaptureJobsTest, OnlyTheScanOfEachObjectFindsAnAssignmentOnAPathThatIsGon
 // object for its paths.
 TEST(CaptureRoundTrips, TheBatchedScanMakesFewerThanHalfACallAnAssignment) {
   testing_support::TempDir network;
-  sim::GenerateOptions options;
-  // Shaped as the benchmark's networks: about five assignments an object, twenty a directory.
-  options.users = 400;
-  options.groups = 20;
-  options.roles = 5;
-  options.units = 10;
-  options.directories = 100;
-  options.assignments = 2200;
-  options.fileTrustees = 100;
-  options.filters = 30;
-  options.crowdedTrustees = 60;
+  const sim::GenerateOptions options = testing_support::ShapedNetwork(500);
   const sim::GenerateSummary summary = sim::GenerateNetwork(network.path(), options);
   auto platform = sim::OpenNetwork(network.path());
   // The generated objects, every one: users, groups, roles and units.
