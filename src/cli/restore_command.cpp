@@ -145,11 +145,25 @@ struct Granted {
   std::optional<std::string> refused;  // a mapped name the client cannot carry
 };
 
-// Records of one path, and filters of one path, go to one worker in file order: a trustee's
-// records at a path take effect in the file's order, and the worker's trustee list of the
-// path stays true, as no other worker grants there.
-std::size_t Affinity(const std::string& server, const std::string& name) {
-  return std::hash<std::string>{}(formats::FoldName(server) + '\n' + formats::FoldName(name));
+// Records of one trustee at one path, and filters of one path, go to one worker in file
+// order: a trustee's records at a path take effect in the file's order, and what a worker
+// keeps of the path's trustee list stays true for the trustees it grants, as no other worker
+// grants them there. A crowded directory's records so spread over all workers.
+std::size_t Affinity(const std::string& server, const std::string& name,
+                     const std::string& object = "") {
+  // The object as NDS takes it: attribute types ("CN=") and a leading dot do not matter.
+  std::string trustee;
+  for (std::size_t start = object.starts_with('.') ? 1 : 0; start <= object.size();) {
+    std::size_t end = object.find('.', start);
+    if (end == std::string::npos) end = object.size();
+    const std::string_view part(object.data() + start, end - start);
+    const std::size_t equals = part.find('=');
+    trustee += part.substr(equals == std::string_view::npos ? 0 : equals + 1);
+    trustee += '.';
+    start = end + 1;
+  }
+  return std::hash<std::string>{}(formats::FoldName(server) + '\n' + formats::FoldName(name) +
+                                  '\n' + formats::FoldName(trustee));
 }
 
 }  // namespace
@@ -165,11 +179,13 @@ int Restore(Context& context, const RestoreOptions& options) {
   const WorkerPlatforms platforms(context, context.jobs);
   std::vector<std::unique_ptr<restore::Granter>> granters;
   restore::FoundObjects found;
+  restore::SharedDirectories read;
   for (std::size_t worker = 0; worker < platforms.size(); ++worker) {
     granters.push_back(std::make_unique<restore::Granter>(
         platforms[worker].Client(),
         restore::GrantOptions{.dryRun = options.dryRun, .reuse = true, .groups = true}));
     granters.back()->ShareObjects(&found);
+    granters.back()->ShareDirectories(&read);
   }
   const RunSettings settings{.jobs = platforms.size(), .inFlight = 0, .affinity = {}};
   Tally tally;
@@ -221,7 +237,7 @@ int Restore(Context& context, const RestoreOptions& options) {
           }
         },
         std::function<std::size_t(const RightsRecord&)>([](const RightsRecord& record) {
-          return Affinity(record.server, formats::DirectoryKey(record.directory));
+          return Affinity(record.server, formats::DirectoryKey(record.directory), record.object);
         }));
     RunOrdered<Granted>(
         input.filters.size(),

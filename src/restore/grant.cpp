@@ -211,16 +211,22 @@ GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& 
     return Failed(GrantFailure::kDirectoryMissing, directory->missing, mask);
   }
   outcome.mask = mask;
-  const auto held = directory->held.find(objectID);
-  if (held == directory->held.end()) {
+  std::optional<std::uint16_t> held;
+  {
+    const auto lock = LockHeld();
+    if (const auto found = directory->held.find(objectID); found != directory->held.end()) {
+      held = found->second;
+    }
+  }
+  if (!held) {
     outcome.status = GrantStatus::kAdded;
   } else {
-    outcome.oldMask = held->second;
-    outcome.status = (held->second & kWordBits) == (mask & kWordBits) ? GrantStatus::kSame
-                                                                      : GrantStatus::kChanged;
+    outcome.oldMask = *held;
+    outcome.status =
+        (*held & kWordBits) == (mask & kWordBits) ? GrantStatus::kSame : GrantStatus::kChanged;
   }
   // A mask held exactly needs no grant; one that differs only in a bit with no word does.
-  if (!options_.dryRun && (held == directory->held.end() || held->second != mask)) {
+  if (!options_.dryRun && held != mask) {
     const nw::NWRCODE rc =
         client_.NWAddTrustee(server.conn, kFullPathDirHandle,
                              formats::Utf8ToCp1252(record.directory).c_str(), objectID, mask);
@@ -228,6 +234,7 @@ GrantOutcome Granter::Settle(const formats::RightsRecord& record, const Server& 
   }
   // A later record of the same trustee and directory sees what this one granted (or, in a
   // dry run, would have).
+  const auto lock = LockHeld();
   directory->held[objectID] = mask;
   return outcome;
 }
@@ -254,9 +261,13 @@ GrantOutcome Granter::SetFilter(const std::string& serverName, const std::string
   } else if (entry->missing != 0) {
     outcome = Failed(GrantFailure::kDirectoryMissing, entry->missing, mask);
   } else {
-    const std::uint16_t held = entry->filter & kWordBits;
+    const std::uint16_t filter = [&] {
+      const auto lock = LockHeld();
+      return entry->filter;
+    }();
+    const std::uint16_t held = filter & kWordBits;
     outcome.mask = mask;
-    outcome.oldMask = entry->filter;
+    outcome.oldMask = filter;
     outcome.status = held == words       ? GrantStatus::kSame
                      : held == kWordBits ? GrantStatus::kAdded
                                          : GrantStatus::kChanged;
@@ -271,7 +282,10 @@ GrantOutcome Granter::SetFilter(const std::string& serverName, const std::string
             Failed(Broken(rc) ? GrantFailure::kConnection : GrantFailure::kSetFilter, rc, mask);
       }
     }
-    if (outcome.status != GrantStatus::kFailed) entry->filter = mask;
+    if (outcome.status != GrantStatus::kFailed) {
+      const auto lock = LockHeld();
+      entry->filter = mask;
+    }
   }
   Release(serverName, server, outcome.code);
   return outcome;
@@ -281,8 +295,21 @@ Granter::Directory* Granter::ReadDirectory(const std::string& serverName,
                                            const std::string& directory, const Server& server,
                                            GrantOutcome* outcome) {
   const std::string key = formats::FoldName(serverName) + "|" + formats::DirectoryKey(directory);
-  const auto known = directories_.find(key);
-  if (known != directories_.end()) return &known->second;
+  std::unique_lock<std::mutex> reading;
+  SharedDirectories::Slot* slot = nullptr;
+  if (sharedDirectories_) {
+    // One granter reads a directory; the others meeting it wait, then take what it read.
+    slot = &sharedDirectories_->SlotOf(key);
+    reading = std::unique_lock(slot->reading);
+    if (slot->read) return slot->read.get();
+  } else if (const auto known = directories_.find(key); known != directories_.end()) {
+    return &known->second;
+  }
+  const auto keep = [&](Directory read) -> Directory* {
+    if (!slot) return &(directories_[key] = std::move(read));
+    slot->read = std::make_unique<Directory>(std::move(read));
+    return slot->read.get();
+  };
 
   const std::string path = formats::Utf8ToCp1252(directory);
   const auto unread = [&](nw::NWRCODE rc) {
@@ -298,9 +325,9 @@ Granter::Directory* Granter::ReadDirectory(const std::string& serverName,
                                             nw::NW_NS_DOS, nw::NW_NS_DOS, nw::FA_ALL_ENTRIES,
                                             nw::IM_ATTRIBUTES | nw::IM_RIGHTS, &entry);
   if (rc == nw::kNoMoreEntries || rc == nw::kVolumeDoesNotExist) {
-    Directory& missing = directories_[key];
+    Directory missing;
     missing.missing = rc;
-    return &missing;
+    return keep(std::move(missing));
   }
   if (rc != 0) return unread(rc);
 
@@ -308,7 +335,19 @@ Granter::Directory* Granter::ReadDirectory(const std::string& serverName,
   read.filter = entry.inheritedRightsMask;
   rc = nw::ReadEntryTrusteeList(client_, server.conn, path.c_str(), &read.held);
   if (rc != 0) return unread(rc);
-  return &(directories_[key] = std::move(read));
+  return keep(std::move(read));
+}
+
+std::unique_lock<std::mutex> Granter::LockHeld() {
+  return sharedDirectories_ ? std::unique_lock(sharedDirectories_->held)
+                            : std::unique_lock<std::mutex>();
+}
+
+SharedDirectories::Slot& SharedDirectories::SlotOf(const std::string& key) {
+  const std::lock_guard lock(mutex_);
+  std::unique_ptr<Slot>& slot = slots_[key];
+  if (!slot) slot = std::make_unique<Slot>();
+  return *slot;
 }
 
 }  // namespace restore

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "formats/rights_file.h"
@@ -86,6 +88,31 @@ class FoundObjects {
   std::map<Key, nw::nuint32> ids_;
 };
 
+// A directory as the server answered for it: whether it is one, its trustees and filter.
+struct HeldDirectory {
+  nw::NWRCODE missing = 0;  // non-zero: the code for no such directory
+  nw::TrusteeList held;
+  std::uint16_t filter = nw::TA_ALL;  // its inherited rights filter; TA_ALL: none
+};
+
+// The directories the granters of one run read, shared among them: each is read once in the
+// run, by the first granter that meets it, while the others wait for it. A directory's lists
+// are changed only under `held`; each granter changes only the entries of the trustees whose
+// records it is given, so that what it reads of them stays true.
+class SharedDirectories {
+ public:
+  struct Slot {
+    std::mutex reading;  // held while the directory is read
+    std::unique_ptr<HeldDirectory> read;
+  };
+  Slot& SlotOf(const std::string& key);
+  std::mutex held;
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::unique_ptr<Slot>> slots_;
+};
+
 class Granter {
  public:
   explicit Granter(nw::NetWareClient& client, GrantOptions options = {});
@@ -96,6 +123,9 @@ class Granter {
   GrantOutcome Grant(const formats::RightsRecord& record);
   // With reuse, the objects this granter finds are shared with the others of `found`.
   void ShareObjects(FoundObjects* found) { shared_ = found; }
+  // With reuse, the directories this granter reads are shared with the others of `read`;
+  // each granter must then be given all records of a trustee at a path.
+  void ShareDirectories(SharedDirectories* read) { sharedDirectories_ = read; }
 
   // Sets the inherited rights filter of the file or directory `path` on `server` to the
   // rights `rights` names (all eight words: no filter). The status says what the entry held
@@ -116,12 +146,7 @@ class Granter {
   // The object's ID; false with `outcome` set when it is not found.
   bool Lookup(const formats::RightsRecord& record, const Server& server, nw::nuint32* objectID,
               GrantOutcome* outcome);
-  // A directory as the server answered for it: whether it is one, and its trustees.
-  struct Directory {
-    nw::NWRCODE missing = 0;  // non-zero: the code for no such directory
-    nw::TrusteeList held;
-    std::uint16_t filter = nw::TA_ALL;  // its inherited rights filter; TA_ALL: none
-  };
+  using Directory = HeldDirectory;
   // Compares `mask` with what the volume holds, grants it unless a dry run (or unless held
   // exactly), and keeps the directory's list up to date.
   GrantOutcome Settle(const formats::RightsRecord& record, const Server& server,
@@ -130,6 +155,8 @@ class Granter {
   // when it cannot be read.
   Directory* ReadDirectory(const std::string& serverName, const std::string& directory,
                            const Server& server, GrantOutcome* outcome);
+  // The lock over the directories' lists when they are shared; none otherwise.
+  std::unique_lock<std::mutex> LockHeld();
 
   nw::NetWareClient& client_;
   const GrantOptions options_;
@@ -138,6 +165,7 @@ class Granter {
   std::map<std::string, nw::NWDSContextHandle> contexts_;               // by tree
   std::map<std::string, Directory> directories_;  // by folded server and directory
   FoundObjects* shared_ = nullptr;
+  SharedDirectories* sharedDirectories_ = nullptr;
 };
 
 }  // namespace restore
