@@ -132,14 +132,16 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
                                                     ? "server " + formats::FoldName(record.server)
                                                     : "tree " + formats::FoldName(record.tree),
                                                 formats::FoldName(record.object)};
-  if (options_.reuse) {
+  // Shared, the run's objects are kept once, not once a granter.
+  if (options_.reuse && shared_) {
+    if (const std::optional<nw::nuint32> found = shared_->Find(key)) {
+      *objectID = *found;
+      return true;
+    }
+  } else if (options_.reuse) {
     const auto known = objects_.find(key);
     if (known != objects_.end()) {
       *objectID = known->second;
-      return true;
-    }
-    if (const std::optional<nw::nuint32> found = shared_ ? shared_->Find(key) : std::nullopt) {
-      *objectID = objects_[key] = *found;
       return true;
     }
   }
@@ -180,9 +182,10 @@ bool Granter::Lookup(const formats::RightsRecord& record, const Server& server,
     *outcome = Failed(GrantFailure::kObjectNotFound, rc, 0);
     return false;
   }
-  if (options_.reuse) {
+  if (options_.reuse && shared_) {
+    shared_->Add(key, *objectID);
+  } else if (options_.reuse) {
     objects_[key] = *objectID;
-    if (shared_) shared_->Add(key, *objectID);
   }
   return true;
 }
