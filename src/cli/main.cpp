@@ -241,13 +241,13 @@ int main(int argc, char** argv) {
       ->type_name("FILE")
       ->excludes(noFilters);
   bool byObject = false;
-  CLI::Option* byObjectFlag = capture->add_flag(
+  capture->add_flag(
       "--by-object", byObject,
       "Ask each object for its trustee paths, as the window does, rather than read every "
       "directory's and file's trustee list in batches: a round trip a path, but an assignment "
       "on a path the volume no longer shows is found too");
   // The batched reading, now the default, was once asked for by name.
-  capture->add_flag("--by-directory")->group("")->excludes(byObjectFlag);
+  capture->add_flag("--by-directory")->group("");
   AddJobsOption(capture, &jobs);
 
   cli::RestoreOptions restoreOptions;
@@ -333,6 +333,10 @@ int main(int argc, char** argv) {
       throw cli::UsageError(
           "capture needs --tree (a volume object) or --server (a server's "
           "volume).\nTry 'tolvane-cli capture --help'.");
+    }
+    if (chosen == capture && byObject && capture->count("--by-directory") > 0) {
+      throw cli::UsageError(
+          "--by-object excludes --by-directory\nTry 'tolvane-cli capture --help'.");
     }
     if (chosen == capture && captureOptions.filters.empty() && capture->count("--filters") > 0) {
       throw cli::UsageError("--filters needs a file name.");

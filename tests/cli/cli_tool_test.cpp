@@ -90,6 +90,8 @@ TEST_F(CliToolTest, BadUsageGetsAMessageAndStatusTwo) {
       {"capture --tree QARN --volume FS1DATA", "does not name a server and a volume"},
       {"capture --tree QARN --volume FS1_NOSUCH", "has no volume object \"FS1_NOSUCH\""},
       {"capture --tree QARN --volume FS1_DATA --output ''", "--output needs a file name"},
+      {"capture --tree QARN --volume FS1_DATA --by-object --by-directory",
+       "--by-object excludes --by-directory"},
       {"restore x.RIGHTS --map-server FS1", "--map-server \"FS1\" must have the form OLD=NEW"},
       {"restore x.RIGHTS --map-volume SYS=", "the NEW name is empty"},
       {"restore x.RIGHTS --map-tree A=B --map-tree a=C", "is already mapped to \"B\""},
