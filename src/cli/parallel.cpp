@@ -1,7 +1,5 @@
 #include "cli/parallel.h"
 
-#include <malloc.h>
-
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -195,10 +193,6 @@ WorkerPlatforms::WorkerPlatforms(Context& context, std::size_t jobs) {
     platforms_.push_back(&context.platform);
     return;
   }
-  // Each thread that allocates would otherwise get an arena of its own, and memory freed in
-  // one is not reused by another: two arenas keep the jobs' peak near one job's.
-  static const bool arenas = mallopt(M_ARENA_MAX, 2) == 1;
-  static_cast<void>(arenas);
   // Opened side by side, as each reads its own view of the network before its first call.
   std::vector<std::future<std::unique_ptr<nw::NetWarePlatform>>> opening;
   for (std::size_t worker = 0; worker < jobs; ++worker) {
